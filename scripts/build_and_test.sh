@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds all targets (native, native-asan, win32, win64) and runs every test
+# with one CTest run over all four build folders.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install_tools.sh
+for preset in native native-asan win32 win64; do
+    echo "== building $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
+# One CTest tree over the four builds, so that one summary line ends the run.
+cat > build/CTestTestfile.cmake <<'CTEST'
+subdirs("native" "native-asan" "win32" "win64")
+CTEST
+cd build
+exec ctest --output-on-failure -j2 "$@"

@@ -1,0 +1,10 @@
+// The pause and the Yes/No/All-yes confirmation prompt.
+#pragma once
+
+// Prints the pause text and waits for one key; Ctrl+C ends the process with
+// exit code 1. Does nothing in quiet mode.
+void PauseForKey();
+
+// Asks for Yes, No or All yes; true for yes. "All yes" switches quiet mode on.
+// In quiet mode answers yes without printing.
+bool ConfirmAction();

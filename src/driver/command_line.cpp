@@ -1,0 +1,88 @@
+#include "driver/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "log/log.h"
+#include "tables/texts.h"
+
+namespace {
+
+bool IsOption(const char* argument) { return argument[0] == '/' || argument[0] == '-'; }
+
+bool NameIs(const char* name, char upper) {
+    return (name[0] == upper || name[0] == upper - 'A' + 'a') && name[1] == '\0';
+}
+
+CommandLine Stop(CommandLine parsed, CommandLineOutcome outcome, const char* offending) {
+    parsed.outcome = outcome;
+    parsed.offending = offending;
+    return parsed;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine parsed = {CommandLineOutcome::kRun, false, nullptr, nullptr, nullptr};
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (!IsOption(argument)) {
+            if (parsed.folder != nullptr) {
+                return Stop(parsed, CommandLineOutcome::kTooManyParameters, argument);
+            }
+            parsed.folder = argument;
+            continue;
+        }
+        const char* name = argument + 1;
+        if (NameIs(name, 'Q')) {
+            parsed.quiet = true;
+        } else if (NameIs(name, 'L')) {
+            if (i + 1 >= argc) return Stop(parsed, CommandLineOutcome::kMissingParameter, argument);
+            ++i;
+            if (strlen(argv[i]) + 1 > static_cast<size_t>(kLogPathSize)) {
+                return Stop(parsed, CommandLineOutcome::kLogPathTooLong, argument);
+            }
+            parsed.log_path = argv[i];
+        } else if (strcmp(name, "?") == 0) {
+            return Stop(parsed, CommandLineOutcome::kUsage, argument);
+        } else {
+            return Stop(parsed, CommandLineOutcome::kInvalidOption, argument);
+        }
+    }
+    return parsed;
+}
+
+void PrintUsage() {
+    printf(
+        "Scans for \"%s\" and removes it from the system\n\n%s [<folder>] [/Q] [/?]\n\n"
+        "    <folder>    The folder where the tool will begin scanning.\n"
+        "                If unspecified, the tool will scan all local\n"
+        "                hard drives.\n"
+        "    /Q          Quiet mode: suppresses prompting\n"
+        "    /?          Display help information\n\n",
+        kFamilyName, kToolName);
+}
+
+int32_t ReportCommandLine(const CommandLine& command_line) {
+    switch (command_line.outcome) {
+        case CommandLineOutcome::kUsage:
+            PrintUsage();
+            return 1;
+        case CommandLineOutcome::kTooManyParameters:
+            printf("Too many command-line parameters\n");
+            return 2;
+        case CommandLineOutcome::kMissingParameter:
+            printf("Expected parameter after \"%s\" is missing.\n", command_line.offending);
+            return 2;
+        case CommandLineOutcome::kInvalidOption:
+            printf("Invalid command-line option: %s\n", command_line.offending);
+            return 2;
+        case CommandLineOutcome::kLogPathTooLong:
+            printf("Log file path after \"%s\" is too long (at most %d characters).\n",
+                   command_line.offending, kLogPathSize - 1);
+            return 2;
+        case CommandLineOutcome::kRun:
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,47 @@
+#include "driver/run_cleaner.h"
+
+#include <cstdio>
+
+#include "console/box.h"
+#include "console/prompts.h"
+#include "console/quiet_mode.h"
+#include "driver/command_line.h"
+#include "log/log.h"
+#include "tables/texts.h"
+
+void PrintTitle() {
+    if (kBoxTexts.title != nullptr) PrintBox(kAlignCentre, kBoxTexts.title);
+}
+
+void PrintInstructions() {
+    if (kBoxTexts.instructions == nullptr) return;
+    PrintBox(kAlignLeft, kBoxTexts.instructions);
+    PauseForKey();
+}
+
+void RunScanStage() {}
+
+int32_t RunCleaner(int argc, char** argv) {
+    printf("\n");
+    PrintTitle();
+
+    const CommandLine command_line = ParseCommandLine(argc, argv);
+    if (command_line.outcome != CommandLineOutcome::kRun) return ReportCommandLine(command_line);
+    if (command_line.quiet) SetQuietMode(true);
+    if (command_line.log_path != nullptr) SetLogPath(command_line.log_path);
+
+    PrintInstructions();
+    printf("\n\n");
+    LogOpen();
+    if (IsQuietMode()) {
+        printf("QUIET MODE\n");
+        LogLine("Quiet mode specified.");
+    }
+    printf("\n");
+    RunScanStage();
+    printf("\n");
+    // The registry walk reports each row itself; its result leaves the exit code alone.
+    printf("\n");
+    LogClose();
+    return 0;
+}

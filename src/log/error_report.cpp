@@ -1,0 +1,68 @@
+// Error reports with the system's text, on the console and in the log.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "log/log.h"
+#include "log/log_stamp.h"
+#include "platform/platform.h"
+
+namespace {
+
+const DWORD kSystemTextFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+const size_t kFallbackTextSize = 32;
+
+}  // namespace
+
+void WriteLogStamp(FILE* file) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay,
+            now.wHour, now.wMinute, now.wSecond);
+}
+
+char* SystemErrorText(int32_t code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(kSystemTextFlags, nullptr, static_cast<DWORD>(code), 0,
+                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    if (length != 0 && text != nullptr) {
+        // Trailing line breaks go; the first character always stays.
+        for (DWORD i = length - 1; length > 1 && i >= 1; --i) {
+            if (text[i] != '\r' && text[i] != '\n') break;
+            text[i] = '\0';
+        }
+        return text;
+    }
+    text = static_cast<char*>(LocalAlloc(LMEM_FIXED, kFallbackTextSize));
+    if (text == nullptr) return nullptr;
+    snprintf(text, kFallbackTextSize, "%lu", static_cast<unsigned long>(static_cast<uint32_t>(code)));
+    return text;
+}
+
+void FreeSystemErrorText(char* text) {
+    if (text != nullptr) LocalFree(text);
+}
+
+void ReportError(int32_t code, const char* format, ...) {
+    char* text = SystemErrorText(code);
+    const char* shown = text != nullptr ? text : "";
+
+    va_list args;
+    va_start(args, format);
+    printf("\n");
+    vprintf(format, args);
+    va_end(args);
+    printf(": %s\n", shown);
+
+    FILE* log = OpenLogStream();
+    if (log != nullptr) {
+        WriteLogStamp(log);
+        va_start(args, format);
+        vfprintf(log, format, args);
+        va_end(args);
+        fprintf(log, ": %s\n", shown);
+        fflush(log);
+    }
+    FreeSystemErrorText(text);
+}

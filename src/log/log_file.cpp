@@ -1,0 +1,100 @@
+// The log file: path, opening with its header, time-stamped lines, closing.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "log/log.h"
+#include "log/log_stamp.h"
+#include "platform/platform.h"
+#include "tables/texts.h"
+
+namespace {
+
+char log_path_buffer[kLogPathSize];
+const char* log_path = nullptr;
+FILE* log_file = nullptr;
+
+const char kLogHeader[] =
+    "\n\n/--------------------------------------------------------------\\\n"
+    "|                      Vantorelkis, Inc.                       |\n"
+    "|                           Log File                           |\n"
+    "\\--------------------------------------------------------------/\n\n\n";
+
+const char kLogExtension[] = ".log";
+
+// Fills the buffer with "<program folder><separator>fix_tamrix.log", or with
+// the bare file name when the program's path cannot be had, holds no
+// separator, or leaves no room for the file name.
+void ComposeDefaultLogPath() {
+    char* buffer = log_path_buffer;
+    // 260 as Windows asks for it; the rest of the 268 bytes is headroom.
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        buffer[0] = '\0';  // failed, or cut short: the folder is unknown
+    } else {
+        buffer[length] = '\0';
+    }
+    char* separator = strrchr(buffer, kPathSeparator);
+    if (separator == nullptr) {
+        buffer[0] = '\0';
+    } else {
+        separator[1] = '\0';
+    }
+    const size_t name_length = strlen(kToolName) + strlen(kLogExtension);
+    if (strlen(buffer) + name_length + 1 > sizeof log_path_buffer) buffer[0] = '\0';
+    strcat(buffer, kToolName);
+    strcat(buffer, kLogExtension);
+    log_path = buffer;
+}
+
+}  // namespace
+
+int32_t SetLogPath(const char* path) {
+    const size_t length = strlen(path);
+    if (length + 1 > sizeof log_path_buffer) return ERROR_BUFFER_OVERFLOW;
+    memcpy(log_path_buffer, path, length + 1);
+    log_path = log_path_buffer;
+    return 0;
+}
+
+const char* LogPath() { return log_path; }
+
+void LogOpen() {
+    if (log_file == nullptr) {
+        if (log_path == nullptr) ComposeDefaultLogPath();
+        log_file = fopen(log_path, "at");
+        if (log_file == nullptr) {
+            printf("\nCould not open log file \"%s\".\n", log_path);
+            return;
+        }
+    }
+    fputs(kLogHeader, log_file);
+    fflush(log_file);
+}
+
+void LogClose() {
+    if (log_file == nullptr) return;
+    fclose(log_file);
+    log_file = nullptr;
+}
+
+bool LogIsOpen() { return log_file != nullptr; }
+
+FILE* OpenLogStream() { return log_file; }
+
+void LogLine(const char* format, ...) {
+    if (log_file == nullptr) return;
+    WriteLogStamp(log_file);
+    va_list args;
+    va_start(args, format);
+    vfprintf(log_file, format, args);
+    va_end(args);
+    fputs("\n", log_file);
+    fflush(log_file);
+}
+
+void ResetLogState() {
+    LogClose();
+    log_path = nullptr;
+    log_path_buffer[0] = '\0';
+}

@@ -1,0 +1,7 @@
+// Reads single key presses from the console itself (not standard input).
+#pragma once
+
+// Blocks for one key press and returns its character code, without echo and
+// with Ctrl+C as 3; keys without a character give 0 or 224 and then, from the
+// next call, the key's scan code. Returns -1 at once without a console.
+int ReadConsoleKey();

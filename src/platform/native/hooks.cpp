@@ -1,0 +1,91 @@
+// Recording and fault injection shared by every call of the native layer.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/native/layer.h"
+#include "platform/native/native_hooks.h"
+
+namespace native {
+namespace {
+
+struct Fault {
+    std::string name;    // empty: match by overall call number
+    unsigned remaining;  // calls still to pass before the one that fails
+    bool every;          // every matching call fails
+    DWORD code;
+};
+
+struct HookState {
+    std::vector<Fault> faults;
+    bool recording = false;
+    std::vector<std::string> record;
+    unsigned calls = 0;
+};
+
+HookState& Hooks() {
+    static HookState state;
+    return state;
+}
+
+}  // namespace
+
+bool CallFails(DWORD* code, const char* name, const char* detail_format, ...) {
+    HookState& hooks = Hooks();
+    ++hooks.calls;
+    if (hooks.recording) {
+        char detail[600];
+        va_list args;
+        va_start(args, detail_format);
+        vsnprintf(detail, sizeof detail, detail_format, args);
+        va_end(args);
+        hooks.record.push_back(std::string(name) + "(" + detail + ")");
+    }
+    for (size_t i = 0; i < hooks.faults.size(); ++i) {
+        Fault& fault = hooks.faults[i];
+        if (!fault.name.empty() && fault.name != name) continue;
+        if (fault.every) {
+            *code = fault.code;
+            return true;
+        }
+        if (--fault.remaining == 0) {
+            *code = fault.code;
+            hooks.faults.erase(hooks.faults.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void FailCall(const char* name, DWORD code, unsigned occurrence) {
+    Hooks().faults.push_back(Fault{name, occurrence, occurrence == 0, code});
+}
+
+void FailNthCall(unsigned n, DWORD code) {
+    if (n == 0) return;
+    Hooks().faults.push_back(Fault{std::string(), n, false, code});
+}
+
+void ClearFaults() { Hooks().faults.clear(); }
+
+void RecordCalls(bool on) { Hooks().recording = on; }
+const std::vector<std::string>& RecordedCalls() { return Hooks().record; }
+void ClearRecordedCalls() { Hooks().record.clear(); }
+unsigned CallCount() { return Hooks().calls; }
+
+void Reset() {
+    HookState& hooks = Hooks();
+    hooks.faults.clear();
+    hooks.recording = false;
+    hooks.record.clear();
+    hooks.calls = 0;
+    ResetErrorTexts();
+    ResetProcessFacts();
+    ResetRegistry();
+    ResetSystemFacts();
+    ResetFiles();
+    ResetConsoleKeys();
+}
+
+}  // namespace native

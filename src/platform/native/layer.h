@@ -1,0 +1,22 @@
+// Shared plumbing of the native layer's calls: recording and injected faults.
+#pragma once
+
+#include "platform/native/win32_api.h"
+
+namespace native {
+
+// Every layer call starts here. Records "name(detail)" when recording is on
+// (detail is a printf format; nothing is formatted or allocated otherwise)
+// and returns true, with the injected code in *code, when a fault hits it.
+bool CallFails(DWORD* code, const char* name, const char* detail_format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Reset hooks of the layer's parts, called by native::Reset.
+void ResetErrorTexts();
+void ResetProcessFacts();
+void ResetRegistry();
+void ResetSystemFacts();
+void ResetFiles();
+void ResetConsoleKeys();
+
+}  // namespace native

@@ -1,0 +1,142 @@
+// The Win32 subset that fix_tamrix uses, declared for the native (Linux) build.
+// Names, types, values and contracts follow Windows; the implementations live
+// beside this file and behave like Windows wherever the program can tell.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;  // 32 bits as on Windows, unlike Linux's long
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef size_t SIZE_T;
+typedef char CHAR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef BYTE* LPBYTE;
+typedef DWORD* LPDWORD;
+typedef void* HLOCAL;
+typedef void* HMODULE;
+typedef void* HANDLE;
+typedef struct HKEY__* HKEY;
+typedef HKEY* PHKEY;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+#define WINAPI
+#define MAX_PATH 260
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
+// Error codes.
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BUFFER_OVERFLOW 111L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_BADKEY 1010L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_CANCELLED 1223L
+#define ERROR_INTERNAL_ERROR 1359L
+
+// Registry.
+#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003u)
+#define HKEY_PERFORMANCE_DATA ((HKEY)(uintptr_t)0x80000004u)
+#define HKEY_CURRENT_CONFIG ((HKEY)(uintptr_t)0x80000005u)
+#define HKEY_DYN_DATA ((HKEY)(uintptr_t)0x80000006u)
+
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+#define REG_MULTI_SZ 7u
+
+LONG RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result);
+LONG RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result);  // tests seed keys with it
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD data_size);
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size);
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity);
+LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWORD reserved,
+                      LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
+                      LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
+                      LPDWORD security_descriptor, PFILETIME last_write_time);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD data_size);
+LONG RegDeleteValueA(HKEY key, LPCSTR name);
+LONG RegDeleteKeyA(HKEY key, LPCSTR sub_key);
+LONG RegCloseKey(HKEY key);
+
+// Error texts and memory.
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+#define LMEM_FIXED 0x0000u
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD message_id, DWORD language_id,
+                     LPSTR buffer, DWORD size, va_list* arguments);
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL LocalFree(HLOCAL memory);
+
+// Process and system information.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR file_name, DWORD size);
+void GetLocalTime(SYSTEMTIME* time);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
+BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
+DWORD GetVersion();
+BOOL IsDBCSLeadByte(BYTE test_char);
+
+// Files.
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004u
+
+DWORD GetFileAttributesA(LPCSTR path);
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+BOOL DeleteFileA(LPCSTR path);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags);

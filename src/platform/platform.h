@@ -1,0 +1,16 @@
+// The one header engine code includes for system calls: the real Win32 on
+// Windows, our native layer (same names and contracts) everywhere else.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/native/win32_api.h"
+#endif
+
+// Separator of folder and file name in the program's own path.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif

@@ -1,0 +1,14 @@
+// Built-in texts of this configuration: names, the title and instructions.
+#pragma once
+
+extern const char kToolName[];    // also the base name of the default log file
+extern const char kFamilyName[];  // detection family named in the usage text
+
+// The title and instructions boxes; either text may be absent (nullptr),
+// and then its box (and, for the instructions, the pause) is left out.
+struct BoxTexts {
+    const char* title;
+    const char* instructions;
+};
+
+extern const BoxTexts kBoxTexts;

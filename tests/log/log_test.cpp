@@ -1,0 +1,216 @@
+// The log file, its header and lines, and error reports with system texts.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "log/log.h"
+#include "support/capture.h"
+#include "support/native_run.h"
+
+namespace {
+
+const char kHeader[] =
+    "\n\n/--------------------------------------------------------------\\\n"
+    "|                      Vantorelkis, Inc.                       |\n"
+    "|                           Log File                           |\n"
+    "\\--------------------------------------------------------------/\n\n\n";
+const char kStamp[] = "2026-12-08, 09:05:03,   ";
+
+class LogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        native::SetLocalTime(FixedTime());
+        folder_ = MakeTempFolder();
+        path_ = folder_ + "/test.log";
+    }
+    void TearDown() override {
+        ResetProcessState();
+        remove(path_.c_str());
+        remove(folder_.c_str());
+    }
+    std::string folder_;
+    std::string path_;
+};
+
+TEST_F(LogTest, HeaderAndLines) {
+    ASSERT_EQ(SetLogPath(path_.c_str()), 0);
+    LogLine("before %d", 1);  // nothing is open yet
+    LogOpen();
+    ASSERT_TRUE(LogIsOpen());
+    EXPECT_EQ(ReadWholeFile(path_), kHeader) << "the header is flushed at once";
+    LogLine("Quiet mode specified.");
+    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp + "Quiet mode specified.\n")
+        << "each line is flushed at once";
+    LogLine("%s=%u, 100%% %s", "a", 7u, "done");
+    LogClose();
+    LogLine("after");
+    EXPECT_FALSE(LogIsOpen());
+    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp + "Quiet mode specified.\n" +
+                                        kStamp + "a=7, 100% done\n");
+}
+
+TEST_F(LogTest, EachOpeningAppendsAHeader) {
+    WriteWholeFile(path_, "earlier run\n");
+    SetLogPath(path_.c_str());
+    LogOpen();
+    LogLine("one");
+    LogClose();
+    LogOpen();  // the same path again, appended
+    LogOpen();  // already open: only the header again
+    LogClose();
+    LogClose();  // closing twice is harmless
+    EXPECT_EQ(ReadWholeFile(path_), std::string("earlier run\n") + kHeader + kStamp + "one\n" +
+                                        kHeader + kHeader);
+}
+
+TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
+    SYSTEMTIME time{};
+    time.wYear = 987;
+    time.wMonth = 1;
+    time.wDay = 2;
+    time.wHour = 0;
+    time.wMinute = 0;
+    time.wSecond = 59;
+    time.wMilliseconds = 999;
+    native::SetLocalTime(time);
+    SetLogPath(path_.c_str());
+    LogOpen();
+    LogLine("x");
+    LogClose();
+    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + "0987-01-02, 00:00:59,   x\n");
+}
+
+TEST_F(LogTest, ClosedLogReadsNoClock) {
+    native::RecordCalls(true);
+    LogLine("nothing");
+    EXPECT_TRUE(native::RecordedCalls().empty());
+}
+
+TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
+    SetLogPath(folder_.c_str());  // a folder cannot be opened as a file
+    std::string output = CaptureStdout([] {
+        LogOpen();
+        LogLine("lost");
+    });
+    EXPECT_EQ(output, "\nCould not open log file \"" + folder_ + "\".\n");
+    EXPECT_FALSE(LogIsOpen());
+    output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
+    EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
+}
+
+TEST_F(LogTest, DefaultPathBesideTheProgram) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(folder_.c_str()), 0);  // relative defaults land in the temp folder
+    const std::string in_folder = folder_ + "/fix_tamrix";
+    const std::string long_folder = "/" + std::string(252, 'd');  // 253 + 1 + 14 + 1 > 268
+    const std::string fitting_folder = "/" + std::string(251, 'd');  // exactly 268 with NUL
+    const std::string too_long_for_260 = "/" + std::string(300, 'e') + "/fix_tamrix";
+    struct Case {
+        std::string module;  // "": GetModuleFileNameA fails
+        std::string expected;
+    };
+    const Case cases[] = {
+        {in_folder, folder_ + "/fix_tamrix.log"},
+        {"fix_tamrix", "fix_tamrix.log"},
+        {"", "fix_tamrix.log"},
+        {long_folder + "/x", "fix_tamrix.log"},
+        {fitting_folder + "/x", fitting_folder + "/fix_tamrix.log"},
+        {too_long_for_260, "fix_tamrix.log"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.substr(0, 40));
+        ResetLogState();
+        native::Reset();
+        if (c.module.empty()) {
+            native::FailCall("GetModuleFileNameA", ERROR_FILE_NOT_FOUND);
+        } else {
+            native::SetModuleFileName(c.module.c_str());
+        }
+        CaptureStdout([] { LogOpen(); });
+        ASSERT_NE(LogPath(), nullptr);
+        EXPECT_EQ(std::string(LogPath()), c.expected);
+        LogClose();
+    }
+    remove((folder_ + "/fix_tamrix.log").c_str());
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST_F(LogTest, SystemErrorTextTrimsTrailingLineBreaks) {
+    struct Case {
+        const char* system_text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Access is denied.\r\n", "Access is denied."},
+        {"Two lines\r\nof text\r\n\r\n\n", "Two lines\r\nof text"},
+        {"No break", "No break"},
+        {"x", "x"},
+        {"\n", "\n"},
+        {"\r", "\r"},
+        {"\r\n", "\r"},
+        {"\n\r\n\r\n", "\n"},
+        {"a\n", "a"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.system_text);
+        native::SetSystemMessage(5, c.system_text);
+        char* text = SystemErrorText(5);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(std::string(text), c.expected);
+        FreeSystemErrorText(text);
+    }
+    FreeSystemErrorText(nullptr);
+}
+
+TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
+    native::SetSystemMessage(5, nullptr);
+    char* text = SystemErrorText(5);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "5");
+    FreeSystemErrorText(text);
+
+    text = SystemErrorText(-1);  // the 32 bits read without sign
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "4294967295");
+    FreeSystemErrorText(text);
+
+    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    text = SystemErrorText(2);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "2");
+    FreeSystemErrorText(text);
+
+    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    native::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(SystemErrorText(2), nullptr);
+}
+
+TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
+    SetLogPath(path_.c_str());
+    LogOpen();
+    std::string output = CaptureStdout([] {
+        printf("Deleting registry value \"a\" in key \"b\"...");
+        ReportError(ERROR_ACCESS_DENIED, "Registry value \"%s\" could not be deleted", "a");
+    });
+    EXPECT_EQ(output,
+              "Deleting registry value \"a\" in key \"b\"...\n"
+              "Registry value \"a\" could not be deleted: Access is denied.\n");
+    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp +
+                                        "Registry value \"a\" could not be deleted: Access is "
+                                        "denied.\n");
+
+    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    native::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
+    output = CaptureStdout([] { ReportError(2, "Gone %d", 1); });
+    EXPECT_EQ(output, "\nGone 1: \n") << "no text at all: empty after the colon";
+    LogClose();
+    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp +
+                                        "Registry value \"a\" could not be deleted: Access is "
+                                        "denied.\n" +
+                                        kStamp + "Gone 1: \n");
+}
+
+}  // namespace

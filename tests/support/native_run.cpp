@@ -1,0 +1,48 @@
+#include "support/native_run.h"
+
+#include <vector>
+
+#include "console/quiet_mode.h"
+#include "driver/run_cleaner.h"
+#include "log/log.h"
+#include "support/capture.h"
+
+void ResetProcessState() {
+    native::Reset();
+    SetQuietMode(false);
+    ResetLogState();
+}
+
+RunResult RunInProcess(std::initializer_list<std::string> arguments) {
+    std::vector<std::string> storage;
+    storage.push_back("fix_tamrix");
+    storage.insert(storage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : storage) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    RunResult result{0, ""};
+    result.output = CaptureStdout(
+        [&] { result.exit_code = RunCleaner(static_cast<int>(storage.size()), argv.data()); });
+    return result;
+}
+
+std::string AfterTitleBox(const std::string& output) {
+    const std::string border =
+        "+==============================================================+\n";
+    size_t first = output.find(border);
+    if (first == std::string::npos) return "<no title box>";
+    size_t second = output.find(border, first + border.size());
+    if (second == std::string::npos) return "<no title box>";
+    return output.substr(second + border.size());
+}
+
+SYSTEMTIME FixedTime() {
+    SYSTEMTIME time{};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 8;
+    time.wHour = 9;
+    time.wMinute = 5;
+    time.wSecond = 3;
+    return time;
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# setup DIR: create a fresh Wine prefix in DIR; cleanup DIR: stop its
+# wineserver and remove it. Used as the fixture of the Wine tests.
+set -eu
+action=$1
+export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case "$action" in
+    setup)
+        rm -rf "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        # wineboot may report a missing 32-bit half; the prefix is usable if it exists.
+        test -d "$WINEPREFIX/drive_c/windows/system32"
+        ;;
+    cleanup)
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+        ;;
+    *)
+        echo "usage: $0 setup|cleanup DIR" >&2
+        exit 2
+        ;;
+esac
