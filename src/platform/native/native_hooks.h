@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/native/console_hooks.h"
+#include "platform/native/file_hooks.h"
+#include "platform/native/registry_hooks.h"
+#include "platform/native/system_hooks.h"
 #include "platform/native/win32_api.h"
 
 namespace native {

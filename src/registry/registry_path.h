@@ -1,0 +1,19 @@
+// Full registry paths ("HKEY_CURRENT_USER\Software\...") opened and deleted.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Opens the key a full registry path names (path variables expanded). On 0
+// the caller owns *key and closes it with RegCloseKey; otherwise nothing is
+// left open: ERROR_BADKEY (1010) for a malformed path, the expansion's code,
+// or RegOpenKeyA's.
+int32_t OpenRegistryPath(const char* path, HKEY* key);
+
+// Deletes the value `value_name` ("" is the default value) of the key at
+// `path`, or, with value_name nullptr, the key with its whole subtree. Returns
+// 0 or the first failure's code (ERROR_BADKEY for a root key, or
+// ERROR_INSUFFICIENT_BUFFER when a path or name does not fit its buffer); no
+// handle stays open on any return.
+int32_t DeleteRegistryItem(const char* path, const char* value_name);
