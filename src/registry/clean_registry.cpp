@@ -1,0 +1,147 @@
+// The cleaning walk: each row's texts expanded, its key opened, its value
+// read or searched for and matched, and every outcome handed to a callback.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "registry/path_variables.h"
+#include "registry/registry_action.h"
+#include "registry/registry_limits.h"
+#include "registry/registry_path.h"
+
+namespace {
+
+bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// The working row and the buffers its expanded texts and found data live in;
+// one set per walk, reused from row to row.
+struct WalkBuffers {
+    RegistryAction row;
+    char key_path[kKeyPathSize];
+    char value_name[kNameSize];
+    char match_text[kNameSize];
+    char replacement_text[kNameSize];
+    BYTE found_data[kNameSize];
+    char enumerated_name[kNameSize];
+    BYTE enumerated_data[kNameSize];
+};
+
+// Expands the row's texts into the buffers, in order, pointing the working row
+// at each one done. Returns 0 or the first expansion's failure code.
+int32_t ExpandRow(WalkBuffers* walk) {
+    RegistryAction& row = walk->row;
+    int32_t code = ExpandPathVariables(row.key_path, walk->key_path, sizeof walk->key_path);
+    if (code != 0) return code;
+    row.key_path = walk->key_path;
+    if (row.value_name != nullptr) {
+        code = ExpandPathVariables(row.value_name, walk->value_name, sizeof walk->value_name);
+        if (code != 0) return code;
+        row.value_name = walk->value_name;
+    }
+    if (IsText(row.match.type) && row.match.data != nullptr) {
+        code = ExpandPathVariables(static_cast<const char*>(row.match.data), walk->match_text,
+                                   sizeof walk->match_text);
+        if (code != 0) return code;
+        row.match.data = walk->match_text;
+    }
+    if (IsText(row.replacement.type) && row.replacement.data != nullptr) {
+        code = ExpandPathVariables(static_cast<const char*>(row.replacement.data),
+                                   walk->replacement_text, sizeof walk->replacement_text);
+        if (code != 0) return code;
+        row.replacement.data = walk->replacement_text;
+    }
+    return 0;
+}
+
+// Text lengths count the expanded text and its NUL; other lengths are taken
+// from the table as they stand.
+void SetTextLengths(RegistryAction* row) {
+    if (IsText(row->match.type) && row->match.data != nullptr) {
+        row->match.length = static_cast<uint32_t>(strlen(static_cast<const char*>(row->match.data)) + 1);
+    }
+    if (IsText(row->replacement.type) && row->replacement.data != nullptr) {
+        row->replacement.length =
+            static_cast<uint32_t>(strlen(static_cast<const char*>(row->replacement.data)) + 1);
+    }
+}
+
+// Value test, existence test or whole-key row on the open key: the row's code.
+int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
+    RegistryAction& row = walk->row;
+    if (row.value_name == nullptr) return 0;  // whole-key row: the key exists
+    if (row.match.data == nullptr || row.matcher == nullptr) {
+        LONG code = RegQueryValueExA(key, row.value_name, nullptr, nullptr, nullptr, nullptr);
+        return code == ERROR_MORE_DATA ? 0 : code;
+    }
+    DWORD type = 0;
+    DWORD length = sizeof walk->found_data;
+    LONG code = RegQueryValueExA(key, row.value_name, nullptr, &type, walk->found_data, &length);
+    if (code != 0) return code;
+    // Never trust a length beyond the buffer, whatever the system says.
+    if (length > sizeof walk->found_data) length = sizeof walk->found_data;
+    const RegistryData found = {type, walk->found_data, length};
+    return row.matcher(&row.match, &found) != 0 ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+// Search row: one callback per matching value, per enumeration error, or for
+// a key without values. The key stays open meanwhile and is closed here.
+// Returns the callback's first non-zero value, else 0.
+int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
+    RegistryAction& row = walk->row;
+    SetTextLengths(&row);
+    int32_t last = 0;
+    for (DWORD index = 0; last == 0; ++index) {
+        DWORD name_capacity = sizeof walk->enumerated_name;
+        DWORD length = sizeof walk->enumerated_data;
+        DWORD type = 0;
+        LONG code = RegEnumValueA(key, index, walk->enumerated_name, &name_capacity, nullptr, &type,
+                                  walk->enumerated_data, &length);
+        if (code == 0) {
+            if (length > sizeof walk->enumerated_data) length = sizeof walk->enumerated_data;
+            const RegistryData found = {type, walk->enumerated_data, length};
+            // A search without a matcher would take every value: it takes none.
+            if (row.matcher != nullptr && row.matcher(&row.match, &found) != 0) {
+                row.value_name = walk->enumerated_name;
+                last = callback(0, &row);
+            }
+        } else if (code == ERROR_NO_MORE_ITEMS && index > 0) {
+            break;
+        } else {
+            last = callback(code, &row);
+            // Only a value too big for the buffers is worth stepping over: any
+            // other failure (a key without values included) would come back at
+            // every further index, and the walk would never end.
+            if (code != ERROR_MORE_DATA) break;
+        }
+    }
+    RegCloseKey(key);
+    return last;
+}
+
+}  // namespace
+
+int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
+    if (table == nullptr || table->key_path == nullptr) return 0;
+    WalkBuffers walk;
+    for (const RegistryAction* entry = table; entry->key_path != nullptr; ++entry) {
+        walk.row = *entry;
+        int32_t code = ExpandRow(&walk);
+        if (code == 0) {
+            HKEY key = nullptr;
+            code = OpenRegistryPath(walk.row.key_path, &key);
+            if (code == 0) {
+                const bool search = walk.row.value_name == nullptr && walk.row.match.data != nullptr;
+                if (search) {
+                    int32_t stop = SearchKey(&walk, key, callback);
+                    if (stop != 0) return stop;
+                    continue;
+                }
+                code = ExamineKey(&walk, key);
+                RegCloseKey(key);
+            }
+        }
+        SetTextLengths(&walk.row);
+        int32_t stop = callback(code, &walk.row);
+        if (stop != 0) return stop;
+    }
+    return 0;
+}

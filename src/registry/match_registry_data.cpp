@@ -1,0 +1,48 @@
+#include <cstring>
+
+#include "platform/platform.h"
+#include "registry/registry_action.h"
+#include "registry/text_compare.h"
+
+namespace {
+
+bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// The C locale's white space; bytes of 128 and above never are.
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Trims `text` (at most `length` bytes, up to its first NUL) at both ends.
+void Trim(const char** text, size_t* length) {
+    const char* start = *text;
+    size_t count = strnlen(start, *length);
+    while (count > 0 && IsBlank(static_cast<unsigned char>(*start))) {
+        ++start;
+        --count;
+    }
+    while (count > 0 && IsBlank(static_cast<unsigned char>(start[count - 1]))) --count;
+    *text = start;
+    *length = count;
+}
+
+}  // namespace
+
+int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* found) {
+    if (IsText(expected->type)) {
+        if (!IsText(found->type)) return 0;
+        if (expected->data == nullptr || found->data == nullptr) return 0;
+        // Our own texts are terminated; found data is read no further than
+        // the bytes the system returned, terminator or not.
+        const char* want = static_cast<const char*>(expected->data);
+        size_t want_length = strlen(want);
+        const char* have = static_cast<const char*>(found->data);
+        size_t have_length = found->length;
+        Trim(&want, &want_length);
+        Trim(&have, &have_length);
+        if (want_length != have_length) return 0;
+        return want_length == 0 || CompareNoCase(want, have, want_length) == 0 ? 1 : 0;
+    }
+    if (expected->length != found->length) return 0;
+    if (expected->length == 0) return 1;
+    if (expected->data == nullptr || found->data == nullptr) return 0;
+    return memcmp(expected->data, found->data, expected->length) == 0 ? 1 : 0;
+}

@@ -1,0 +1,38 @@
+// Registry action tables and the cleaning walk over them.
+#pragma once
+
+#include <cstdint>
+
+// Typed registry data. REG_SZ and REG_EXPAND_SZ are text (NUL-terminated,
+// length counting the NUL); every other type is raw bytes.
+struct RegistryData {
+    uint32_t type;
+    const void* data;  // nullptr: the row has no such data
+    uint32_t length;
+};
+
+// Compares the data a row expects with the data found: 1 for a match, 0 for none.
+typedef int32_t (*RegistryMatcher)(const RegistryData* expected, const RegistryData* found);
+
+// One row of a registry action table; a row whose key path is nullptr ends it.
+struct RegistryAction {
+    const char* key_path;    // full "HKEY_..." path, may hold path variables
+    const char* value_name;  // nullptr: the key itself, or a search of its values
+    RegistryData match;      // what the worm writes; data nullptr: no data test
+    RegistryData replacement;  // data nullptr: delete; otherwise set the value to it
+    RegistryMatcher matcher;   // nullptr: no data comparison
+};
+
+// Reports one row's outcome; the row is the walk's working copy, valid only
+// during the call. A non-zero return stops the walk with that value.
+typedef int32_t (*RegistryCallback)(int32_t code, const RegistryAction* row);
+
+// Walks `table` up to its ending row and hands every outcome to `callback`.
+// Returns 0, or the first non-zero value the callback returned. Allocates
+// nothing; no key is open when it returns.
+int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback);
+
+// Text expected (type 1 or 2): the found data must be text too, and the two
+// match without regard to case once white space is trimmed at both ends.
+// Other types: the same length and the same bytes.
+int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* found);

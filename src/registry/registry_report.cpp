@@ -1,0 +1,127 @@
+#include "registry/registry_report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "log/log.h"
+#include "platform/platform.h"
+#include "registry/registry_limits.h"
+#include "registry/registry_path.h"
+
+namespace {
+
+bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// The row's match data as shown in a report: text as it stands; raw bytes as
+// comma-separated hex pairs (they may hold no NUL, and need not be printable).
+const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size) {
+    if (IsText(match.type)) return static_cast<const char*>(match.data);
+    const unsigned char* bytes = static_cast<const unsigned char*>(match.data);
+    size_t used = 0;
+    buffer[0] = '\0';
+    for (uint32_t i = 0; i < match.length && used + 4 < size; ++i) {
+        used += static_cast<size_t>(snprintf(buffer + used, size - used, i == 0 ? "%02x" : ",%02x",
+                                             bytes[i]));
+    }
+    return buffer;
+}
+
+void DeleteKey(const RegistryAction* row) {
+    printf("Deleting registry key \"%s\"...", row->key_path);
+    int32_t code = DeleteRegistryItem(row->key_path, nullptr);
+    if (code != 0) {
+        ReportError(code, "Registry key \"%s\" could not be deleted", row->key_path);
+        return;
+    }
+    printf(" Done.\n");
+    LogLine("Registry key \"%s\" was deleted.", row->key_path);
+}
+
+void SetValue(const RegistryAction* row) {
+    const RegistryData& data = row->replacement;
+    const bool text = IsText(data.type);
+    printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
+    if (text) {
+        printf(" to \"%s\"...", static_cast<const char*>(data.data));
+    } else {
+        printf("...");
+    }
+    HKEY key = nullptr;
+    int32_t code = OpenRegistryPath(row->key_path, &key);
+    if (code == 0) {
+        code = RegSetValueExA(key, row->value_name, 0, data.type,
+                              static_cast<const BYTE*>(data.data), data.length);
+        if (code == 0) {
+            printf(" Done.\n");
+            if (text) {
+                LogLine("Registry value \"%s\" in key \"%s\" was set to \"%s\".", row->value_name,
+                        row->key_path, static_cast<const char*>(data.data));
+            } else {
+                LogLine("Registry value \"%s\" in key \"%s\" was set.", row->value_name,
+                        row->key_path);
+            }
+        }
+        RegCloseKey(key);
+    }
+    if (code != 0) {
+        ReportError(code, "Registry value \"%s\" in key \"%s\" could not be set", row->value_name,
+                    row->key_path);
+    }
+}
+
+void DeleteValue(const RegistryAction* row) {
+    printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
+    int32_t code = DeleteRegistryItem(row->key_path, row->value_name);
+    if (code != 0) {
+        ReportError(code, "Registry value \"%s\" in key \"%s\" could not be deleted",
+                    row->value_name, row->key_path);
+        return;
+    }
+    printf(" Done.\n");
+    LogLine("Registry value \"%s\" in key \"%s\" was deleted.", row->value_name, row->key_path);
+}
+
+}  // namespace
+
+int32_t ApplyRegistryAction(const RegistryAction* row) {
+    if (row->value_name == nullptr) {
+        DeleteKey(row);
+    } else if (row->replacement.data != nullptr) {
+        SetValue(row);
+    } else {
+        DeleteValue(row);
+    }
+    return 0;
+}
+
+int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
+    if (code == 0) return ApplyRegistryAction(row);
+    const bool not_found = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    if (row->value_name == nullptr) {
+        if (not_found) {
+            printf("Registry key \"%s\" was not found.\n", row->key_path);
+            LogLine("Registry key \"%s\" was not found.", row->key_path);
+        } else {
+            ReportError(code, "An error was detected while accessing registry key \"%s\"",
+                        row->key_path);
+        }
+        return 0;
+    }
+    if (!not_found) {
+        ReportError(code, "An error was detected while accessing registry value \"%s\" in key \"%s\"",
+                    row->value_name, row->key_path);
+    } else if (row->match.data == nullptr) {
+        printf("Registry entry \"%s\" in key \"%s\" was not found.\n", row->value_name,
+               row->key_path);
+        LogLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
+                row->key_path);
+    } else {
+        char shown[kNameSize * 3];
+        const char* data = ShownMatchData(row->match, shown, sizeof shown);
+        printf("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.\n", row->value_name, data,
+               row->key_path);
+        LogLine("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.", row->value_name, data,
+                row->key_path);
+    }
+    return 0;
+}
