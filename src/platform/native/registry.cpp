@@ -1,8 +1,529 @@
-// Native layer: registry (to be filled in by its issue).
+// Native layer: the registry calls, over an in-memory tree of keys and values.
+// Handles live in a fixed table so that opening, reading and closing keys
+// never touch the heap; a handle value carries a serial number, so a closed
+// handle stays invalid even after its slot is used again.
+#include <cstdio>
+#include <cstring>
+
 #include "platform/native/layer.h"
+#include "platform/native/registry_hooks.h"
+#include "platform/native/registry_store.h"
 
 namespace native {
 
-void ResetRegistry() {}
+const RegistryRoot kRegistryRoots[kRegistryRootCount] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"}, {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+    {HKEY_DYN_DATA, "HKEY_DYN_DATA"},
+};
+
+namespace {
+
+constexpr unsigned kMaxOpenHandles = 1023;  // slot numbers fit the handle's low 12 bits
+constexpr unsigned kSlotBits = 12;
+
+struct HandleSlot {
+    RegistryKey* key;  // nullptr: free
+    uintptr_t serial;
+};
+
+struct RegistryState {
+    RegistryKey roots[kRegistryRootCount];
+    HandleSlot slots[kMaxOpenHandles] = {};
+    uintptr_t next_serial = 1;
+    // Deleted keys that still have open handles; freed with their last handle.
+    std::vector<std::unique_ptr<RegistryKey>> deleted;
+    bool changed = false;
+};
+
+RegistryState& State() {
+    static RegistryState* state = [] {
+        static RegistryState storage;
+        for (int i = 0; i < kRegistryRootCount; ++i) storage.roots[i].name = kRegistryRoots[i].name;
+        return &storage;
+    }();
+    return *state;
+}
+
+int RootIndex(HKEY handle) {
+    for (int i = 0; i < kRegistryRootCount; ++i) {
+        if (kRegistryRoots[i].handle == handle) return i;
+    }
+    return -1;
+}
+
+HandleSlot* SlotOf(HKEY handle) {
+    uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    uintptr_t low = value & ((uintptr_t{1} << kSlotBits) - 1);
+    if (low == 0 || low % 4 != 0) return nullptr;
+    uintptr_t index = low / 4 - 1;
+    if (index >= kMaxOpenHandles) return nullptr;
+    HandleSlot* slot = &State().slots[index];
+    if (slot->key == nullptr || slot->serial != value >> kSlotBits) return nullptr;
+    return slot;
+}
+
+// 0 with the key, ERROR_INVALID_HANDLE (6) for a closed or unknown handle,
+// ERROR_KEY_DELETED (1018) once the key has been deleted.
+LONG KeyOf(HKEY handle, RegistryKey** key) {
+    int root = RootIndex(handle);
+    if (root >= 0) {
+        *key = &State().roots[root];
+        return ERROR_SUCCESS;
+    }
+    HandleSlot* slot = SlotOf(handle);
+    if (slot == nullptr) return ERROR_INVALID_HANDLE;
+    if (slot->key->deleted) return ERROR_KEY_DELETED;
+    *key = slot->key;
+    return ERROR_SUCCESS;
+}
+
+// 0 with a new handle on `key`, or ERROR_NOT_ENOUGH_MEMORY (8) when the table is full.
+LONG OpenHandle(RegistryKey* key, HKEY* handle) {
+    RegistryState& state = State();
+    for (unsigned i = 0; i < kMaxOpenHandles; ++i) {
+        if (state.slots[i].key != nullptr) continue;
+        state.slots[i].key = key;
+        state.slots[i].serial = state.next_serial++;
+        ++key->open_handles;
+        *handle = reinterpret_cast<HKEY>((state.slots[i].serial << kSlotBits) | ((i + 1) * 4));
+        return ERROR_SUCCESS;
+    }
+    return ERROR_NOT_ENOUGH_MEMORY;
+}
+
+void CloseSlot(HandleSlot* slot) {
+    RegistryKey* key = slot->key;
+    slot->key = nullptr;
+    if (--key->open_handles != 0 || !key->deleted) return;
+    std::vector<std::unique_ptr<RegistryKey>>& deleted = State().deleted;
+    for (size_t i = 0; i < deleted.size(); ++i) {
+        if (deleted[i].get() == key) {
+            deleted.erase(deleted.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+// The key's full path ("HKEY_CURRENT_USER\Software"), cut to fit `size`.
+void WriteKeyPath(const RegistryKey* key, char* out, size_t size) {
+    if (key->deleted) {
+        snprintf(out, size, "%s", key->deleted_path.c_str());
+        return;
+    }
+    const RegistryKey* chain[128];
+    size_t depth = 0;
+    for (const RegistryKey* k = key; k != nullptr && depth < 128; k = k->parent) chain[depth++] = k;
+    size_t used = 0;
+    out[0] = '\0';
+    while (depth > 0 && used + 1 < size) {
+        const RegistryKey* k = chain[--depth];
+        int n = snprintf(out + used, size - used, "%s%s", k->parent != nullptr ? "\\" : "",
+                         k->name.c_str());
+        if (n < 0) break;
+        used += static_cast<size_t>(n);
+    }
+}
+
+// What call records name a handle by.
+void DescribeHandle(HKEY handle, char* out, size_t size) {
+    int root = RootIndex(handle);
+    if (root >= 0) {
+        snprintf(out, size, "%s", kRegistryRoots[root].name);
+        return;
+    }
+    HandleSlot* slot = SlotOf(handle);
+    if (slot == nullptr) {
+        snprintf(out, size, "<invalid %#lx>",
+                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(handle)));
+        return;
+    }
+    WriteKeyPath(slot->key, out, size);
+}
+
+const char* Shown(const char* text) { return text != nullptr ? text : "NULL"; }
+
+// Follows a relative key path from `key`, creating missing keys when
+// `create` is set. Trailing backslashes are accepted; a leading one gives
+// ERROR_BAD_PATHNAME (161), a missing key ERROR_FILE_NOT_FOUND (2), a name
+// longer than 255 characters ERROR_INVALID_PARAMETER (87) when creating.
+LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** found) {
+    if (path[0] == '\\') return ERROR_BAD_PATHNAME;
+    const char* p = path;
+    while (*p != '\0') {
+        const char* end = p;
+        while (*end != '\0' && *end != '\\') ++end;
+        size_t length = static_cast<size_t>(end - p);
+        if (length == 0) {
+            // Two backslashes in a row name an empty key, which cannot exist.
+            while (*end == '\\') ++end;
+            if (*end == '\0') break;
+            return create ? ERROR_BAD_PATHNAME : ERROR_FILE_NOT_FOUND;
+        }
+        RegistryKey* child = FindSubkey(key, p, length);
+        if (child == nullptr) {
+            if (!create) return ERROR_FILE_NOT_FOUND;
+            if (length > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+            child = AddSubkey(key, p, length);
+            MarkRegistryChanged();
+        }
+        key = child;
+        p = *end == '\\' ? end + 1 : end;
+    }
+    *found = key;
+    return ERROR_SUCCESS;
+}
+
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Copies a value's data as the A calls do: text stored without its NUL gets
+// one in a spare byte, though the size reported stays the stored size.
+void CopyData(const RegistryValue& value, BYTE* data, DWORD capacity) {
+    size_t stored = value.data.size();
+    if (stored != 0) memcpy(data, value.data.data(), stored);
+    if (IsText(value.type) && capacity > stored && (stored == 0 || value.data[stored - 1] != 0)) {
+        data[stored] = 0;
+    }
+}
+
+}  // namespace
+
+// --- The tree ---------------------------------------------------------------
+
+RegistryKey* RegistryRootKey(int index) { return &State().roots[index]; }
+
+bool RegistryNamesEqual(const char* a, size_t length, const std::string& b) {
+    if (b.size() != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        if (RegistryNamesEqual(name, length, child->name)) return child.get();
+    }
+    return nullptr;
+}
+
+RegistryValue* FindValue(RegistryKey* key, const char* name) {
+    size_t length = strlen(name);
+    for (RegistryValue& value : key->values) {
+        if (RegistryNamesEqual(name, length, value.name)) return &value;
+    }
+    return nullptr;
+}
+
+RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length) {
+    std::unique_ptr<RegistryKey> child(new RegistryKey);
+    child->name.assign(name, length);
+    child->parent = key;
+    key->subkeys.push_back(std::move(child));
+    return key->subkeys.back().get();
+}
+
+void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size) {
+    RegistryValue* value = FindValue(key, name);
+    if (value == nullptr) {
+        key->values.push_back(RegistryValue{name, type, {}});
+        value = &key->values.back();
+    }
+    value->type = type;
+    value->data.assign(data, data + size);
+}
+
+void RemoveSubkey(RegistryKey* key) {
+    RegistryKey* parent = key->parent;
+    for (size_t i = 0; i < parent->subkeys.size(); ++i) {
+        if (parent->subkeys[i].get() != key) continue;
+        std::unique_ptr<RegistryKey> owned = std::move(parent->subkeys[i]);
+        parent->subkeys.erase(parent->subkeys.begin() + static_cast<std::ptrdiff_t>(i));
+        // Keys below with open handles must outlive the subtree, marked deleted.
+        std::vector<RegistryKey*> pending{key};
+        std::vector<std::unique_ptr<RegistryKey>> keep;
+        char path[1024];
+        WriteKeyPath(key, path, sizeof path);
+        owned->parent = nullptr;
+        owned->deleted = true;
+        owned->deleted_path = path;
+        for (size_t k = 0; k < pending.size(); ++k) {
+            for (std::unique_ptr<RegistryKey>& child : pending[k]->subkeys) {
+                child->deleted = true;
+                child->deleted_path = pending[k]->deleted_path + "\\" + child->name;
+                child->parent = nullptr;
+                pending.push_back(child.get());
+            }
+        }
+        // Deepest first, so that no key is freed before its subkeys were looked at.
+        for (size_t k = pending.size(); k-- > 0;) {
+            for (std::unique_ptr<RegistryKey>& child : pending[k]->subkeys) {
+                if (child->open_handles != 0) keep.push_back(std::move(child));
+            }
+            pending[k]->subkeys.clear();
+        }
+        if (owned->open_handles != 0) keep.push_back(std::move(owned));
+        for (std::unique_ptr<RegistryKey>& k : keep) State().deleted.push_back(std::move(k));
+        return;
+    }
+}
+
+void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]) {
+    RegistryState& state = State();
+    for (HandleSlot& slot : state.slots) slot.key = nullptr;
+    state.deleted.clear();
+    for (int i = 0; i < kRegistryRootCount; ++i) {
+        state.roots[i].subkeys = std::move(roots[i].subkeys);
+        state.roots[i].values = std::move(roots[i].values);
+        state.roots[i].open_handles = 0;
+        for (std::unique_ptr<RegistryKey>& child : state.roots[i].subkeys) {
+            child->parent = &state.roots[i];
+        }
+    }
+    state.changed = false;
+}
+
+void MarkRegistryChanged() { State().changed = true; }
+bool RegistryChanged() { return State().changed; }
+void ClearRegistryChanged() { State().changed = false; }
+
+unsigned OpenHandleCount() {
+    unsigned count = 0;
+    for (const HandleSlot& slot : State().slots) count += slot.key != nullptr ? 1 : 0;
+    return count;
+}
+
+void ResetRegistry() {
+    DetachRegistryFile();
+    RegistryKey empty[kRegistryRootCount];
+    ReplaceRegistry(empty);
+}
 
 }  // namespace native
+
+// --- The calls ----------------------------------------------------------------
+
+using native::KeyOf;
+using native::RegistryKey;
+using native::RegistryValue;
+
+namespace {
+
+constexpr size_t kDescribeSize = 560;
+
+// The common start of every registry call: records it, applies an injected
+// fault and loads the registry file on first use.
+#define REGISTRY_CALL_START(name, format, ...)                                      \
+    do {                                                                           \
+        DWORD fault_ = 0;                                                          \
+        if (native::CallFails(&fault_, name, format, __VA_ARGS__)) return static_cast<LONG>(fault_); \
+        if (!native::RegistryFileReady(&fault_)) return static_cast<LONG>(fault_); \
+    } while (0)
+
+LONG OpenOrCreate(const char* call, HKEY key, LPCSTR sub_key, PHKEY result, bool create) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    DWORD fault = 0;
+    if (native::CallFails(&fault, call, "%s, %s", where, native::Shown(sub_key)) ||
+        !native::RegistryFileReady(&fault)) {
+        if (result != nullptr) *result = nullptr;
+        return static_cast<LONG>(fault);
+    }
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    RegistryKey* start = nullptr;
+    LONG status = KeyOf(key, &start);
+    if (status != ERROR_SUCCESS) return status;
+    if (sub_key == nullptr || sub_key[0] == '\0') {
+        *result = key;  // RegOpenKeyA and RegCreateKeyA hand back the same handle
+        return ERROR_SUCCESS;
+    }
+    RegistryKey* found = nullptr;
+    status = native::WalkPath(start, sub_key, create, &found);
+    if (status != ERROR_SUCCESS) return status;
+    return native::OpenHandle(found, result);
+}
+
+}  // namespace
+
+LONG RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
+    return OpenOrCreate("RegOpenKeyA", key, sub_key, result, false);
+}
+
+LONG RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
+    return OpenOrCreate("RegCreateKeyA", key, sub_key, result, true);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD data_size) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegQueryValueExA", "%s, %s", where, native::Shown(name));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const RegistryValue* value = native::FindValue(found, name != nullptr ? name : "");
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    DWORD stored = static_cast<DWORD>(value->data.size());
+    if (type != nullptr) *type = value->type;
+    if (data != nullptr) {
+        if (*data_size < stored) {
+            *data_size = stored;
+            return ERROR_MORE_DATA;
+        }
+        native::CopyData(*value, data, *data_size);
+    }
+    if (data_size != nullptr) *data_size = stored;
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegEnumValueA", "%s, %lu", where, static_cast<unsigned long>(index));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (name == nullptr || name_capacity == nullptr || reserved != nullptr ||
+        (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& value = found->values[index];
+    if (value.name.size() + 1 > *name_capacity) return ERROR_MORE_DATA;
+    DWORD stored = static_cast<DWORD>(value.data.size());
+    if (data != nullptr && *data_size < stored) {
+        if (type != nullptr) *type = value.type;
+        *data_size = stored;
+        return ERROR_MORE_DATA;
+    }
+    memcpy(name, value.name.c_str(), value.name.size() + 1);
+    *name_capacity = static_cast<DWORD>(value.name.size());
+    if (type != nullptr) *type = value.type;
+    if (data != nullptr) native::CopyData(value, data, *data_size);
+    if (data_size != nullptr) *data_size = stored;
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegEnumKeyA", "%s, %lu", where, static_cast<unsigned long>(index));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (name == nullptr) return ERROR_INVALID_PARAMETER;
+    if (index >= found->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& child = found->subkeys[index]->name;
+    if (child.size() + 1 > name_capacity) return ERROR_MORE_DATA;
+    memcpy(name, child.c_str(), child.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWORD reserved,
+                      LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
+                      LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
+                      LPDWORD security_descriptor, PFILETIME last_write_time) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegQueryInfoKeyA", "%s", where);
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
+    if (class_name != nullptr && class_capacity != nullptr && *class_capacity > 0) {
+        class_name[0] = '\0';
+    }
+    if (class_capacity != nullptr) *class_capacity = 0;
+    DWORD longest_key = 0, longest_name = 0, longest_data = 0;
+    for (const std::unique_ptr<RegistryKey>& child : found->subkeys) {
+        if (child->name.size() > longest_key) longest_key = static_cast<DWORD>(child->name.size());
+    }
+    for (const RegistryValue& value : found->values) {
+        if (value.name.size() > longest_name) longest_name = static_cast<DWORD>(value.name.size());
+        if (value.data.size() > longest_data) longest_data = static_cast<DWORD>(value.data.size());
+    }
+    if (sub_keys != nullptr) *sub_keys = static_cast<DWORD>(found->subkeys.size());
+    if (max_sub_key_len != nullptr) *max_sub_key_len = longest_key;
+    if (max_class_len != nullptr) *max_class_len = 0;
+    if (values != nullptr) *values = static_cast<DWORD>(found->values.size());
+    if (max_value_name_len != nullptr) *max_value_name_len = longest_name;
+    if (max_value_len != nullptr) *max_value_len = longest_data;
+    if (security_descriptor != nullptr) *security_descriptor = 0;
+    if (last_write_time != nullptr) *last_write_time = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data,
+                    DWORD data_size) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegSetValueExA", "%s, %s", where, native::Shown(name));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (data == nullptr && data_size != 0) return ERROR_INVALID_PARAMETER;
+    size_t size = data_size;
+    // Windows keeps the NUL that follows text whose size left it out.
+    if (data != nullptr && native::IsText(type) && (size == 0 || data[size - 1] != 0) &&
+        data[size] == 0) {
+        ++size;
+    }
+    native::StoreValue(found, name != nullptr ? name : "", type, data, data != nullptr ? size : 0);
+    native::MarkRegistryChanged();
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR name) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegDeleteValueA", "%s, %s", where, native::Shown(name));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    const RegistryValue* value = native::FindValue(found, name != nullptr ? name : "");
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    found->values.erase(found->values.begin() + (value - found->values.data()));
+    native::MarkRegistryChanged();
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR sub_key) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegDeleteKeyA", "%s, %s", where, native::Shown(sub_key));
+    RegistryKey* found = nullptr;
+    LONG status = KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
+    RegistryKey* target = found;  // "" deletes the handle's own key
+    if (sub_key[0] != '\0') {
+        status = native::WalkPath(found, sub_key, false, &target);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    // A root cannot be deleted, nor (as on the NT family) a key with subkeys.
+    if (target->parent == nullptr || !target->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    native::RemoveSubkey(target);
+    native::MarkRegistryChanged();
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    char where[kDescribeSize];
+    native::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegCloseKey", "%s", where);
+    if (native::RootIndex(key) >= 0) return ERROR_SUCCESS;  // predefined: closing is harmless
+    native::HandleSlot* slot = native::SlotOf(key);
+    if (slot == nullptr) return ERROR_INVALID_HANDLE;
+    native::CloseSlot(slot);
+    return ERROR_SUCCESS;
+}

@@ -1,8 +1,146 @@
-// Native layer: system facts (to be filled in by its issue).
+// Native layer: folders, names, version and code page of the machine, with
+// values tests set and the buffer rules of Windows.
+#include <cstring>
+#include <string>
+
 #include "platform/native/layer.h"
+#include "platform/native/system_hooks.h"
 
 namespace native {
+namespace {
 
-void ResetSystemFacts() {}
+struct SystemFacts {
+    std::string windows = "C:\\WINDOWS";
+    std::string system = "C:\\WINDOWS\\system32";
+    std::string temp = "C:\\WINDOWS\\TEMP\\";
+    std::string computer = "TESTPC";
+    std::string user = "tester";
+    DWORD version = 0x0A280105;  // 5.1, build 2600: the NT family
+    BYTE lead_first = 1;         // first > last: a single-byte code page
+    BYTE lead_last = 0;
+};
+
+SystemFacts& Facts() {
+    static SystemFacts facts;
+    return facts;
+}
+
+// The directory calls' rule: the length without NUL when it fits, else the
+// size needed with the NUL and the buffer untouched.
+UINT CopyFolder(const std::string& path, LPSTR buffer, UINT size) {
+    if (path.size() + 1 > size) return static_cast<UINT>(path.size() + 1);
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<UINT>(path.size());
+}
+
+}  // namespace
+
+void SetWindowsDirectory(const char* path) { Facts().windows = path; }
+void SetSystemDirectory(const char* path) { Facts().system = path; }
+void SetTempPath(const char* path) {
+    // The temporary folder always comes back with its trailing backslash.
+    Facts().temp = path;
+    if (Facts().temp.empty() || Facts().temp.back() != '\\') Facts().temp += '\\';
+}
+void SetComputerName(const char* name) { Facts().computer = name; }
+void SetUserName(const char* name) { Facts().user = name; }
+void SetVersion(DWORD version) { Facts().version = version; }
+void SetDbcsLeadBytes(BYTE first, BYTE last) {
+    Facts().lead_first = first;
+    Facts().lead_last = last;
+}
+
+void ResetSystemFacts() { Facts() = SystemFacts(); }
 
 }  // namespace native
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetWindowsDirectoryA", "%u", size)) {
+        SetLastError(fault);
+        return 0;
+    }
+    return native::CopyFolder(native::Facts().windows, buffer, size);
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetSystemDirectoryA", "%u", size)) {
+        SetLastError(fault);
+        return 0;
+    }
+    return native::CopyFolder(native::Facts().system, buffer, size);
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetTempPathA", "%lu", static_cast<unsigned long>(size))) {
+        SetLastError(fault);
+        return 0;
+    }
+    return native::CopyFolder(native::Facts().temp, buffer, size);
+}
+
+// Too small: ERROR_BUFFER_OVERFLOW (111) and the size needed with the NUL;
+// success: the length without the NUL.
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetComputerNameA", "%lu",
+                          size != nullptr ? static_cast<unsigned long>(*size) : 0ul)) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    if (buffer == nullptr || size == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string& name = native::Facts().computer;
+    if (name.size() + 1 > *size) {
+        *size = static_cast<DWORD>(name.size() + 1);
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return FALSE;
+    }
+    memcpy(buffer, name.c_str(), name.size() + 1);
+    *size = static_cast<DWORD>(name.size());
+    return TRUE;
+}
+
+// Too small: ERROR_INSUFFICIENT_BUFFER (122), the size needed with the NUL,
+// the buffer untouched; success: the size with the NUL.
+BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetUserNameA", "%lu",
+                          size != nullptr ? static_cast<unsigned long>(*size) : 0ul)) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    if (size == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string& name = native::Facts().user;
+    if (buffer == nullptr || name.size() + 1 > *size) {
+        *size = static_cast<DWORD>(name.size() + 1);
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(buffer, name.c_str(), name.size() + 1);
+    *size = static_cast<DWORD>(name.size() + 1);
+    return TRUE;
+}
+
+DWORD GetVersion() {
+    DWORD fault = 0;
+    native::CallFails(&fault, "GetVersion", "%s", "");  // cannot fail on Windows either
+    return native::Facts().version;
+}
+
+BOOL IsDBCSLeadByte(BYTE test_char) {
+    DWORD fault = 0;
+    native::CallFails(&fault, "IsDBCSLeadByte", "%u", test_char);  // cannot fail either
+    const native::SystemFacts& facts = native::Facts();
+    return facts.lead_first <= facts.lead_last && test_char >= facts.lead_first &&
+                   test_char <= facts.lead_last
+               ? TRUE
+               : FALSE;
+}

@@ -1,0 +1,72 @@
+// The native registry's tree of keys and values, shared by its Win32 calls
+// (registry.cpp), its .reg reader and writer (registry_text.cpp) and the
+// registry file named by FIX_TAMRIX_REGISTRY (registry_file.cpp).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/native/win32_api.h"
+
+namespace native {
+
+struct RegistryValue {
+    std::string name;  // "" is the key's default value
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+struct RegistryKey {
+    std::string name;
+    RegistryKey* parent = nullptr;                      // nullptr for a root or a deleted key
+    std::vector<std::unique_ptr<RegistryKey>> subkeys;  // in creation order
+    std::vector<RegistryValue> values;                  // in creation order
+    unsigned open_handles = 0;
+    bool deleted = false;
+    std::string deleted_path;  // what call records name a deleted key by
+};
+
+constexpr int kRegistryRootCount = 7;
+constexpr size_t kMaxKeyNameLength = 255;
+// Every registry call fails with this code while the registry file cannot be read.
+constexpr DWORD kErrorBadRegistryFile = 1009;  // ERROR_BADDB
+
+struct RegistryRoot {
+    HKEY handle;
+    const char* name;
+};
+// The predefined roots in the order they are saved.
+extern const RegistryRoot kRegistryRoots[kRegistryRootCount];
+
+// The live root key of kRegistryRoots[index].
+RegistryKey* RegistryRootKey(int index);
+
+// Whether two names are equal without regard to ASCII case; `a` has `length` bytes.
+bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length);
+RegistryValue* FindValue(RegistryKey* key, const char* name);
+RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length);
+// Sets or replaces a value; a replaced value keeps its place in the order.
+void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size);
+// Removes `key` (a subkey, never a root) from its parent with its subtree.
+void RemoveSubkey(RegistryKey* key);
+
+// Replaces the whole registry with the subkeys and values of `roots` (moved
+// from); every open handle is closed. Clears the change mark.
+void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]);
+
+// Set by every call that changes the registry; the registry file is written
+// back at exit only when it is set.
+void MarkRegistryChanged();
+bool RegistryChanged();
+void ClearRegistryChanged();
+
+// Loads the registry file on the first registry call. False, with
+// kErrorBadRegistryFile in *code, while the file could not be read.
+bool RegistryFileReady(DWORD* code);
+// Forgets the registry file: after Reset the environment is not consulted.
+void DetachRegistryFile();
+
+}  // namespace native

@@ -1,0 +1,184 @@
+// What only the native registry offers tests: open-handle counts, recorded
+// calls, injected faults, and reads that never touch the heap.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/native/native_hooks.h"
+#include "support/alloc_counter.h"
+#include "support/native_run.h"
+
+namespace {
+
+class NativeRegistryTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        ASSERT_TRUE(native::LoadRegistryText(
+            "REGEDIT4\n\n"
+            "[HKEY_CURRENT_USER\\Software\\Run]\n"
+            "\"Screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n"
+            "\"Count\"=dword:00000002\n"));
+    }
+    void TearDown() override { ResetProcessState(); }
+};
+
+TEST_F(NativeRegistryTest, CountsOpenHandles) {
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    HKEY first = nullptr;
+    HKEY second = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &first), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &second), ERROR_SUCCESS);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(native::OpenHandleCount(), 2u);
+    HKEY same = nullptr;
+    ASSERT_EQ(RegOpenKeyA(first, "", &same), ERROR_SUCCESS);  // no new handle
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "", &same), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 2u);
+    EXPECT_EQ(RegCloseKey(first), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 1u);
+    // A slot used again does not revive the closed handle's value.
+    HKEY third = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &third), ERROR_SUCCESS);
+    EXPECT_NE(third, first);
+    EXPECT_EQ(RegCloseKey(first), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(second), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(third), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(NativeRegistryTest, DeletedKeyHandlesStayCountedUntilClosed) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Gone", &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Gone"), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 1u);
+    native::RecordCalls(true);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    // The record still names the key by the path it had.
+    const std::vector<std::string> expected = {
+        "RegQueryValueExA(HKEY_CURRENT_USER\\Software\\Gone, x)",
+        "RegCloseKey(HKEY_CURRENT_USER\\Software\\Gone)",
+    };
+    EXPECT_EQ(native::RecordedCalls(), expected);
+}
+
+TEST_F(NativeRegistryTest, RecordsCallsWithFullKeyPaths) {
+    native::RecordCalls(true);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "software", &key), ERROR_SUCCESS);
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyA(key, "Run", &run), ERROR_SUCCESS);
+    char name[32];
+    DWORD capacity = sizeof name;
+    DWORD count = 0;
+    RegEnumValueA(run, 1, name, &capacity, nullptr, nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(run, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegEnumKeyA(key, 0, name, sizeof name);
+    RegQueryValueExA(run, nullptr, nullptr, nullptr, nullptr, &capacity);
+    RegSetValueExA(run, "New", 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
+    RegDeleteValueA(run, "");
+    RegDeleteKeyA(key, "Missing");
+    RegCloseKey(run);
+    RegCloseKey(key);
+    RegCreateKeyA(HKEY_LOCAL_MACHINE, "A\\B", &key);
+    RegCloseKey(key);
+    const std::vector<std::string> expected = {
+        // Keys are named as they were created, whatever case the caller used.
+        "RegOpenKeyA(HKEY_CURRENT_USER, software)",
+        "RegOpenKeyA(HKEY_CURRENT_USER\\Software, Run)",
+        "RegEnumValueA(HKEY_CURRENT_USER\\Software\\Run, 1)",
+        "RegQueryInfoKeyA(HKEY_CURRENT_USER\\Software\\Run)",
+        "RegEnumKeyA(HKEY_CURRENT_USER\\Software, 0)",
+        "RegQueryValueExA(HKEY_CURRENT_USER\\Software\\Run, NULL)",
+        "RegSetValueExA(HKEY_CURRENT_USER\\Software\\Run, New)",
+        "RegDeleteValueA(HKEY_CURRENT_USER\\Software\\Run, )",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, Missing)",
+        "RegCloseKey(HKEY_CURRENT_USER\\Software\\Run)",
+        "RegCloseKey(HKEY_CURRENT_USER\\Software)",
+        "RegCreateKeyA(HKEY_LOCAL_MACHINE, A\\B)",
+        "RegCloseKey(HKEY_LOCAL_MACHINE\\A\\B)",
+    };
+    EXPECT_EQ(native::RecordedCalls(), expected);
+}
+
+TEST_F(NativeRegistryTest, InjectedFaults) {
+    // A failed open leaves nothing open and clears the handle.
+    native::FailCall("RegOpenKeyA", ERROR_ACCESS_DENIED);
+    HKEY key = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
+
+    // The second query fails; the data stays untouched; a failed delete deletes nothing.
+    native::FailCall("RegQueryValueExA", 1234, 2);
+    native::FailCall("RegDeleteValueA", ERROR_ACCESS_DENIED);
+    char data[64] = "untouched";
+    DWORD size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                               &size),
+              1234);
+    EXPECT_STREQ(data, "untouched");
+    EXPECT_EQ(RegDeleteValueA(key, "Screen"), ERROR_ACCESS_DENIED);
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                               &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(data, "C:\\WINDOWS\\system32\\Screen.scr");
+    // A failed close keeps the handle open, as the real call would have done nothing.
+    native::FailCall("RegCloseKey", ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(native::OpenHandleCount(), 1u);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(NativeRegistryTest, ReadingTouchesNoHeap) {
+    if (!AllocationCountingWorks()) GTEST_SKIP() << "allocations cannot be counted in this build";
+    char name[32];
+    BYTE data[64];
+    StartCountingAllocations();
+    for (int round = 0; round < 3; ++round) {
+        HKEY key = nullptr;
+        LONG opened = RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key);
+        DWORD size = sizeof data;
+        LONG queried = RegQueryValueExA(key, "Screen", nullptr, nullptr, data, &size);
+        DWORD capacity = sizeof name;
+        size = sizeof data;
+        LONG enumerated = RegEnumValueA(key, 1, name, &capacity, nullptr, nullptr, data, &size);
+        LONG closed = RegCloseKey(key);
+        HKEY missing = nullptr;
+        LONG absent = RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Missing", &missing);
+        ASSERT_EQ(opened, ERROR_SUCCESS);
+        ASSERT_EQ(queried, ERROR_SUCCESS);
+        ASSERT_EQ(enumerated, ERROR_SUCCESS);
+        ASSERT_EQ(closed, ERROR_SUCCESS);
+        ASSERT_EQ(absent, ERROR_FILE_NOT_FOUND);
+    }
+    EXPECT_EQ(StopCountingAllocations(), 0u);
+}
+
+TEST_F(NativeRegistryTest, HandleTableIsBounded) {
+    // Far more opens than any walk needs; the table refuses instead of growing.
+    std::vector<HKEY> keys;
+    LONG result = ERROR_SUCCESS;
+    while (keys.size() < 5000) {
+        HKEY key = nullptr;
+        result = RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key);
+        if (result != ERROR_SUCCESS) break;
+        keys.push_back(key);
+    }
+    EXPECT_EQ(result, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_GE(keys.size(), 256u);
+    EXPECT_EQ(native::OpenHandleCount(), keys.size());
+    for (HKEY key : keys) EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,266 @@
+// The registry calls' results and buffer rules, as the program relies on
+// them. Built natively against the native layer and for win64 against Wine's
+// real registry, so the two cannot drift apart.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "support/registry_sandbox.h"
+
+namespace {
+
+class RegistryCallsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        FreshSandbox("calls");
+        sub_key_ = std::string(kSandboxParent) + "\\calls";
+        ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, sub_key_.c_str(), &sandbox_), ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        RegCloseKey(sandbox_);
+        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
+    }
+    std::string Sub(const char* below) const { return sub_key_ + "\\" + below; }
+
+    std::string sub_key_;
+    HKEY sandbox_ = nullptr;
+};
+
+const HKEY kUnset = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
+
+TEST_F(RegistryCallsTest, OpeningKeys) {
+    ASSERT_TRUE(CreateKeyForTest(Sub("Alpha\\Beta")));
+    struct Case {
+        const char* sub_key;
+        LONG result;
+    };
+    const Case cases[] = {
+        {"Alpha", ERROR_SUCCESS},
+        {"alpha\\BETA", ERROR_SUCCESS},       // names compare without regard to case
+        {"Alpha\\Beta\\", ERROR_SUCCESS},     // a trailing backslash is accepted
+        {"\\Alpha", ERROR_BAD_PATHNAME},      // a leading one is not
+        {"Missing", ERROR_FILE_NOT_FOUND},
+        {"Alpha\\Missing", ERROR_FILE_NOT_FOUND},
+        {"Alph", ERROR_FILE_NOT_FOUND},       // no prefix matching
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sub_key);
+        HKEY key = kUnset;
+        EXPECT_EQ(RegOpenKeyA(sandbox_, c.sub_key, &key), c.result);
+        if (c.result == ERROR_SUCCESS) {
+            EXPECT_NE(key, kUnset);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        } else {
+            EXPECT_EQ(key, nullptr);  // a failed open clears the handle
+        }
+    }
+}
+
+TEST_F(RegistryCallsTest, EmptySubkeyGivesTheSameHandle) {
+    for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
+        SCOPED_TRACE(empty == nullptr ? "NULL" : "\"\"");
+        HKEY key = kUnset;
+        EXPECT_EQ(RegOpenKeyA(sandbox_, empty, &key), ERROR_SUCCESS);
+        EXPECT_EQ(key, sandbox_);
+        key = kUnset;
+        EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, empty, &key), ERROR_SUCCESS);
+        EXPECT_EQ(key, HKEY_CURRENT_USER);
+        key = kUnset;
+        EXPECT_EQ(RegCreateKeyA(sandbox_, empty, &key), ERROR_SUCCESS);
+        EXPECT_EQ(key, sandbox_);
+    }
+    // Closing a predefined root is harmless, and it stays usable.
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, sub_key_.c_str(), &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryCallsTest, ClosedHandlesAreInvalid) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(sandbox_, "Gamma", &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryCallsTest, QueryingValues) {
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Text", "abc"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "", "default"));
+    DWORD type = 0;
+    DWORD size = 0;
+    // No buffer: the size and type only.
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "text", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 4u);
+    // Too small: 234 and the size needed.
+    BYTE data[16];
+    memset(data, 'x', sizeof data);
+    size = 3;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Text", nullptr, &type, data, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 4u);
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Text", nullptr, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+    EXPECT_STREQ(reinterpret_cast<char*>(data), "abc");
+    // NULL and "" both name the default value.
+    for (const char* name : {static_cast<const char*>(nullptr), ""}) {
+        size = sizeof data;
+        EXPECT_EQ(RegQueryValueExA(sandbox_, name, nullptr, &type, data, &size), ERROR_SUCCESS);
+        EXPECT_STREQ(reinterpret_cast<char*>(data), "default");
+    }
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Missing", nullptr, &type, data, &size),
+              ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryCallsTest, TextWithoutTerminator) {
+    // Stored without NUL: the size given leaves it out and no NUL follows.
+    const BYTE bare[] = {'a', 'b', 'c', 'd'};
+    ASSERT_EQ(RegSetValueExA(sandbox_, "Bare", 0, REG_SZ, bare, 3), ERROR_SUCCESS);
+    // The byte after the counted ones is a NUL: it is stored too.
+    ASSERT_EQ(RegSetValueExA(sandbox_, "Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>("xyz"), 3),
+              ERROR_SUCCESS);
+    BYTE data[8];
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Kept", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+
+    memset(data, 'x', sizeof data);
+    size = 3;  // exactly the stored size: nothing more is written
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Bare", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 4), "abcx");
+
+    memset(data, 'x', sizeof data);
+    size = sizeof data;  // a spare byte gets a NUL, the size stays the stored one
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Bare", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 5), std::string("abc\0x", 5));
+
+    // Binary data gets no NUL.
+    ASSERT_EQ(RegSetValueExA(sandbox_, "Raw", 0, REG_BINARY, bare, 3), ERROR_SUCCESS);
+    memset(data, 'x', sizeof data);
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Raw", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 4), "abcx");
+}
+
+TEST_F(RegistryCallsTest, EnumeratingValues) {
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Zulu", "1"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Alpha", "22"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Mike", "333"));
+    const char* order[] = {"Zulu", "Alpha", "Mike"};  // creation order, not sorted
+    for (DWORD i = 0; i < 3; ++i) {
+        SCOPED_TRACE(order[i]);
+        char name[16];
+        DWORD capacity = sizeof name;
+        BYTE data[16];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        EXPECT_EQ(RegEnumValueA(sandbox_, i, name, &capacity, nullptr, &type, data, &size),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(name, order[i]);
+        EXPECT_EQ(capacity, strlen(order[i]));
+        EXPECT_EQ(type, REG_SZ);
+        EXPECT_EQ(size, i + 2);
+    }
+    char name[16];
+    DWORD capacity = sizeof name;
+    EXPECT_EQ(RegEnumValueA(sandbox_, 3, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
+
+    // The name does not fit (its NUL counts): 234, the capacity as passed.
+    capacity = 4;
+    EXPECT_EQ(RegEnumValueA(sandbox_, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(capacity, 4u);
+    capacity = 0;
+    EXPECT_EQ(RegEnumValueA(sandbox_, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(capacity, 0u);
+
+    // The data does not fit: 234 with the type and the size needed.
+    BYTE data[2];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    capacity = sizeof name;
+    EXPECT_EQ(RegEnumValueA(sandbox_, 2, name, &capacity, nullptr, &type, data, &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 4u);
+}
+
+TEST_F(RegistryCallsTest, EnumeratingAndCountingSubkeys) {
+    for (const char* name : {"One", "Two", "Three"}) ASSERT_TRUE(CreateKeyForTest(Sub(name)));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Value", "v"));
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(sandbox_, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 3u);
+    EXPECT_EQ(values, 1u);
+    ASSERT_TRUE(SetTextForTest(sub_key_, "", "default"));  // the default value counts once set
+    EXPECT_EQ(RegQueryInfoKeyA(sandbox_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 2u);
+
+    EXPECT_EQ(SubkeyNamesForTest(sub_key_), "One Three Two");
+    char name[8];
+    EXPECT_EQ(RegEnumKeyA(sandbox_, 3, name, sizeof name), ERROR_NO_MORE_ITEMS);
+    // Capacity in characters with the NUL: "Three" needs 6.
+    for (DWORD i = 0; i < 3; ++i) {
+        char small[5];
+        LONG result = RegEnumKeyA(sandbox_, i, small, sizeof small);
+        char whole[8];
+        ASSERT_EQ(RegEnumKeyA(sandbox_, i, whole, sizeof whole), ERROR_SUCCESS);
+        SCOPED_TRACE(whole);
+        EXPECT_EQ(result, strlen(whole) < sizeof small ? ERROR_SUCCESS : ERROR_MORE_DATA);
+    }
+}
+
+TEST_F(RegistryCallsTest, DeletingValuesAndKeys) {
+    ASSERT_TRUE(SetTextForTest(sub_key_, "", "default"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Named", "x"));
+    EXPECT_EQ(RegDeleteValueA(sandbox_, ""), ERROR_SUCCESS);  // the default value
+    EXPECT_EQ(RegDeleteValueA(sandbox_, ""), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteValueA(sandbox_, "NAMED"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(sandbox_, "Named"), ERROR_FILE_NOT_FOUND);
+
+    ASSERT_TRUE(CreateKeyForTest(Sub("Parent\\Child")));
+    EXPECT_EQ(RegDeleteKeyA(sandbox_, "Parent"), ERROR_ACCESS_DENIED);  // it has a subkey
+    EXPECT_EQ(RegDeleteKeyA(sandbox_, "Missing"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyA(sandbox_, "Parent\\Child"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(sandbox_, "parent"), ERROR_SUCCESS);
+    EXPECT_EQ(SubkeyNamesForTest(sub_key_), "");
+}
+
+TEST_F(RegistryCallsTest, HandlesOfDeletedKeys) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(sandbox_, "Doomed", &key), ERROR_SUCCESS);
+    ASSERT_TRUE(SetTextForTest(Sub("Doomed"), "Value", "v"));
+    ASSERT_EQ(RegDeleteKeyA(sandbox_, "Doomed"), ERROR_SUCCESS);
+    DWORD size = 0;
+    DWORD count = 0;
+    char name[16];
+    DWORD capacity = sizeof name;
+    HKEY child = nullptr;
+    EXPECT_EQ(RegQueryValueExA(key, "Value", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegEnumValueA(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCreateKeyA(key, "Below", &child), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);  // closing still works
+    EXPECT_FALSE(KeyExistsForTest(Sub("Doomed")));
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+#include "support/registry_sandbox.h"
+
+#include <algorithm>
+#include <vector>
+
+const char kSandboxParent[] = "Software\\fix_tamrix_test";
+
+LONG DeleteTreeForTest(HKEY parent, const char* sub_key) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyA(parent, sub_key, &key);
+    if (result != ERROR_SUCCESS) return result;
+    char name[300];
+    // Always the last subkey, so that indices stay valid while deleting.
+    DWORD count = 0;
+    result = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr, nullptr);
+    while (result == ERROR_SUCCESS && count > 0) {
+        result = RegEnumKeyA(key, count - 1, name, sizeof name);
+        if (result == ERROR_SUCCESS) result = DeleteTreeForTest(key, name);
+        --count;
+    }
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return result;
+    return RegDeleteKeyA(parent, sub_key);
+}
+
+std::string FreshSandbox(const char* name) {
+    std::string sub_key = std::string(kSandboxParent) + "\\" + name;
+    DeleteTreeForTest(HKEY_CURRENT_USER, sub_key.c_str());
+    CreateKeyForTest(sub_key);
+    return "HKEY_CURRENT_USER\\" + sub_key;
+}
+
+bool CreateKeyForTest(const std::string& sub_key) {
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SetValueForTest(const std::string& sub_key, const char* name, DWORD type,
+                     const std::string& data) {
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;
+    LONG result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool SetTextForTest(const std::string& sub_key, const char* name, const std::string& text) {
+    return SetValueForTest(sub_key, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+bool KeyExistsForTest(const std::string& sub_key) {
+    HKEY key = nullptr;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string SubkeyNamesForTest(const std::string& sub_key) {
+    HKEY key = nullptr;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    std::vector<std::string> names;
+    char name[300];
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& n : names) joined += (joined.empty() ? "" : " ") + n;
+    return joined;
+}

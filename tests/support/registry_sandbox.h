@@ -1,0 +1,35 @@
+// A sandbox key, HKEY_CURRENT_USER\Software\fix_tamrix_test\<name>, for tests
+// that run against the native registry and Wine's real one alike. Only
+// Win32 calls are used, so the same helpers serve both.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+// "Software\fix_tamrix_test": the parent of every sandbox, below HKEY_CURRENT_USER.
+extern const char kSandboxParent[];
+
+// Deletes the sandbox `name` with everything below it and creates it again,
+// empty. Returns its full path ("HKEY_CURRENT_USER\Software\fix_tamrix_test\name").
+std::string FreshSandbox(const char* name);
+
+// Deletes `sub_key` of `parent` with its subtree using only Win32 calls.
+// 0, or the first failing call's code (2 when the key does not exist).
+LONG DeleteTreeForTest(HKEY parent, const char* sub_key);
+
+// Creates HKEY_CURRENT_USER\`sub_key` (and what is missing above it); true on success.
+bool CreateKeyForTest(const std::string& sub_key);
+
+// Sets a value of HKEY_CURRENT_USER\`sub_key`, creating the key; true on success.
+bool SetValueForTest(const std::string& sub_key, const char* name, DWORD type,
+                     const std::string& data);
+// A REG_SZ value with its terminating NUL.
+bool SetTextForTest(const std::string& sub_key, const char* name, const std::string& text);
+
+// Whether HKEY_CURRENT_USER\`sub_key` exists.
+bool KeyExistsForTest(const std::string& sub_key);
+
+// Names of the subkeys of HKEY_CURRENT_USER\`sub_key`, sorted, joined by
+// spaces; "<missing>" when the key cannot be opened.
+std::string SubkeyNamesForTest(const std::string& sub_key);
