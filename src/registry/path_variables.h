@@ -23,6 +23,10 @@ extern const PathVariable kPathVariables[kPathVariableCount];
 // would not fit. On a non-zero result the output is to be discarded.
 int32_t ExpandPathVariables(const char* input, char* output, size_t capacity);
 
-// Reads a value's data into `output` (at least kFolderSize bytes), the key
-// given as a full registry path. Returns 0 or the Win32 code; no key stays open.
+// Reads a value's data, whatever its type, as text into `output` (kFolderSize
+// bytes, never more), the key given as a full registry path. On 0 the text is
+// NUL-terminated: data without a NUL gets one after it. ERROR_MORE_DATA (234)
+// when the data is longer than kFolderSize bytes or fills them without a NUL;
+// otherwise OpenRegistryPath's or RegQueryValueExA's code (2 for a missing key
+// or value). No key stays open.
 int32_t ReadRegistryString(const char* key_path, const char* value_name, char* output);

@@ -153,7 +153,11 @@ LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** fou
     const char* p = path;
     while (*p != '\0') {
         const char* end = p;
-        while (*end != '\0' && *end != '\\') ++end;
+        while (*end != '\0' && *end != '\\') {
+            // A trail byte that looks like a backslash separates nothing.
+            if (IsCodePageLeadByte(static_cast<BYTE>(*end)) && end[1] != '\0') ++end;
+            ++end;
+        }
         size_t length = static_cast<size_t>(end - p);
         if (length == 0) {
             // Two backslashes in a row name an empty key, which cannot exist.
@@ -198,6 +202,11 @@ bool RegistryNamesEqual(const char* a, size_t length, const std::string& b) {
     for (size_t i = 0; i < length; ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]);
         unsigned char y = static_cast<unsigned char>(b[i]);
+        if (IsCodePageLeadByte(x) && i + 1 < length) {
+            if (x != y || a[i + 1] != b[i + 1]) return false;
+            ++i;
+            continue;
+        }
         if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
         if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
         if (x != y) return false;

@@ -43,7 +43,12 @@ extern const RegistryRoot kRegistryRoots[kRegistryRootCount];
 // The live root key of kRegistryRoots[index].
 RegistryKey* RegistryRootKey(int index);
 
-// Whether two names are equal without regard to ASCII case; `a` has `length` bytes.
+// Whether `byte` leads a double-byte character in the code page set by
+// SetDbcsLeadBytes (asked without recording a call).
+bool IsCodePageLeadByte(BYTE byte);
+
+// Whether two names are equal without regard to ASCII case (double-byte
+// characters compared exactly); `a` has `length` bytes.
 bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
 RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length);
 RegistryValue* FindValue(RegistryKey* key, const char* name);

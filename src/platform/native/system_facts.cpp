@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/native/layer.h"
+#include "platform/native/registry_store.h"
 #include "platform/native/system_hooks.h"
 
 namespace native {
@@ -51,6 +52,11 @@ void SetDbcsLeadBytes(BYTE first, BYTE last) {
 }
 
 void ResetSystemFacts() { Facts() = SystemFacts(); }
+
+bool IsCodePageLeadByte(BYTE byte) {
+    return Facts().lead_first <= Facts().lead_last && byte >= Facts().lead_first &&
+           byte <= Facts().lead_last;
+}
 
 }  // namespace native
 
@@ -138,9 +144,5 @@ DWORD GetVersion() {
 BOOL IsDBCSLeadByte(BYTE test_char) {
     DWORD fault = 0;
     native::CallFails(&fault, "IsDBCSLeadByte", "%u", test_char);  // cannot fail either
-    const native::SystemFacts& facts = native::Facts();
-    return facts.lead_first <= facts.lead_last && test_char >= facts.lead_first &&
-                   test_char <= facts.lead_last
-               ? TRUE
-               : FALSE;
+    return native::IsCodePageLeadByte(test_char) ? TRUE : FALSE;
 }

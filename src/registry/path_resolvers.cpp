@@ -1,0 +1,87 @@
+// The path-variable table and the resolvers that find each variable's value.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "registry/path_variables.h"
+#include "registry/registry_limits.h"
+
+namespace {
+
+// A failing call whose last error is 0 must still fail.
+int32_t LastErrorCode() {
+    DWORD code = GetLastError();
+    return code != 0 ? static_cast<int32_t>(code) : static_cast<int32_t>(ERROR_INTERNAL_ERROR);
+}
+
+uint32_t BoundedLength(const char* text, size_t capacity) {
+    size_t length = 0;
+    while (length < capacity && text[length] != '\0') ++length;
+    return static_cast<uint32_t>(length);
+}
+
+// 0 or the call's last error; ERROR_INTERNAL_ERROR (1359) for a folder path
+// longer than 260 characters, for which the call returns the size it needs.
+int32_t FolderResult(UINT returned, uint32_t* written) {
+    *written = returned;
+    if (returned == 0) return LastErrorCode();
+    if (returned > kFolderSize) return ERROR_INTERNAL_ERROR;
+    return 0;
+}
+
+int32_t ResolveWindows(char* out, uint32_t* written) {
+    return FolderResult(GetWindowsDirectoryA(out, kFolderSize), written);
+}
+
+int32_t ResolveSystem(char* out, uint32_t* written) {
+    return FolderResult(GetSystemDirectoryA(out, kFolderSize), written);
+}
+
+int32_t ResolveTemp(char* out, uint32_t* written) {
+    return FolderResult(GetTempPathA(kFolderSize, out), written);
+}
+
+// 0 or GetComputerNameA's last error.
+int32_t ResolveComputerName(char* out, uint32_t* written) {
+    DWORD size = 16;
+    if (!GetComputerNameA(out, &size)) return LastErrorCode();
+    *written = BoundedLength(out, 16);
+    return 0;
+}
+
+// 0 or GetUserNameA's last error.
+int32_t ResolveUserName(char* out, uint32_t* written) {
+    DWORD size = 257;
+    if (!GetUserNameA(out, &size)) return LastErrorCode();
+    *written = BoundedLength(out, 257);
+    return 0;
+}
+
+// 0 or ReadRegistryString's code (2 when the value is missing).
+int32_t ResolveProgramFiles(char* out, uint32_t* written) {
+    int32_t result = ReadRegistryString(
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", out);
+    if (result != 0) return result;
+    *written = BoundedLength(out, kFolderSize);
+    return 0;
+}
+
+// 0 or ReadRegistryString's code (2 when the value is missing).
+int32_t ResolveUserId(char* out, uint32_t* written) {
+    int32_t result = ReadRegistryString("HKEY_CURRENT_USER\\Identities", "Default User ID", out);
+    if (result != 0) return result;
+    *written = BoundedLength(out, kFolderSize);
+    return 0;
+}
+
+}  // namespace
+
+// Searched in this order; no terminating row.
+const PathVariable kPathVariables[kPathVariableCount] = {
+    {"%Windows%", 9, ResolveWindows},
+    {"%System%", 8, ResolveSystem},
+    {"%ProgramFiles%", 14, ResolveProgramFiles},
+    {"%ComputerName%", 14, ResolveComputerName},
+    {"%UserName%", 10, ResolveUserName},
+    {"%UserID%", 8, ResolveUserId},
+    {"%Temp%", 6, ResolveTemp},
+};

@@ -1,0 +1,51 @@
+// Byte comparisons and searches that respect double-byte characters.
+#include "registry/text_compare.h"
+
+#include "platform/platform.h"
+
+namespace {
+
+// Lead bytes of every double-byte code page are 0x81 or above, so plain
+// ASCII never needs to ask the system.
+bool IsLeadByte(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 && IsDBCSLeadByte(byte);
+}
+
+int LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+}  // namespace
+
+int CompareNoCase(const char* a, const char* b, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (i + 1 < n && IsLeadByte(a[i]) && a[i + 1] != '\0') {
+            // A double-byte character has no case here: both bytes must be equal.
+            if (x != y) return x - y;
+            unsigned char x2 = static_cast<unsigned char>(a[i + 1]);
+            unsigned char y2 = static_cast<unsigned char>(b[i + 1]);
+            if (x2 != y2) return x2 - y2;
+            i += 2;
+            continue;
+        }
+        int difference = LowerAscii(x) - LowerAscii(y);
+        if (difference != 0 || x == '\0') return difference;
+        ++i;
+    }
+    return 0;
+}
+
+const char* FindLastBackslash(const char* text) {
+    const char* last = nullptr;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (IsLeadByte(*p)) {
+            if (p[1] == '\0') break;
+            ++p;  // the trail byte may look like a backslash, but is not one
+        } else if (*p == '\\') {
+            last = p;
+        }
+    }
+    return last;
+}

@@ -1,0 +1,117 @@
+// Registry paths against a real registry (Wine's, in the win64 build) and the
+// native one alike: opening by full path, deleting values and key trees.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registry/registry_path.h"
+#include "support/registry_sandbox.h"
+
+namespace {
+
+class RegistryPathRealTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        path_ = FreshSandbox("paths");
+        sub_key_ = std::string(kSandboxParent) + "\\paths";
+    }
+    void TearDown() override { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str()); }
+    std::string Sub(const std::string& below) const { return sub_key_ + "\\" + below; }
+
+    std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\paths"
+    std::string sub_key_;  // the same below HKEY_CURRENT_USER
+};
+
+std::string MarkerOf(HKEY key) {
+    char data[64];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, "Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+        ERROR_SUCCESS) {
+        return "<none>";
+    }
+    return data;
+}
+
+TEST_F(RegistryPathRealTest, OpensByFullPath) {
+    ASSERT_TRUE(SetTextForTest(Sub("Target"), "Marker", "target"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Marker", "sandbox"));
+    const std::string tail = path_.substr(std::string("HKEY_CURRENT_USER").size());
+    struct Case {
+        std::string path;
+        LONG result;
+        const char* marker;
+    };
+    const Case cases[] = {
+        {path_ + "\\Target", 0, "target"},
+        {"hkey_current_user" + tail + "\\TARGET", 0, "target"},
+        {" \t " + path_ + "\\Target", 0, "target"},
+        {path_ + "\\Target\\", 0, "target"},
+        {path_, 0, "sandbox"},
+        {path_ + "\\Missing", ERROR_FILE_NOT_FOUND, nullptr},
+        {"HKEY_CURRENT_USERS" + tail, ERROR_BADKEY, nullptr},
+        {"HKEY_USER" + tail, ERROR_BADKEY, nullptr},
+        {"HKCU" + tail, ERROR_BADKEY, nullptr},
+        {"HKEY_CURRENT_USER", ERROR_BADKEY, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        HKEY key = nullptr;
+        EXPECT_EQ(OpenRegistryPath(c.path.c_str(), &key), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(MarkerOf(key), c.marker);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+    }
+    HKEY key = nullptr;
+    EXPECT_EQ(OpenRegistryPath("HKEY_CURRENT_USER\\", &key), 0);
+    EXPECT_EQ(key, HKEY_CURRENT_USER);
+}
+
+TEST_F(RegistryPathRealTest, DeletesValues) {
+    ASSERT_TRUE(SetTextForTest(sub_key_, "", "default"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Screen", "1"));
+    ASSERT_TRUE(SetTextForTest(sub_key_, "Other", "2"));
+    EXPECT_EQ(DeleteRegistryItem(path_.c_str(), "SCREEN"), 0);
+    EXPECT_EQ(DeleteRegistryItem(path_.c_str(), "Screen"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\").c_str(), ""), 0);
+    EXPECT_EQ(DeleteRegistryItem(path_.c_str(), ""), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Missing").c_str(), "Other"), ERROR_FILE_NOT_FOUND);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, sub_key_.c_str(), &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 1u);  // only "Other" is left
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryPathRealTest, DeletesWholeTrees) {
+    for (const char* a : {"A1", "A2", "A3"}) {
+        for (const char* b : {"B1", "B2", "B3"}) {
+            for (const char* c : {"C1", "C2"}) {
+                std::string key = std::string("Tree\\") + a + "\\" + b + "\\" + c;
+                ASSERT_TRUE(SetTextForTest(Sub(key), "v", "x"));
+            }
+            ASSERT_TRUE(SetTextForTest(Sub(std::string("Tree\\") + a + "\\" + b), "", "d"));
+        }
+    }
+    ASSERT_TRUE(CreateKeyForTest(Sub("Sibling\\Kept")));
+    ASSERT_TRUE(CreateKeyForTest(Sub("Slash\\One\\Two")));
+
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Tree").c_str(), nullptr), 0);
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Slash\\").c_str(), nullptr), 0);
+    EXPECT_EQ(SubkeyNamesForTest(sub_key_), "Sibling");
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Sibling")), "Kept");
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Tree").c_str(), nullptr), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryPathRealTest, RefusesRoots) {
+    for (const char* root : {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", " hkey_current_user\\"}) {
+        SCOPED_TRACE(root);
+        EXPECT_EQ(DeleteRegistryItem(root, nullptr), ERROR_BADKEY);
+        EXPECT_TRUE(KeyExistsForTest(sub_key_));
+    }
+}
+
+}  // namespace

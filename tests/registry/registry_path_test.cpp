@@ -1,0 +1,374 @@
+// Registry paths on the native layer: parsing and opening, and deleting
+// values and key trees, checked call by call and under injected failures.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registry/registry_limits.h"
+#include "registry/registry_path.h"
+#include "support/native_run.h"
+
+namespace {
+
+class RegistryPathTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetProcessState(); }
+    void TearDown() override { ResetProcessState(); }
+};
+
+// The "Marker" value of an open key, or "<none>".
+std::string MarkerOf(HKEY key) {
+    char data[64];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, "Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+        ERROR_SUCCESS) {
+        return "<none>";
+    }
+    return data;
+}
+
+bool KeyExists(HKEY root, const char* sub_key) {
+    HKEY key = nullptr;
+    if (RegOpenKeyA(root, sub_key, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+TEST_F(RegistryPathTest, OpenRegistryPath) {
+    ASSERT_TRUE(native::LoadRegistryText(
+        "REGEDIT4\n"
+        "[HKEY_CURRENT_USER]\n\"Marker\"=\"user root\"\n"
+        "[HKEY_CURRENT_USER\\Software\\Target]\n\"Marker\"=\"user target\"\n"
+        "[HKEY_CURRENT_USER\\Software\\tester]\n\"Marker\"=\"user name\"\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Target]\n\"Marker\"=\"machine target\"\n"
+        "[HKEY_USERS\\Target]\n\"Marker\"=\"users target\"\n"
+        "[HKEY_CLASSES_ROOT\\Target]\n\"Marker\"=\"classes target\"\n"));
+    const std::string too_long = "HKEY_CURRENT_USER\\" + std::string(kKeyPathSize, 'k');
+    struct Case {
+        std::string path;
+        int32_t result;
+        const char* marker;
+    };
+    const Case cases[] = {
+        {"HKEY_CURRENT_USER\\Software\\Target", 0, "user target"},
+        {"hkey_current_user\\software\\target", 0, "user target"},
+        {" \t  HKEY_CURRENT_USER\\Software\\Target", 0, "user target"},
+        {"HKEY_CURRENT_USER\\Software\\Target\\", 0, "user target"},
+        {"HKEY_CURRENT_USER\\", 0, "user root"},  // an empty subkey opens the root
+        {"HKEY_LOCAL_MACHINE\\Software\\Target", 0, "machine target"},
+        {"HKEY_USERS\\Target", 0, "users target"},
+        {"Hkey_Classes_Root\\Target", 0, "classes target"},
+        {"HKEY_CURRENT_USER\\Software\\%UserName%", 0, "user name"},
+        {"HKEY_CURRENT_USER\\Software\\Missing", ERROR_FILE_NOT_FOUND, nullptr},
+        {"HKEY_CURRENT_USER\\\\Software", ERROR_BAD_PATHNAME, nullptr},
+        {"HKEY_CURRENT_USER", ERROR_BADKEY, nullptr},
+        {"HKEY_CURRENT_USERS\\x", ERROR_BADKEY, nullptr},
+        {"HKEY_USER\\x", ERROR_BADKEY, nullptr},
+        {"HKCU\\x", ERROR_BADKEY, nullptr},
+        {"HKEY_CURRENT_USER/Software", ERROR_BADKEY, nullptr},
+        {"\nHKEY_CURRENT_USER\\Software", ERROR_BADKEY, nullptr},  // only blanks and tabs
+        {"HKEY_", ERROR_BADKEY, nullptr},
+        {"HKEY", ERROR_BADKEY, nullptr},
+        {"", ERROR_BADKEY, nullptr},
+        {"HKEY_CURRENT_USER \\Software", ERROR_BADKEY, nullptr},
+        {too_long, ERROR_INSUFFICIENT_BUFFER, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.substr(0, 60));
+        HKEY key = nullptr;
+        EXPECT_EQ(OpenRegistryPath(c.path.c_str(), &key), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(MarkerOf(key), c.marker);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+        EXPECT_EQ(native::OpenHandleCount(), 0u);
+    }
+    native::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
+    HKEY key = nullptr;
+    EXPECT_EQ(OpenRegistryPath("HKEY_CURRENT_USER\\%UserName%", &key), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(RegistryPathTest, EveryRootNameOpensItsRoot) {
+    const struct {
+        const char* path;
+        HKEY root;
+    } cases[] = {
+        {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+        {"HKEY_CURRENT_CONFIG\\", HKEY_CURRENT_CONFIG},
+        {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
+        {"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+        {"HKEY_USERS\\", HKEY_USERS},
+        {"HKEY_PERFORMANCE_DATA\\", HKEY_PERFORMANCE_DATA},
+        {"hkey_dyn_data\\", HKEY_DYN_DATA},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        HKEY key = nullptr;
+        EXPECT_EQ(OpenRegistryPath(c.path, &key), 0);
+        EXPECT_EQ(key, c.root);
+    }
+}
+
+// K's subkeys enumerate as A (index 0) and B (index 1); B has C.
+const char kWorkedExample[] =
+    "REGEDIT4\n"
+    "[HKEY_CURRENT_USER\\Software\\K\\A]\n"
+    "[HKEY_CURRENT_USER\\Software\\K\\B\\C]\n\"v\"=\"1\"\n"
+    "[HKEY_CURRENT_USER\\Software\\Other]\n";
+
+TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
+    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
+    native::RecordCalls(true);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
+    const std::string k = "HKEY_CURRENT_USER\\Software\\K";
+    const std::vector<std::string> expected = {
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
+        "RegQueryInfoKeyA(" + k + ")",
+        "RegEnumKeyA(" + k + ", 1)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B)",
+        "RegQueryInfoKeyA(" + k + "\\B)",
+        "RegEnumKeyA(" + k + "\\B, 0)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B\\C)",
+        "RegQueryInfoKeyA(" + k + "\\B\\C)",
+        "RegCloseKey(" + k + "\\B\\C)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B)",
+        "RegDeleteKeyA(" + k + "\\B, C)",
+        "RegCloseKey(" + k + "\\B)",
+        "RegCloseKey(" + k + "\\B)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
+        "RegDeleteKeyA(" + k + ", B)",
+        "RegCloseKey(" + k + ")",
+        "RegEnumKeyA(" + k + ", 0)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\A)",
+        "RegQueryInfoKeyA(" + k + "\\A)",
+        "RegCloseKey(" + k + "\\A)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
+        "RegDeleteKeyA(" + k + ", A)",
+        "RegCloseKey(" + k + ")",
+        "RegCloseKey(" + k + ")",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software)",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, K)",
+        "RegCloseKey(HKEY_CURRENT_USER\\Software)",
+    };
+    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
+    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
+    native::RecordCalls(true);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K\\", nullptr), 0);
+    std::vector<std::string> opens;
+    for (const std::string& call : native::RecordedCalls()) {
+        if (call.compare(0, 12, "RegOpenKeyA(") == 0 || call.compare(0, 14, "RegDeleteKeyA(") == 0) {
+            opens.push_back(call);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B\\C)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\B)",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K\\B, C)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K, B)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\A)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K, A)",
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software)",
+        "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, K)",
+    };
+    EXPECT_EQ(opens, expected);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+}
+
+TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
+    std::string seed = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n";
+    unsigned keys = 1;
+    for (const char* a : {"A1", "A2", "A3"}) {
+        for (const char* b : {"B1", "B2", "B3", "B4"}) {
+            for (const char* c : {"C1", "C2"}) {
+                seed += std::string("[HKEY_CURRENT_USER\\Software\\Tree\\") + a + "\\" + b + "\\" +
+                        c + "]\n\"v\"=\"x\"\n@=\"d\"\n";
+                ++keys;
+            }
+            ++keys;
+        }
+        ++keys;
+    }
+    ASSERT_TRUE(native::LoadRegistryText(seed));
+    native::RecordCalls(true);
+    EXPECT_EQ(DeleteRegistryItem("hkey_current_user\\software\\tree", nullptr), 0);
+    unsigned deletes = 0;
+    std::vector<std::string> top_enumerations;
+    for (const std::string& call : native::RecordedCalls()) {
+        deletes += call.compare(0, 14, "RegDeleteKeyA(") == 0 ? 1 : 0;
+        const std::string top = "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree,";
+        if (call.compare(0, top.size(), top) == 0) {
+            top_enumerations.push_back(call);
+        }
+    }
+    EXPECT_EQ(deletes, keys);
+    const std::vector<std::string> highest_first = {
+        "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 2)",
+        "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 1)",
+        "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 0)",
+    };
+    EXPECT_EQ(top_enumerations, highest_first);
+    EXPECT_EQ(native::SaveRegistryText(),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n\n");
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryPathTest, KeyDirectlyBelowARoot) {
+    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Top\\Child]\n"));
+    native::RecordCalls(true);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Top", nullptr), 0);
+    const std::vector<std::string> tail = {
+        "RegOpenKeyA(HKEY_CURRENT_USER, )",
+        "RegDeleteKeyA(HKEY_CURRENT_USER, Top)",
+        "RegCloseKey(HKEY_CURRENT_USER)",
+    };
+    const std::vector<std::string>& calls = native::RecordedCalls();
+    ASSERT_GE(calls.size(), tail.size());
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()), tail);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Top"));
+}
+
+TEST_F(RegistryPathTest, RootsAreRefusedWithNothingTouched) {
+    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\K]\n"));
+    const std::string before = native::SaveRegistryText();
+    for (const char* path : {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", "  hkey_users\\",
+                             "HKEY_LOCAL_MACHINE"}) {
+        SCOPED_TRACE(path);
+        native::RecordCalls(true);
+        native::ClearRecordedCalls();
+        EXPECT_EQ(DeleteRegistryItem(path, nullptr), ERROR_BADKEY);
+        EXPECT_TRUE(native::RecordedCalls().empty());
+        EXPECT_EQ(native::SaveRegistryText(), before);
+    }
+}
+
+TEST_F(RegistryPathTest, DeletingValues) {
+    ASSERT_TRUE(native::LoadRegistryText(
+        "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Run]\n@=\"default\"\n\"Screen\"=\"1\"\n"
+        "\"tester.exe\"=\"2\"\n\"Other\"=\"3\"\n"));
+    const std::string long_name(kNameSize, 'n');
+    struct Case {
+        const char* path;
+        std::string name;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {"HKEY_CURRENT_USER\\Software\\Run", "screen", 0},
+        {"HKEY_CURRENT_USER\\Software\\Run", "Screen", ERROR_FILE_NOT_FOUND},
+        {"HKEY_CURRENT_USER\\Software\\Run\\", "", 0},  // the default value
+        {"HKEY_CURRENT_USER\\Software\\Run", "", ERROR_FILE_NOT_FOUND},
+        {"HKEY_CURRENT_USER\\Software\\Run", "%UserName%.exe", 0},
+        {"HKEY_CURRENT_USER\\Software\\Missing", "Other", ERROR_FILE_NOT_FOUND},
+        {"HKCU\\Software\\Run", "Other", ERROR_BADKEY},
+        {"HKEY_CURRENT_USER\\Software\\Run", long_name, ERROR_INSUFFICIENT_BUFFER},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " / " + c.name.substr(0, 20));
+        EXPECT_EQ(DeleteRegistryItem(c.path, c.name.c_str()), c.result);
+        EXPECT_EQ(native::OpenHandleCount(), 0u);
+    }
+    EXPECT_EQ(native::SaveRegistryText(),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Run]\n\"Other\"=\"3\"\n\n");
+    // A name that cannot be expanded opens nothing.
+    native::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
+    native::RecordCalls(true);
+    native::ClearRecordedCalls();
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\Run", "%UserName%"),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(native::RecordedCalls(), std::vector<std::string>{"GetUserNameA(257)"});
+}
+
+TEST_F(RegistryPathTest, PathsThatDoNotFitTheirBuffers) {
+    // A child whose path would pass 520 bytes is refused, not written past.
+    const std::string parent_name(250, 'p');
+    const std::string child_name(255, 'c');
+    const std::string parent = "Software\\" + parent_name;
+    ASSERT_TRUE(native::LoadRegistryText(
+        "REGEDIT4\n[HKEY_CURRENT_USER\\" + parent + "\\" + child_name + "]\n"));
+    EXPECT_EQ(DeleteRegistryItem(("HKEY_CURRENT_USER\\" + parent).c_str(), nullptr),
+              ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, (parent + "\\" + child_name).c_str()));
+    const std::string huge = "HKEY_CURRENT_USER\\" + std::string(kKeyPathSize, 'h');
+    EXPECT_EQ(DeleteRegistryItem(huge.c_str(), nullptr), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST_F(RegistryPathTest, DoubleByteNamesSplitAtTheRealBackslash) {
+    native::SetDbcsLeadBytes(0x81, 0x9F);
+    HKEY key = nullptr;
+    // "Dir\x81\\X" is one name: 0x5C after the lead byte 0x81 is its second byte.
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Dir\x81\\X\\Sub", &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\Dir\x81\\X", nullptr), 0);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Dir\x81\\X"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+// Every registry call of a subtree deletion fails once, in turn: the call's
+// code comes back (a failed close changes nothing), no handle stays open, and
+// what was deleted before the failure stays deleted.
+TEST_F(RegistryPathTest, FailureAtEveryCall) {
+    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
+    native::RecordCalls(true);
+    ASSERT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
+    const std::vector<std::string> calls = native::RecordedCalls();
+    ASSERT_EQ(calls.size(), 27u);
+    for (size_t n = 1; n <= calls.size(); ++n) {
+        const std::string& failing = calls[n - 1];
+        SCOPED_TRACE("call " + std::to_string(n) + ": " + failing);
+        ResetProcessState();
+        ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
+        native::FailNthCall(static_cast<unsigned>(n), 1234);
+        int32_t result = DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr);
+        bool is_close = failing.compare(0, 12, "RegCloseKey(") == 0;
+        if (is_close) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(native::OpenHandleCount(), 1u);  // the one whose close failed
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+            continue;
+        }
+        EXPECT_EQ(result, 1234);
+        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        // Keys deleted before the failing call stay deleted; the others remain.
+        for (const char* sub : {"C", "B", "A"}) {
+            std::string deletion = std::string("RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K") +
+                                   (std::string(sub) == "C" ? "\\B" : "") + ", " + sub + ")";
+            bool deleted_before = false;
+            for (size_t i = 0; i + 1 < n; ++i) deleted_before |= calls[i] == deletion;
+            std::string path = std::string("Software\\K\\") + (std::string(sub) == "C" ? "B\\C" : sub);
+            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, path.c_str()), !deleted_before) << path;
+        }
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+    }
+}
+
+TEST_F(RegistryPathTest, EnumerationWithoutANameIsNotSuccess) {
+    // Were ERROR_MORE_DATA taken as success with no name in hand, the child's
+    // path would be the key's own and the deletion would never end.
+    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
+    native::FailCall("RegEnumKeyA", ERROR_MORE_DATA);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K\\B\\C"));
+    // ERROR_NO_MORE_ITEMS ends the loop early and the key itself is tried next:
+    // with its subkeys still there, that fails as the NT family does.
+    native::FailCall("RegEnumKeyA", ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+}  // namespace

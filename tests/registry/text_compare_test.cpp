@@ -1,0 +1,71 @@
+// Case-insensitive comparison and the last-backslash search, in single- and
+// double-byte code pages.
+#include <gtest/gtest.h>
+
+#include "registry/text_compare.h"
+#include "support/native_run.h"
+
+namespace {
+
+class TextCompareTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetProcessState(); }
+    void TearDown() override { ResetProcessState(); }
+};
+
+int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
+
+TEST_F(TextCompareTest, CompareNoCase) {
+    struct Case {
+        const char* a;
+        const char* b;
+        size_t n;
+        bool double_byte;  // lead bytes 0x81..0x9F
+        int sign;
+    };
+    const Case cases[] = {
+        {"%system%", "%System%", 8, false, 0},
+        {"HKEY_current_USER\\x", "HKEY_CURRENT_USER", 17, false, 0},  // only n bytes count
+        {"%Sys", "%System%", 8, false, -1},         // input that ends early does not match
+        {"%SystemRoot%", "%System%", 8, false, 1},  // 'r' after "%System" is not '%'
+        {"abc", "abd", 2, false, 0},
+        {"abc", "ABD", 3, false, -1},
+        {"", "", 5, false, 0},
+        {"[", "{", 1, false, -1},  // only letters fold: '[' is not '{'
+        {"a\x81" "a", "A\x81" "A", 3, false, 0},  // single-byte: 0x81 is just a byte
+        {"a\x81" "a", "A\x81" "A", 3, true, 1},  // double-byte: "\x81a" is one character
+        {"\x81" "A", "\x81" "A", 2, true, 0},
+        {"\x81", "\x81", 1, true, 0},  // a lead byte at the limit compares alone
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " vs " + c.b + (c.double_byte ? " (double-byte)" : ""));
+        native::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
+        EXPECT_EQ(Sign(CompareNoCase(c.a, c.b, c.n)), c.sign);
+    }
+}
+
+TEST_F(TextCompareTest, FindLastBackslash) {
+    struct Case {
+        const char* text;
+        bool double_byte;
+        int position;  // -1: none
+    };
+    const Case cases[] = {
+        {"HKEY_CURRENT_USER\\Software\\Run", false, 26},
+        {"HKEY_CURRENT_USER\\K\\", false, 19},
+        {"HKEY_CURRENT_USER", false, -1},
+        {"", false, -1},
+        {"A\\B\x81\\", false, 4},  // single-byte: 0x5C after 0x81 is a backslash
+        {"A\\B\x81\\", true, 1},   // double-byte: it is the second byte of a character
+        {"A\\B\x81\\C\\D", true, 6},
+        {"A\\\x81", true, 1},  // a lead byte before the NUL ends the text
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        native::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
+        const char* found = FindLastBackslash(c.text);
+        EXPECT_EQ(found == nullptr ? -1 : static_cast<int>(found - c.text), c.position);
+    }
+}
+
+}  // namespace
