@@ -1,8 +1,228 @@
-// Native layer: files (to be filled in by its issue).
+// Native layer: file attributes, deletion and moves on real Linux files.
+// Read-only is the owner's write bit; hidden, system and archive are kept
+// here per path, and forgotten when the file goes away.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "platform/native/layer.h"
+#include "platform/native/native_hooks.h"
 
 namespace native {
+namespace {
 
-void ResetFiles() {}
+constexpr DWORD kKeptBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+constexpr DWORD kMoveReplaceExisting = 0x1;
+constexpr DWORD kErrorAlreadyExists = 183;
+
+// Which file a path named when its bits were kept: a later file at the same
+// path may get the same inode, but not the same birth time.
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    int64_t born_seconds;
+    uint32_t born_nanoseconds;
+};
+
+struct KeptAttributes {
+    DWORD bits;
+    FileIdentity file;
+};
+
+struct FileState {
+    std::map<std::string, KeptAttributes> attributes;  // by canonical path
+    std::vector<std::string> restart_operations;
+    bool administrator = true;
+};
+
+FileState& Files() {
+    static FileState state;
+    return state;
+}
+
+const char* Shown(const char* path) { return path != nullptr ? path : "NULL"; }
+
+// The canonical form of an existing path, for keying attributes.
+std::string CanonicalPath(const char* path) {
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) == nullptr) return path;
+    return resolved;
+}
+
+// Windows' code for a path that could not be reached: 3 when the folder is
+// missing, 2 when only the file is.
+DWORD ErrorOfMissing(const char* path, int error) {
+    if (error == ENOTDIR || error == ENAMETOOLONG) return ERROR_PATH_NOT_FOUND;
+    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+    if (error != ENOENT) return ERROR_ACCESS_DENIED;
+    std::string folder(path);
+    const size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos) return ERROR_FILE_NOT_FOUND;
+    folder.resize(slash == 0 ? 1 : slash);
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND
+                                                                     : ERROR_PATH_NOT_FOUND;
+}
+
+FileIdentity IdentityOf(const std::string& path, const struct stat& info) {
+    FileIdentity identity{info.st_dev, info.st_ino, 0, 0};
+    struct statx extra;
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &extra) == 0 &&
+        (extra.stx_mask & STATX_BTIME) != 0) {
+        identity.born_seconds = extra.stx_btime.tv_sec;
+        identity.born_nanoseconds = extra.stx_btime.tv_nsec;
+    }
+    return identity;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode && a.born_seconds == b.born_seconds &&
+           a.born_nanoseconds == b.born_nanoseconds;
+}
+
+DWORD KeptBits(const std::string& canonical, const struct stat& info) {
+    auto found = Files().attributes.find(canonical);
+    if (found == Files().attributes.end()) return 0;
+    if (!SameFile(found->second.file, IdentityOf(canonical, info))) {
+        Files().attributes.erase(found);  // a later file took the old one's path
+        return 0;
+    }
+    return found->second.bits;
+}
+
+void KeepBits(const std::string& canonical, const struct stat& info, DWORD bits) {
+    if (bits == 0) {
+        Files().attributes.erase(canonical);
+    } else {
+        Files().attributes[canonical] = KeptAttributes{bits, IdentityOf(canonical, info)};
+    }
+}
+
+bool Fails(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+}  // namespace
+
+const std::vector<std::string>& RestartOperations() { return Files().restart_operations; }
+
+void SetAdministrator(bool on) { Files().administrator = on; }
+
+void ResetFiles() { Files() = FileState(); }
 
 }  // namespace native
+
+using native::Fails;
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "GetFileAttributesA", "%s", native::Shown(path))) {
+        SetLastError(fault);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (path == nullptr || path[0] == '\0') {
+        SetLastError(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        SetLastError(native::ErrorOfMissing(path, errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = native::KeptBits(native::CanonicalPath(path), info);
+    if (S_ISDIR(info.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    } else if ((info.st_mode & S_IWUSR) == 0) {
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+// NORMAL is honoured only alone (it clears everything); bits that cannot be
+// set, such as DIRECTORY, are ignored. A folder keeps its read-only bit here,
+// since its mode guards its contents on Linux.
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "SetFileAttributesA", "%s, 0x%lx", native::Shown(path),
+                          static_cast<unsigned long>(attributes))) {
+        return Fails(fault);
+    }
+    if (path == nullptr || path[0] == '\0') {
+        return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    }
+    struct stat info;
+    if (stat(path, &info) != 0) return Fails(native::ErrorOfMissing(path, errno));
+    const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    DWORD kept = attributes & native::kKeptBits;
+    if (S_ISDIR(info.st_mode)) {
+        if (read_only) kept |= FILE_ATTRIBUTE_READONLY;
+    } else {
+        const mode_t mode = read_only ? (info.st_mode & ~S_IWUSR) : (info.st_mode | S_IWUSR);
+        if ((mode & 07777) != (info.st_mode & 07777) && chmod(path, mode & 07777) != 0) {
+            return Fails(ERROR_ACCESS_DENIED);
+        }
+    }
+    native::KeepBits(native::CanonicalPath(path), info, kept);
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "DeleteFileA", "%s", native::Shown(path))) return Fails(fault);
+    if (path == nullptr || path[0] == '\0') {
+        return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    }
+    struct stat info;
+    if (lstat(path, &info) != 0) return Fails(native::ErrorOfMissing(path, errno));
+    if (S_ISDIR(info.st_mode)) return Fails(ERROR_ACCESS_DENIED);
+    if (!S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
+        return Fails(ERROR_ACCESS_DENIED);  // read-only
+    }
+    const std::string canonical = native::CanonicalPath(path);
+    if (unlink(path) != 0) return Fails(native::ErrorOfMissing(path, errno));
+    native::Files().attributes.erase(canonical);
+    return TRUE;
+}
+
+// With MOVEFILE_DELAY_UNTIL_REBOOT the operation is only recorded, as Windows
+// only records it for the next restart; otherwise the file is renamed now.
+BOOL MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
+    DWORD fault = 0;
+    if (native::CallFails(&fault, "MoveFileExA", "%s, %s, 0x%lx", native::Shown(existing),
+                          native::Shown(new_name), static_cast<unsigned long>(flags))) {
+        return Fails(fault);
+    }
+    if (existing == nullptr || existing[0] == '\0') return Fails(ERROR_INVALID_PARAMETER);
+    if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0) {
+        if (!native::Files().administrator) return Fails(ERROR_ACCESS_DENIED);
+        native::Files().restart_operations.push_back(new_name == nullptr ? std::string(existing)
+                                                                         : std::string(existing) +
+                                                                               " -> " + new_name);
+        return TRUE;
+    }
+    if (new_name == nullptr || new_name[0] == '\0') return Fails(ERROR_INVALID_PARAMETER);
+    struct stat info;
+    if (lstat(existing, &info) != 0) return Fails(native::ErrorOfMissing(existing, errno));
+    struct stat target;
+    if ((flags & native::kMoveReplaceExisting) == 0 && lstat(new_name, &target) == 0) {
+        return Fails(native::kErrorAlreadyExists);
+    }
+    const std::string from = native::CanonicalPath(existing);
+    if (rename(existing, new_name) != 0) return Fails(native::ErrorOfMissing(new_name, errno));
+    auto found = native::Files().attributes.find(from);
+    if (found != native::Files().attributes.end()) {
+        const native::KeptAttributes kept = found->second;
+        native::Files().attributes.erase(found);
+        native::Files().attributes[native::CanonicalPath(new_name)] = kept;
+    }
+    return TRUE;
+}
