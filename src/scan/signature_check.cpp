@@ -1,0 +1,185 @@
+#include "scan/signature_check.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "scan/result_codes.h"
+
+namespace {
+
+constexpr long kMinFileSize = 60;
+constexpr uint32_t kDosHeaderBlockSize = 256;
+constexpr uint32_t kNewHeaderBlockSize = 4096;
+constexpr size_t kRelocationOffsetAt = 24;  // in the DOS header
+constexpr size_t kNewHeaderOffsetAt = 60;   // in the DOS header
+constexpr uint16_t kMinRelocationOffset = 64;
+constexpr uint32_t kLargestFilePosition = 0x7FFFFFFF;
+
+void* TakeFromCHeap(size_t size) { return malloc(size); }
+void ReleaseToCHeap(void* block) { free(block); }
+
+// One read block, given back to its heap when the owner goes out of scope.
+class HeldBlock {
+  public:
+    HeldBlock(const BlockHeap& heap, size_t size)
+        : heap_(heap), block_(static_cast<uint8_t*>(heap.take(size))) {}
+    ~HeldBlock() {
+        if (block_ != nullptr) heap_.release(block_);
+    }
+    HeldBlock(const HeldBlock&) = delete;
+    HeldBlock& operator=(const HeldBlock&) = delete;
+    uint8_t* get() const { return block_; }
+
+  private:
+    const BlockHeap& heap_;
+    uint8_t* block_;
+};
+
+// A stream opened for binary reading, closed when the owner goes out of scope.
+class ReadStream {
+  public:
+    explicit ReadStream(const char* path) : file_(fopen(path, "rb")) {}
+    ~ReadStream() {
+        if (file_ != nullptr) fclose(file_);
+    }
+    ReadStream(const ReadStream&) = delete;
+    ReadStream& operator=(const ReadStream&) = delete;
+    FILE* get() const { return file_; }
+
+  private:
+    FILE* file_;
+};
+
+uint16_t LittleEndianWord(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+uint32_t LittleEndianDword(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// The checks after the parameters: 1, 0, -1, -25, -26 or -27. The stream and
+// every block are released by their owners whichever way it returns.
+int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProbe* probes,
+                    uint32_t count) {
+    ReadStream stream(path);
+    FILE* file = stream.get();
+    if (file == nullptr) return kResultFileOpening;
+    fseek(file, 0, SEEK_END);
+    if (ftell(file) < kMinFileSize) return kResultFileSize;
+
+    uint32_t new_header_offset = 0;
+    {
+        HeldBlock block(heap, kDosHeaderBlockSize);
+        uint8_t* dos_header = block.get();
+        if (dos_header == nullptr || ReadFileBlock(file, kDosHeaderBlockSize, 0, dos_header) != 0) {
+            return kResultFileMapping;
+        }
+        if (dos_header[0] != 'M' || dos_header[1] != 'Z' ||
+            LittleEndianWord(dos_header + kRelocationOffsetAt) < kMinRelocationOffset) {
+            return kResultFileType;
+        }
+        new_header_offset = LittleEndianDword(dos_header + kNewHeaderOffsetAt);
+    }
+    // Past 2^31 - 1 the offset is no file position a seek can reach.
+    if (new_header_offset > kLargestFilePosition) return kResultFileType;
+    {
+        HeldBlock block(heap, kNewHeaderBlockSize);
+        uint8_t* new_header = block.get();
+        if (new_header == nullptr ||
+            ReadFileBlock(file, kNewHeaderBlockSize, static_cast<int32_t>(new_header_offset),
+                          new_header) != 0) {
+            return kResultFileMapping;
+        }
+        if (memcmp(new_header, "PE\0\0", 4) != 0) return kResultFileType;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const SignatureProbe& probe = probes[i];
+        HeldBlock block(heap, kMaxReadBlockSize);
+        uint8_t* found = block.get();
+        if (found == nullptr || ReadFileBlock(file, probe.length, probe.file_offset, found) != 0) {
+            return kResultFileMapping;
+        }
+        if (probe.length != 0 && memcmp(found, probe.bytes, probe.length) != 0) return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+const BlockHeap kStandardBlockHeap = {TakeFromCHeap, ReleaseToCHeap};
+
+void SwapSignatureNibbles(const SignatureRecord* list) {
+    if (list == nullptr) return;
+    for (const SignatureRecord* record = list; record->bytes != nullptr; ++record) {
+        for (uint32_t i = 0; i < record->length; ++i) {
+            const uint8_t b = record->bytes[i];
+            record->bytes[i] = static_cast<uint8_t>(b >> 4 | b << 4);
+        }
+    }
+}
+
+int32_t CheckFileSignatures(const char* path, const SignatureRecord* list) {
+    return CheckFileSignaturesWith(kStandardBlockHeap, path, list);
+}
+
+int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
+                                const SignatureRecord* list) {
+    if (list == nullptr) return kResultParameter;
+    SwapSignatureNibbles(list);  // plain form for this check only
+    SignatureProbe probes[kMaxSignatureProbes];
+    uint32_t count = 0;
+    bool list_full = false;
+    for (const SignatureRecord* record = list; record->bytes != nullptr; ++record) {
+        if ((record->flags & kSignatureSelected) == 0) continue;
+        if (count == kMaxSignatureProbes) {
+            list_full = true;
+            break;
+        }
+        probes[count++] = SignatureProbe{record->bytes, record->length, record->file_offset};
+    }
+    const int32_t result =
+        list_full ? kResultParameter : CheckSignatureProbesWith(heap, path, probes, count);
+    SwapSignatureNibbles(list);
+    return result;
+}
+
+int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count) {
+    return CheckSignatureProbesWith(kStandardBlockHeap, path, probes, count);
+}
+
+int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
+                                 const SignatureProbe* probes, uint32_t count) {
+    if (path == nullptr || path[0] == '\0' || probes == nullptr || count == 0 ||
+        count > kMaxCheckedProbes) {
+        return kResultParameter;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (probes[i].length > kMaxSignatureLength) return kResultParameter;
+        if (probes[i].length != 0 && probes[i].bytes == nullptr) return kResultParameter;
+    }
+
+    // Read-only, hidden and system files are made normal for the check. A
+    // failed query has the NORMAL bit set too, so then nothing changes.
+    const DWORD kept = GetFileAttributesA(path);
+    if ((kept & FILE_ATTRIBUTE_NORMAL) == 0) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+
+    const int32_t result = ExamineFile(heap, path, probes, count);
+
+    const DWORD now = GetFileAttributesA(path);
+    if (kept != INVALID_FILE_ATTRIBUTES && now != kept) SetFileAttributesA(path, kept);
+    return result;
+}
+
+int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buffer) {
+    if (buffer == nullptr || size > kMaxReadBlockSize) return kResultParameter;
+    memset(buffer, 0, size);
+    if (file == nullptr) return kResultParameter;
+    // A position the stream cannot reach reads as zeros, like one past the end.
+    if (fseek(file, file_offset, SEEK_SET) != 0) return 0;
+    const size_t read = fread(buffer, 1, size, file);
+    static_cast<void>(read);  // a short read leaves zeros, which is what we want
+    return 0;
+}

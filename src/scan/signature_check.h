@@ -1,0 +1,56 @@
+// The signature check of one file: is it a Portable Executable carrying every
+// selected signature of a detection at its file offset?
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "scan/detection.h"
+
+// One entry of a check's working list: plain signature bytes at an offset.
+struct SignatureProbe {
+    const uint8_t* bytes;
+    uint32_t length;
+    int32_t file_offset;
+};
+
+constexpr uint32_t kMaxSignatureProbes = 20;  // room of a check's working list
+constexpr uint32_t kMaxCheckedProbes = 5;     // most probes one check accepts
+constexpr uint32_t kMaxReadBlockSize = 8192;  // largest block ReadFileBlock fills
+
+// Where a check takes its read blocks from and gives them back: the C heap in
+// the program; tests pass one that fails or counts.
+struct BlockHeap {
+    void* (*take)(size_t size);  // nullptr when no block can be had
+    void (*release)(void* block);
+};
+extern const BlockHeap kStandardBlockHeap;
+
+// Swaps the two 4-bit halves of every stored byte of every record, selected
+// or not, up to the record whose bytes are nullptr. A null list is ignored.
+void SwapSignatureNibbles(const SignatureRecord* list);
+
+// Checks `path` against the selected records of `list`: 1 every signature
+// present, 0 one differs, -1 the file cannot be opened, -2 parameter error
+// (path or list missing, no selected record or more than 5, a selected record
+// over 48 bytes), -25 shorter than 60 bytes, -26 not a Portable Executable,
+// -27 a block cannot be had or read. The stored bytes are in storage form
+// again and the file's attributes as before when it returns.
+int32_t CheckFileSignatures(const char* path, const SignatureRecord* list);
+int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
+                                const SignatureRecord* list);
+
+// Checks `count` probes, in order, against `path` with the results above.
+// Parameter errors (-2) are found before the file or its attributes are
+// touched; on every other path the file is closed, every block released and
+// attributes made normal for the check are set back.
+int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count);
+int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
+                                 const SignatureProbe* probes, uint32_t count);
+
+// Zeroes `size` bytes of `buffer` and reads up to `size` bytes at
+// `file_offset` into it; what lies beyond the end of the file, or cannot be
+// sought to, stays zero. 0, or -2 (buffer untouched) for a size over 8192 or a
+// null buffer, or -2 after zeroing for a null file.
+int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buffer);
