@@ -8,7 +8,8 @@
 
 namespace native {
 
-// Keys that ReadConsoleKey returns, one per call, then -1.
+// Keys that ReadConsoleKey returns, one code per call, then -1. A key without
+// a character is scripted as its two codes, e.g. {224, 72} for Up.
 void ScriptConsoleKeys(std::initializer_list<int> keys);
 
 }  // namespace native

@@ -1,0 +1,100 @@
+// The built-in title and instructions texts, and their boxes as a run of the
+// program prints them (the same expected boxes as the Windows build's run).
+#include "tables/texts.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include "driver/run_cleaner.h"
+#include "support/capture.h"
+#include "support/native_run.h"
+
+namespace {
+
+const std::string kPause = "\nPress any key to continue...\n\n";
+
+std::string Expected(const char* name) {
+    return ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) + "/tests/wine/expected/" + name);
+}
+
+// Runs the cleaner with /L `log` and scripted `keys`, its output going to
+// `output`; ends the process with 100 + the exit code if the run returns.
+void RunWithOutputIn(const std::string& output, std::string log, std::initializer_list<int> keys) {
+    native::ScriptConsoleKeys(keys);
+    if (freopen(output.c_str(), "w", stdout) == nullptr) _exit(99);
+    char program[] = "fix_tamrix";
+    char option[] = "/L";
+    char* argv[] = {program, option, &log[0], nullptr};
+    const int code = RunCleaner(3, argv);
+    fflush(stdout);
+    _exit(100 + code);
+}
+
+class TextsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        folder_ = MakeTempFolder();
+        log_ = folder_ + "/run.log";
+    }
+    void TearDown() override {
+        ResetProcessState();
+        remove(log_.c_str());
+        rmdir(folder_.c_str());
+    }
+    std::string folder_;
+    std::string log_;
+};
+
+TEST_F(TextsTest, TitleAndInstructionsFollowTheirRules) {
+    ASSERT_NE(kBoxTexts.title, nullptr);
+    ASSERT_NE(kBoxTexts.instructions, nullptr);
+    const std::regex title(
+        "FIX_TAMRIX \\(For Variants C, E, and F\\)Version 1\\.00\n"
+        "[^\n]*\\b(19|20)[0-9]{2}\\b[^\n]*Vantorelkis, Inc\\.[^\n]*\n"
+        "https?://[a-z.]*vantorelkis\\.example[^\n ]*\n");
+    EXPECT_TRUE(std::regex_match(kBoxTexts.title, title)) << kBoxTexts.title;
+    std::string paragraphs;
+    for (const char* variant : {"C", "E", "F"}) {
+        paragraphs += std::string("For information about this virus, visit:\n") +
+                      "\t-\\. https?://[a-z.]*vantorelkis\\.example/[^\n ?]*\\?([^\n ]*&)?" +
+                      "VName=WORM_TAMRIX\\." + variant + "(&[^\n ]*)?\n\n";
+    }
+    const std::regex instructions("\n1\\. Delete registry entries added by the worm\\.\n\n" +
+                                  paragraphs);
+    EXPECT_TRUE(std::regex_match(kBoxTexts.instructions, instructions)) << kBoxTexts.instructions;
+}
+
+TEST_F(TextsTest, BoxesOfAQuietRun) {
+    RunResult run = RunInProcess({"/Q", "/L", log_});
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string start =
+        "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + "\n\nQUIET MODE\n";
+    EXPECT_EQ(run.output.substr(0, start.size()), start);
+}
+
+// Without a console (no keys at all) the pause prints its texts, and the run
+// goes on to open the log and finish.
+TEST_F(TextsTest, PauseWithoutAConsoleLetsTheRunGoOn) {
+    RunResult run = RunInProcess({"/L", log_});
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string start =
+        "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + kPause + "\n\n\n\n";
+    EXPECT_EQ(run.output.substr(0, start.size()), start);
+    EXPECT_NE(ReadWholeFile(log_), "<missing>");
+}
+
+TEST_F(TextsTest, CtrlCAtThePauseEndsTheRunBeforeTheLog) {
+    const std::string output = folder_ + "/output.txt";
+    EXPECT_EXIT(RunWithOutputIn(output, log_, {3}), testing::ExitedWithCode(1), "");
+    EXPECT_EQ(ReadWholeFile(output),
+              "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + kPause);
+    EXPECT_EQ(ReadWholeFile(log_), "<missing>") << "the log is not opened";
+    remove(output.c_str());
+}
+
+}  // namespace
