@@ -88,7 +88,9 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
            a.born_nanoseconds == b.born_nanoseconds;
 }
 
-DWORD KeptBits(const std::string& canonical, const struct stat& info) {
+DWORD KeptBits(const char* path, const struct stat& info) {
+    if (Files().attributes.empty()) return 0;  // spares the path's resolution
+    const std::string canonical = CanonicalPath(path);
     auto found = Files().attributes.find(canonical);
     if (found == Files().attributes.end()) return 0;
     if (!SameFile(found->second.file, IdentityOf(canonical, info))) {
@@ -138,7 +140,7 @@ DWORD GetFileAttributesA(LPCSTR path) {
         SetLastError(native::ErrorOfMissing(path, errno));
         return INVALID_FILE_ATTRIBUTES;
     }
-    DWORD attributes = native::KeptBits(native::CanonicalPath(path), info);
+    DWORD attributes = native::KeptBits(path, info);
     if (S_ISDIR(info.st_mode)) {
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
     } else if ((info.st_mode & S_IWUSR) == 0) {
