@@ -49,12 +49,13 @@ class Pane:
         """Types one key, named as tmux names it ("x", "Enter", "Up", "C-c")."""
         self.tmux("send-keys", "-t", "t", key)
 
-    def is_raw(self):
-        """True while the pane's terminal has echo, line editing and signals off."""
+    def is_raw(self, flags=("-icanon", "-echo", "-isig")):
+        """True while the pane's terminal has all of `flags` (by default echo,
+        line editing and signals off)."""
         done = subprocess.run(["stty", "-F", self.tty, "-a"], stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
         words = set(done.stdout.decode().replace(";", " ").split())
-        return {"-icanon", "-echo", "-isig"} <= words
+        return set(flags) <= words
 
     def wait_for(self, predicate, timeout=30):
         """Waits until predicate(lines) holds; False when it never did."""
@@ -65,13 +66,13 @@ class Pane:
             time.sleep(0.05)
         return False
 
-    def wait_for_key_read(self, marker=None, timeout=30):
+    def wait_for_key_read(self, marker=None, timeout=30, flags=("-icanon", "-echo", "-isig")):
         """Waits until a line holds `marker` (if given) and the terminal is raw,
         that is, until the program waits for a key, so a key typed now cannot
         be echoed or turned into a signal by the terminal."""
         return self.wait_for(
-            lambda lines: (marker is None or any(marker in l for l in lines)) and self.is_raw(),
-            timeout)
+            lambda lines: ((marker is None or any(marker in l for l in lines))
+                           and self.is_raw(flags)), timeout)
 
 
 class Checks:
