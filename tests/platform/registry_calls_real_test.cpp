@@ -44,6 +44,7 @@ TEST_F(RegistryCallsTest, OpeningKeys) {
         {"Missing", ERROR_FILE_NOT_FOUND},
         {"Alpha\\Missing", ERROR_FILE_NOT_FOUND},
         {"Alph", ERROR_FILE_NOT_FOUND},       // no prefix matching
+        {"Alpha\\\\Beta", ERROR_SUCCESS},  // Wine skips the empty name between two
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sub_key);
@@ -58,18 +59,38 @@ TEST_F(RegistryCallsTest, OpeningKeys) {
     }
 }
 
-TEST_F(RegistryCallsTest, EmptySubkeyGivesTheSameHandle) {
+TEST_F(RegistryCallsTest, KeyNamesUpTo255Characters) {
+    const std::string longest(255, 'n');
+    const std::string too_long(256, 'n');
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyA(sandbox_, longest.c_str(), &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyA(sandbox_, longest.c_str(), &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+#ifndef _WIN32
+    // Windows refuses longer names; Wine creates them.
+    EXPECT_EQ(RegCreateKeyA(sandbox_, too_long.c_str(), &key), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyA(sandbox_, too_long.c_str(), &key), ERROR_FILE_NOT_FOUND);
+#endif
+}
+
+TEST_F(RegistryCallsTest, EmptySubkey) {
     for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
         SCOPED_TRACE(empty == nullptr ? "NULL" : "\"\"");
         HKEY key = kUnset;
         EXPECT_EQ(RegOpenKeyA(sandbox_, empty, &key), ERROR_SUCCESS);
-        EXPECT_EQ(key, sandbox_);
+        EXPECT_EQ(key, sandbox_);  // the same handle
         key = kUnset;
         EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, empty, &key), ERROR_SUCCESS);
         EXPECT_EQ(key, HKEY_CURRENT_USER);
-        key = kUnset;
-        EXPECT_EQ(RegCreateKeyA(sandbox_, empty, &key), ERROR_SUCCESS);
-        EXPECT_EQ(key, sandbox_);
+        // RegCreateKeyA opens a new handle on the same key, even on a root.
+        for (HKEY parent : {sandbox_, HKEY_CURRENT_USER}) {
+            key = kUnset;
+            EXPECT_EQ(RegCreateKeyA(parent, empty, &key), ERROR_SUCCESS);
+            EXPECT_NE(key, parent);
+            ASSERT_NE(key, kUnset);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
     }
     // Closing a predefined root is harmless, and it stays usable.
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
@@ -155,21 +176,30 @@ TEST_F(RegistryCallsTest, EnumeratingValues) {
     ASSERT_TRUE(SetTextForTest(sub_key_, "Zulu", "1"));
     ASSERT_TRUE(SetTextForTest(sub_key_, "Alpha", "22"));
     ASSERT_TRUE(SetTextForTest(sub_key_, "Mike", "333"));
-    const char* order[] = {"Zulu", "Alpha", "Mike"};  // creation order, not sorted
+    // Windows enumerates values in creation order; Wine keeps them sorted by
+    // name. Only the native layer is held to the order.
+    std::string order;
+    DWORD mike = 0;
     for (DWORD i = 0; i < 3; ++i) {
-        SCOPED_TRACE(order[i]);
         char name[16];
         DWORD capacity = sizeof name;
         BYTE data[16];
         DWORD size = sizeof data;
         DWORD type = 0;
-        EXPECT_EQ(RegEnumValueA(sandbox_, i, name, &capacity, nullptr, &type, data, &size),
+        ASSERT_EQ(RegEnumValueA(sandbox_, i, name, &capacity, nullptr, &type, data, &size),
                   ERROR_SUCCESS);
-        EXPECT_STREQ(name, order[i]);
-        EXPECT_EQ(capacity, strlen(order[i]));
+        SCOPED_TRACE(name);
+        order += std::string(order.empty() ? "" : " ") + name;
+        EXPECT_EQ(capacity, strlen(name));
         EXPECT_EQ(type, REG_SZ);
-        EXPECT_EQ(size, i + 2);
+        EXPECT_EQ(size, std::string(name) == "Zulu" ? 2u : std::string(name) == "Alpha" ? 3u : 4u);
+        if (std::string(name) == "Mike") mike = i;
     }
+#ifdef _WIN32
+    EXPECT_TRUE(order == "Zulu Alpha Mike" || order == "Alpha Mike Zulu") << order;
+#else
+    EXPECT_EQ(order, "Zulu Alpha Mike");
+#endif
     char name[16];
     DWORD capacity = sizeof name;
     EXPECT_EQ(RegEnumValueA(sandbox_, 3, name, &capacity, nullptr, nullptr, nullptr, nullptr),
@@ -190,7 +220,7 @@ TEST_F(RegistryCallsTest, EnumeratingValues) {
     DWORD size = sizeof data;
     DWORD type = 0;
     capacity = sizeof name;
-    EXPECT_EQ(RegEnumValueA(sandbox_, 2, name, &capacity, nullptr, &type, data, &size),
+    EXPECT_EQ(RegEnumValueA(sandbox_, mike, name, &capacity, nullptr, &type, data, &size),
               ERROR_MORE_DATA);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(size, 4u);

@@ -32,6 +32,17 @@ if(REAL_TEST_SOURCES)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # The default (win32-threads) mingw-w64 has no std::mutex, on which
+  # GoogleTest builds only its Notification: give it one over a Win32 event.
+  include(CheckCXXSourceCompiles)
+  check_cxx_source_compiles("#include <mutex>\nint main() { std::mutex m; m.lock(); }"
+    FIX_TAMRIX_HAVE_STD_MUTEX)
+  if(NOT FIX_TAMRIX_HAVE_STD_MUTEX)
+    target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+    target_compile_options(gtest PUBLIC -include ${TESTS_DIR}/wine/gtest_notification.h)
+  endif()
+  # Support for native builds only: it drives the native layer's hooks.
+  list(FILTER SUPPORT_SOURCES EXCLUDE REGEX "/native_run\\.cpp$")
   add_executable(fix_tamrix_real_tests ${REAL_TEST_SOURCES} ${SUPPORT_SOURCES})
   target_include_directories(fix_tamrix_real_tests PRIVATE ${TESTS_DIR})
   target_link_libraries(fix_tamrix_real_tests PRIVATE fix_tamrix_engine gtest gmock gtest_main)

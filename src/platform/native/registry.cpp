@@ -145,7 +145,7 @@ void DescribeHandle(HKEY handle, char* out, size_t size) {
 const char* Shown(const char* text) { return text != nullptr ? text : "NULL"; }
 
 // Follows a relative key path from `key`, creating missing keys when
-// `create` is set. Trailing backslashes are accepted; a leading one gives
+// `create` is set. Trailing and doubled backslashes are accepted; a leading one gives
 // ERROR_BAD_PATHNAME (161), a missing key ERROR_FILE_NOT_FOUND (2), a name
 // longer than 255 characters ERROR_INVALID_PARAMETER (87) when creating.
 LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** found) {
@@ -159,11 +159,9 @@ LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** fou
             ++end;
         }
         size_t length = static_cast<size_t>(end - p);
-        if (length == 0) {
-            // Two backslashes in a row name an empty key, which cannot exist.
-            while (*end == '\\') ++end;
-            if (*end == '\0') break;
-            return create ? ERROR_BAD_PATHNAME : ERROR_FILE_NOT_FOUND;
+        if (length == 0) {  // backslashes in a row count as one, as under Wine
+            p = end + 1;
+            continue;
         }
         RegistryKey* child = FindSubkey(key, p, length);
         if (child == nullptr) {
@@ -348,11 +346,16 @@ LONG OpenOrCreate(const char* call, HKEY key, LPCSTR sub_key, PHKEY result, bool
     RegistryKey* start = nullptr;
     LONG status = KeyOf(key, &start);
     if (status != ERROR_SUCCESS) return status;
+    RegistryKey* found = start;
     if (sub_key == nullptr || sub_key[0] == '\0') {
-        *result = key;  // RegOpenKeyA and RegCreateKeyA hand back the same handle
-        return ERROR_SUCCESS;
+        // RegOpenKeyA hands back the handle it was given; RegCreateKeyA opens
+        // a new one on the same key, a predefined root included.
+        if (!create) {
+            *result = key;
+            return ERROR_SUCCESS;
+        }
+        return native::OpenHandle(found, result);
     }
-    RegistryKey* found = nullptr;
     status = native::WalkPath(start, sub_key, create, &found);
     if (status != ERROR_SUCCESS) return status;
     return native::OpenHandle(found, result);

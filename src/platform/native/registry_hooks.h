@@ -9,6 +9,7 @@
 //   RegEnumValueA(<key>, 0)   RegEnumKeyA(<key>, 1)   RegQueryInfoKeyA(<key>)
 //   RegDeleteValueA(<key>, <name>)   RegDeleteKeyA(<key>, <subkey>)   RegCloseKey(<key>)
 // A closed or unknown handle shows as "<invalid 0x...>"; a deleted key by its former path.
+// A fault injected into any call makes it do nothing: a failed RegCloseKey keeps its handle.
 #pragma once
 
 #include <string>
