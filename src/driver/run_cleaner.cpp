@@ -7,6 +7,8 @@
 #include "console/quiet_mode.h"
 #include "driver/command_line.h"
 #include "log/log.h"
+#include "registry/registry_report.h"
+#include "tables/registry_actions.h"
 #include "tables/texts.h"
 
 void PrintTitle() {
@@ -40,7 +42,8 @@ int32_t RunCleaner(int argc, char** argv) {
     printf("\n");
     RunScanStage();
     printf("\n");
-    // The registry walk reports each row itself; its result leaves the exit code alone.
+    // Every row is reported as it goes; the walk's result leaves the exit code alone.
+    CleanRegistry(kRegistryActions, ReportRegistryResult);
     printf("\n");
     LogClose();
     return 0;

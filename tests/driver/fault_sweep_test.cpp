@@ -1,0 +1,126 @@
+// Whole quiet runs on an infected registry: a clean run, then one run for
+// every platform call the clean run makes, with that one call failing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/native/native_hooks.h"
+#include "support/capture.h"
+#include "support/native_run.h"
+
+namespace {
+
+const char kInfected[] =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+    "\"Tray\"=\"C:\\\\Program Files\\\\Tray\\\\tray.exe\"\n"
+    "\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\screen.SCR\"\n"
+    "\"sys\"=\"C:\\\\WINDOWS\\\\system32\\\\List480.txt.scr\"\n"
+    "\"Updater\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr /s\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub]\n"
+    "\"screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n";
+
+const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Calls whose failure the program cannot or need not report: the clock cannot
+// fail, a failed release or close changes nothing the user could act on.
+bool FailureIsSilent(const std::string& call) {
+    for (const char* name : {"GetLocalTime(", "LocalFree(", "RegCloseKey("}) {
+        if (call.rfind(name, 0) == 0) return true;
+    }
+    return false;
+}
+
+class FaultSweepTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        folder_ = MakeTempFolder();
+        log_ = folder_ + "/sweep.log";
+    }
+    void TearDown() override {
+        ResetProcessState();
+        remove(log_.c_str());
+        remove(folder_.c_str());
+    }
+
+    RunResult InfectedRun() {
+        ResetProcessState();
+        std::string error;
+        EXPECT_TRUE(native::LoadRegistryText(kInfected, &error)) << error;
+        remove(log_.c_str());
+        return RunInProcess({"/Q", "/L", log_});
+    }
+
+    std::string folder_;
+    std::string log_;
+};
+
+TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
+    std::string before;
+    {
+        ResetProcessState();
+        ASSERT_TRUE(native::LoadRegistryText(kInfected));
+        before = native::SaveRegistryText();
+    }
+    RunResult run = InfectedRun();
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string key = kRunKey;
+    const std::string walk =
+        "Deleting registry value \"screen\" in key \"" + key + "\"... Done.\n" +
+        "Registry entry \"sys\"=\"C:\\WINDOWS\\system32\\List.txt.scr\" in key \"" + key +
+        "\" was not found.\n" + "Deleting registry value \"sys\" in key \"" + key +
+        "\"... Done.\n";
+    EXPECT_NE(run.output.find("QUIET MODE\n\n\n" + walk + "\n"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.substr(run.output.size() - walk.size() - 1), walk + "\n");
+    std::string expected = before;
+    for (const char* line : {"\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\screen.SCR\"\n",
+                             "\"sys\"=\"C:\\\\WINDOWS\\\\system32\\\\List480.txt.scr\"\n"}) {
+        size_t at = expected.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        expected.erase(at, strlen(line));
+    }
+    EXPECT_EQ(native::SaveRegistryText(), expected) << "nothing else changed";
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(FaultSweepTest, EveryCallFailingOnce) {
+    std::vector<std::string> calls;
+    {
+        ResetProcessState();
+        ASSERT_TRUE(native::LoadRegistryText(kInfected));
+        native::RecordCalls(true);
+        remove(log_.c_str());
+        RunInProcess({"/Q", "/L", log_});
+        calls = native::RecordedCalls();
+    }
+    ASSERT_GT(calls.size(), 10u);
+    // Values that must survive every run, whatever fails.
+    const char* survivors[] = {"\"Tray\"=\"C:\\\\Program Files\\\\Tray\\\\tray.exe\"",
+                               "\"Updater\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr /s\"",
+                               "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+                               "\\Run\\Sub]\n\"screen\"="};
+    for (size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE("call " + std::to_string(i + 1) + ": " + calls[i]);
+        ResetProcessState();
+        ASSERT_TRUE(native::LoadRegistryText(kInfected));
+        remove(log_.c_str());
+        native::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
+        RunResult run = RunInProcess({"/Q", "/L", log_});
+        EXPECT_EQ(run.exit_code, 0);
+        // A close made to fail is the one handle the program cannot give back.
+        const bool close_failed = calls[i].rfind("RegCloseKey(", 0) == 0;
+        EXPECT_EQ(native::OpenHandleCount(), close_failed ? 1u : 0u);
+        const std::string registry = native::SaveRegistryText();
+        for (const char* survivor : survivors) {
+            EXPECT_NE(registry.find(survivor), std::string::npos) << survivor;
+        }
+        if (!FailureIsSilent(calls[i])) {
+            EXPECT_NE(run.output.find(": Access is denied.\n"), std::string::npos) << run.output;
+        }
+    }
+}
+
+}  // namespace

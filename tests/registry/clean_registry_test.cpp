@@ -1,0 +1,278 @@
+// The cleaning walk over custom tables: each row form, the callbacks it makes
+// and what the working row holds at that moment, stops, handles, allocations.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/native/native_hooks.h"
+#include "registry/registry_action.h"
+#include "registry/registry_path.h"
+#include "support/alloc_counter.h"
+#include "support/native_run.h"
+
+namespace {
+
+const char kKey[] = "HKEY_CURRENT_USER\\Software\\Walk";
+
+struct Call {
+    int32_t code;
+    std::string key_path;
+    std::string value_name;  // "<none>" for none
+    std::string match;       // text, or "<none>"
+    uint32_t match_length;
+    uint32_t replacement_length;
+    unsigned open_handles;
+};
+
+std::vector<Call> calls;
+int32_t callback_result = 0;
+bool delete_on_match = false;
+
+std::string TextOr(const void* text) {
+    return text == nullptr ? "<none>" : static_cast<const char*>(text);
+}
+
+int32_t Record(int32_t code, const RegistryAction* row) {
+    calls.push_back(Call{code, row->key_path, TextOr(row->value_name),
+                         row->match.type == REG_BINARY ? "<bytes>" : TextOr(row->match.data),
+                         row->match.length, row->replacement.length, native::OpenHandleCount()});
+    if (delete_on_match && code == 0) DeleteRegistryItem(row->key_path, row->value_name);
+    return callback_result;
+}
+
+class CleanRegistryTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        calls.clear();
+        callback_result = 0;
+        delete_on_match = false;
+    }
+    void TearDown() override { ResetProcessState(); }
+
+    void Seed(const std::string& body) {
+        std::string error;
+        ASSERT_TRUE(
+            native::LoadRegistryText("Windows Registry Editor Version 5.00\n\n" + body, &error))
+            << error;
+    }
+};
+
+RegistryAction Row(const char* key, const char* name, const char* match,
+                   RegistryMatcher matcher = MatchRegistryData, const char* replacement = nullptr) {
+    return RegistryAction{key, name, {REG_SZ, match, 0}, {REG_SZ, replacement, 77}, matcher};
+}
+
+const RegistryAction kEnd = {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr};
+
+TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
+         "\"run\"=\"  C:\\\\WINDOWS\\\\SYSTEM32\\\\x.scr \"\n"
+         "\"other\"=\"C:\\\\elsewhere\\\\x.scr\"\n"
+         "\"empty\"=\"\"\n");
+    const char* nowhere = "HKEY_CURRENT_USER\\Software\\Nowhere";
+    const RegistryAction table[] = {
+        Row(kKey, "run", "%System%\\X.scr"),     // value test, matches
+        Row(kKey, "other", "%System%\\X.scr"),   // value test, other data
+        Row(kKey, "absent", "%System%\\X.scr"),  // value test, no value
+        Row(nowhere, "run", "x"),                // no key
+        Row(kKey, "empty", nullptr, nullptr),    // existence test
+        Row(kKey, "absent", nullptr, nullptr),   // existence test, no value
+        Row(kKey, "run", "x", nullptr),          // data but no matcher: existence test
+        Row(kKey, nullptr, nullptr, nullptr),    // whole-key row
+        Row(nowhere, nullptr, nullptr, nullptr),
+        Row("HKCU\\Software\\Walk", "run", "x"),  // malformed path
+        kEnd,
+    };
+    EXPECT_EQ(CleanRegistry(table, Record), 0);
+    const std::string system_text = "C:\\WINDOWS\\system32\\X.scr";
+    const uint32_t text_length = static_cast<uint32_t>(system_text.size() + 1);
+    const std::vector<Call> expected = {
+        {0, kKey, "run", system_text, text_length, 77, 0},
+        {2, kKey, "other", system_text, text_length, 77, 0},
+        {2, kKey, "absent", system_text, text_length, 77, 0},
+        {2, nowhere, "run", "x", 2, 77, 0},
+        {0, kKey, "empty", "<none>", 0, 77, 0},
+        {2, kKey, "absent", "<none>", 0, 77, 0},
+        {0, kKey, "run", "x", 2, 77, 0},
+        {0, kKey, "<none>", "<none>", 0, 77, 0},
+        {2, nowhere, "<none>", "<none>", 0, 77, 0},
+        {ERROR_BADKEY, "HKCU\\Software\\Walk", "run", "x", 2, 77, 0},
+    };
+    ASSERT_EQ(calls.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(calls[i].code, expected[i].code);
+        EXPECT_EQ(calls[i].key_path, expected[i].key_path);
+        EXPECT_EQ(calls[i].value_name, expected[i].value_name);
+        EXPECT_EQ(calls[i].match, expected[i].match);
+        EXPECT_EQ(calls[i].match_length, expected[i].match_length);
+        EXPECT_EQ(calls[i].replacement_length, expected[i].replacement_length)
+            << "no replacement data: the table's length stands";
+        EXPECT_EQ(calls[i].open_handles, 0u) << "the key is closed before the callback";
+    }
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(CleanRegistryTest, ReplacementTextIsExpandedAndMeasured) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"old\"\n");
+    const RegistryAction table[] = {Row(kKey, "v", "OLD", MatchRegistryData, "%Temp%x"), kEnd};
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].code, 0);
+    EXPECT_EQ(calls[0].replacement_length, strlen("C:\\WINDOWS\\TEMP\\x") + 1);
+}
+
+TEST_F(CleanRegistryTest, DataLongerThanTheBufferIsAnAccessErrorAndStays) {
+    const std::string long_text(300, 'a');
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"" + long_text + "\"\n");
+    const RegistryAction table[] = {Row(kKey, "v", long_text.c_str()),
+                                    Row(kKey, "v", nullptr, nullptr), Row(kKey, "v", "a"), kEnd};
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].code, ERROR_INSUFFICIENT_BUFFER)
+        << "a match text longer than its buffer is refused before the key is opened";
+    EXPECT_EQ(calls[1].code, 0) << "an existence test takes 234 as found";
+    EXPECT_EQ(calls[2].code, ERROR_MORE_DATA);
+    EXPECT_NE(native::SaveRegistryText().find(long_text), std::string::npos) << "value kept";
+}
+
+TEST_F(CleanRegistryTest, SearchRows) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk\\Empty]\n\n"
+         "[HKEY_CURRENT_USER\\Software\\Walk\\Some]\n"
+         "\"a\"=\"keep\"\n\"b\"=\"worm\"\n\"c\"=\"WORM \"\n\"d\"=\"worm\"\n\"e\"=dword:00000001\n");
+    const RegistryAction table[] = {
+        Row("HKEY_CURRENT_USER\\Software\\Walk\\Empty", nullptr, "worm"),
+        Row("HKEY_CURRENT_USER\\Software\\Walk\\Some", nullptr, "nothing"),
+        Row("HKEY_CURRENT_USER\\Software\\Walk\\Some", nullptr, "worm"),
+        Row("HKEY_CURRENT_USER\\Software\\Walk\\Missing", nullptr, "worm"),
+        kEnd,
+    };
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[0].code, ERROR_NO_MORE_ITEMS) << "a key without values: one callback";
+    EXPECT_EQ(calls[0].value_name, "<none>");
+    EXPECT_EQ(calls[0].open_handles, 1u) << "the key stays open during a search";
+    EXPECT_EQ(calls[0].match_length, 5u) << "lengths are set before the search";
+    // No callback at all for the row that matches nothing.
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(calls[i].code, 0);
+        EXPECT_EQ(calls[i].open_handles, 1u);
+    }
+    EXPECT_EQ(calls[1].value_name, "b");
+    EXPECT_EQ(calls[2].value_name, "c");
+    EXPECT_EQ(calls[3].value_name, "d");
+    EXPECT_EQ(calls[4].code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(calls[4].open_handles, 0u);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(CleanRegistryTest, SearchGoesOnAtTheNextIndexAfterADeletion) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
+         "\"a\"=\"worm\"\n\"b\"=\"worm\"\n\"c\"=\"keep\"\n\"d\"=\"worm\"\n");
+    delete_on_match = true;
+    const RegistryAction table[] = {Row(kKey, nullptr, "worm"), kEnd};
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    // "a" at index 0 is deleted; "b" moves to index 0 and is not examined;
+    // index 1 is then "c" (kept), index 2 "d" (deleted).
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].value_name, "a");
+    EXPECT_EQ(calls[1].value_name, "d");
+    const std::string left = native::SaveRegistryText();
+    EXPECT_EQ(left.find("\"a\""), std::string::npos);
+    EXPECT_NE(left.find("\"b\"=\"worm\""), std::string::npos);
+    EXPECT_NE(left.find("\"c\"=\"keep\""), std::string::npos);
+    EXPECT_EQ(left.find("\"d\""), std::string::npos);
+}
+
+TEST_F(CleanRegistryTest, EnumerationErrorsReachTheCallback) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"" + std::string(300, 'n') +
+         "\"=\"worm\"\n\"b\"=\"worm\"\n");
+    const RegistryAction table[] = {Row(kKey, nullptr, "worm"), kEnd};
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].code, ERROR_MORE_DATA) << "a name too long for the buffer";
+    EXPECT_EQ(calls[1].code, 0);
+    EXPECT_EQ(calls[1].value_name, "b") << "the search steps over it";
+
+    // Any other failure is reported once and ends the row's search.
+    calls.clear();
+    native::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED);
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(native::OpenHandleCount(), 0u);
+}
+
+TEST_F(CleanRegistryTest, CallbackResultStopsTheWalk) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"a\"=\"worm\"\n\"b\"=\"worm\"\n");
+    callback_result = 42;
+    const RegistryAction search[] = {Row(kKey, nullptr, "worm"), Row(kKey, "a", "worm"), kEnd};
+    EXPECT_EQ(CleanRegistry(search, Record), 42);
+    EXPECT_EQ(calls.size(), 1u) << "stopped inside the search";
+    EXPECT_EQ(native::OpenHandleCount(), 0u) << "the search's key is closed on the way out";
+
+    calls.clear();
+    const RegistryAction rows[] = {Row(kKey, "zz", "worm"), Row(kKey, "a", "worm"), kEnd};
+    EXPECT_EQ(CleanRegistry(rows, Record), 42);
+    EXPECT_EQ(calls.size(), 1u);
+
+    calls.clear();
+    EXPECT_EQ(CleanRegistry(nullptr, Record), 0);
+    const RegistryAction empty[] = {kEnd};
+    EXPECT_EQ(CleanRegistry(empty, Record), 0);
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(CleanRegistryTest, FailedExpansionKeepsTheRestUnexpanded) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"x\"\n");
+    native::FailCall("GetComputerNameA", ERROR_ACCESS_DENIED);
+    const RegistryAction table[] = {Row(kKey, "%ComputerName%", "%System%\\x"), kEnd};
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(calls[0].key_path, kKey);
+    EXPECT_EQ(calls[0].value_name, "%ComputerName%");
+    EXPECT_EQ(calls[0].match, "%System%\\x");
+    EXPECT_EQ(calls[0].match_length, strlen("%System%\\x") + 1);
+}
+
+TEST_F(CleanRegistryTest, RawDataRows) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"bin\"=hex:01,02,03\n\"text\"=\"abc\"\n");
+    static const unsigned char kBytes[] = {1, 2, 3};
+    const RegistryAction table[] = {
+        {kKey, "bin", {REG_BINARY, kBytes, 3}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
+        {kKey, "bin", {REG_BINARY, kBytes, 2}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
+        kEnd,
+    };
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].code, 0);
+    EXPECT_EQ(calls[0].match_length, 3u) << "raw lengths are the table's";
+    EXPECT_EQ(calls[1].code, ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
+    if (!AllocationCountingWorks()) GTEST_SKIP() << "the sanitizer build owns the allocator";
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
+         "\"a\"=\"worm\"\n\"b\"=\"C:\\\\WINDOWS\\\\system32\\\\x\"\n");
+    const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"), Row(kKey, nullptr, "worm"),
+                                    Row(kKey, "a", nullptr, nullptr),
+                                    Row(kKey, nullptr, nullptr, nullptr), kEnd};
+    auto quiet = [](int32_t, const RegistryAction*) -> int32_t { return 0; };
+    StartCountingAllocations();
+    int32_t result = CleanRegistry(table, quiet);
+    size_t allocations = StopCountingAllocations();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(allocations, 0u);
+    // The counter itself is live: a deliberate allocation is seen.
+    StartCountingAllocations();
+    std::string* probe = new std::string(100, 'x');
+    EXPECT_GE(StopCountingAllocations(), 1u);
+    delete probe;
+}
+
+}  // namespace

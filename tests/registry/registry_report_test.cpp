@@ -1,0 +1,171 @@
+// What the standard callback prints, logs and does for each outcome of a row.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "log/log.h"
+#include "platform/native/native_hooks.h"
+#include "registry/registry_report.h"
+#include "support/capture.h"
+#include "support/native_run.h"
+
+namespace {
+
+const char kKey[] = "HKEY_CURRENT_USER\\Software\\Report";
+const char kStamp[] = "2026-12-08, 09:05:03,   ";
+const char kSeed[] =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"old\"\n\"keep\"=\"x\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Report\\Sub]\n\"w\"=\"y\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Report\\Sub\\Deeper]\n\n";
+const unsigned char kBytes[] = {0x01, 0x00, 0xff};
+const DWORD kDword = 7;
+
+class RegistryReportTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProcessState();
+        native::SetLocalTime(FixedTime());
+        folder_ = MakeTempFolder();
+        log_ = folder_ + "/report.log";
+    }
+    void TearDown() override {
+        ResetProcessState();
+        remove(log_.c_str());
+        remove(folder_.c_str());
+    }
+    std::string folder_;
+    std::string log_;
+};
+
+struct Case {
+    const char* what;
+    int32_t code;
+    RegistryAction row;
+    const char* fail_call;  // a call made to fail with 5, or nullptr
+    std::string console;
+    std::string log;        // lines without their stamps, "\n"-separated
+    const char* gone;       // a text no longer in the registry afterwards, or nullptr
+    const char* present;    // a text still (or now) in the registry, or nullptr
+};
+
+RegistryAction Row(const char* key, const char* name, RegistryData match,
+                   RegistryData replacement = {REG_SZ, nullptr, 0}) {
+    return RegistryAction{key, name, match, replacement, MatchRegistryData};
+}
+
+TEST_F(RegistryReportTest, OutcomesAndActions) {
+    const RegistryData text = {REG_SZ, "C:\\x", 5};
+    const RegistryData none = {REG_SZ, nullptr, 0};
+    const RegistryData bytes = {REG_BINARY, kBytes, 3};
+    const std::string key = kKey;
+    const std::string missing = key + "\\Missing";
+    const Case cases[] = {
+        {"key not found", 2, Row(kKey, nullptr, none), nullptr,
+         "Registry key \"" + key + "\" was not found.\n",
+         "Registry key \"" + key + "\" was not found.\n", nullptr, nullptr},
+        {"key path not found", 3, Row(kKey, nullptr, none), nullptr,
+         "Registry key \"" + key + "\" was not found.\n",
+         "Registry key \"" + key + "\" was not found.\n", nullptr, nullptr},
+        {"key access error", 5, Row(kKey, nullptr, none), nullptr,
+         "\nAn error was detected while accessing registry key \"" + key +
+             "\": Access is denied.\n",
+         "An error was detected while accessing registry key \"" + key +
+             "\": Access is denied.\n",
+         nullptr, nullptr},
+        {"entry not found", 2, Row(kKey, "v", none), nullptr,
+         "Registry entry \"v\" in key \"" + key + "\" was not found.\n",
+         "Registry entry \"v\" in key \"" + key + "\" was not found.\n", nullptr, nullptr},
+        {"entry with data not found", 2, Row(kKey, "v", text), nullptr,
+         "Registry entry \"v\"=\"C:\\x\" in key \"" + key + "\" was not found.\n",
+         "Registry entry \"v\"=\"C:\\x\" in key \"" + key + "\" was not found.\n", nullptr,
+         nullptr},
+        {"entry with raw data not found", 3, Row(kKey, "v", bytes), nullptr,
+         "Registry entry \"v\"=\"01,00,ff\" in key \"" + key + "\" was not found.\n",
+         "Registry entry \"v\"=\"01,00,ff\" in key \"" + key + "\" was not found.\n", nullptr,
+         nullptr},
+        {"value access error", 234, Row(kKey, "v", text), nullptr,
+         "\nAn error was detected while accessing registry value \"v\" in key \"" + key +
+             "\": More data is available.\n",
+         "An error was detected while accessing registry value \"v\" in key \"" + key +
+             "\": More data is available.\n",
+         nullptr, "\"v\"=\"old\""},
+        {"value deleted", 0, Row(kKey, "v", text), nullptr,
+         "Deleting registry value \"v\" in key \"" + key + "\"... Done.\n",
+         "Registry value \"v\" in key \"" + key + "\" was deleted.\n", "\"v\"=", "\"keep\"=\"x\""},
+        {"value gone before its deletion", 0, Row(kKey, "absent", text), nullptr,
+         "Deleting registry value \"absent\" in key \"" + key +
+             "\"...\nRegistry value \"absent\" in key \"" + key +
+             "\" could not be deleted: The system cannot find the file specified.\n",
+         "Registry value \"absent\" in key \"" + key +
+             "\" could not be deleted: The system cannot find the file specified.\n",
+         nullptr, "\"v\"=\"old\""},
+        {"value set to text", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), nullptr,
+         "Setting registry value \"v\" in key \"" + key + "\" to \"new\"... Done.\n",
+         "Registry value \"v\" in key \"" + key + "\" was set to \"new\".\n", "\"v\"=\"old\"",
+         "\"v\"=\"new\""},
+        {"value set to a dword", 0, Row(kKey, "v", text, {REG_DWORD, &kDword, 4}), nullptr,
+         "Setting registry value \"v\" in key \"" + key + "\"... Done.\n",
+         "Registry value \"v\" in key \"" + key + "\" was set.\n", "\"v\"=\"old\"",
+         "\"v\"=dword:00000007"},
+        {"value set in a missing key", 0, Row(missing.c_str(), "v", text, {REG_SZ, "new", 4}),
+         nullptr,
+         "Setting registry value \"v\" in key \"" + missing + "\" to \"new\"...\n" +
+             "Registry value \"v\" in key \"" + missing +
+             "\" could not be set: The system cannot find the file specified.\n",
+         "Registry value \"v\" in key \"" + missing +
+             "\" could not be set: The system cannot find the file specified.\n",
+         nullptr, "\"v\"=\"old\""},
+        {"value set refused", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), "RegSetValueExA",
+         "Setting registry value \"v\" in key \"" + key + "\" to \"new\"...\n" +
+             "Registry value \"v\" in key \"" + key + "\" could not be set: Access is denied.\n",
+         "Registry value \"v\" in key \"" + key + "\" could not be set: Access is denied.\n",
+         nullptr, "\"v\"=\"old\""},
+        {"key deleted with its subtree", 0, Row(kKey, nullptr, none), nullptr,
+         "Deleting registry key \"" + key + "\"... Done.\n",
+         "Registry key \"" + key + "\" was deleted.\n", "Report", nullptr},
+        {"key gone before its deletion", 0, Row(missing.c_str(), nullptr, none), nullptr,
+         "Deleting registry key \"" + missing + "\"...\nRegistry key \"" + missing +
+             "\" could not be deleted: The system cannot find the file specified.\n",
+         "Registry key \"" + missing +
+             "\" could not be deleted: The system cannot find the file specified.\n",
+         nullptr, "\"keep\"=\"x\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        native::Reset();
+        native::SetLocalTime(FixedTime());
+        ResetLogState();
+        remove(log_.c_str());
+        std::string error;
+        ASSERT_TRUE(native::LoadRegistryText(kSeed, &error)) << error;
+        SetLogPath(log_.c_str());
+        CaptureStdout([] { LogOpen(); });
+        if (c.fail_call != nullptr) native::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
+        int32_t result = -1;
+        std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });
+        LogClose();
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(console, c.console);
+        std::string log = ReadWholeFile(log_);
+        const std::string header_end = "/\n\n\n";
+        log = log.substr(log.find(header_end) + header_end.size());
+        std::string expected_log;
+        for (size_t start = 0; start < c.log.size();) {
+            size_t end = c.log.find('\n', start);
+            expected_log += kStamp + c.log.substr(start, end + 1 - start);
+            start = end + 1;
+        }
+        EXPECT_EQ(log, expected_log);
+        const std::string registry = native::SaveRegistryText();
+        if (c.gone != nullptr) {
+            EXPECT_EQ(registry.find(c.gone), std::string::npos) << registry;
+        }
+        if (c.present != nullptr) {
+            EXPECT_NE(registry.find(c.present), std::string::npos) << registry;
+        }
+        EXPECT_EQ(native::OpenHandleCount(), 0u);
+    }
+}
+
+}  // namespace
