@@ -53,8 +53,8 @@ int32_t ReadRegistryString(const char* key_path, const char* value_name, char* o
     if (result != 0) return result;
     DWORD type = 0;
     DWORD size = kFolderSize;
-    LONG query = RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(output),
-                                  &size);
+    LONG query =
+        RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(output), &size);
     RegCloseKey(key);
     if (query != ERROR_SUCCESS) return query;
     if (size > kFolderSize) return ERROR_MORE_DATA;  // a system that overstates what it wrote

@@ -15,11 +15,11 @@ class NativeRegistryTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(
-            "REGEDIT4\n\n"
-            "[HKEY_CURRENT_USER\\Software\\Run]\n"
-            "\"Screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n"
-            "\"Count\"=dword:00000002\n"));
+        ASSERT_TRUE(
+            native::LoadRegistryText("REGEDIT4\n\n"
+                                     "[HKEY_CURRENT_USER\\Software\\Run]\n"
+                                     "\"Screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n"
+                                     "\"Count\"=dword:00000002\n"));
     }
     void TearDown() override { ResetProcessState(); }
 };
@@ -126,15 +126,15 @@ TEST_F(NativeRegistryTest, InjectedFaults) {
     DWORD size = sizeof data;
     EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     size = sizeof data;
-    EXPECT_EQ(RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                               &size),
-              1234);
+    EXPECT_EQ(
+        RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+        1234);
     EXPECT_STREQ(data, "untouched");
     EXPECT_EQ(RegDeleteValueA(key, "Screen"), ERROR_ACCESS_DENIED);
     size = sizeof data;
-    EXPECT_EQ(RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                               &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegQueryValueExA(key, "Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+        ERROR_SUCCESS);
     EXPECT_STREQ(data, "C:\\WINDOWS\\system32\\Screen.scr");
     // A close made to fail did nothing: the handle stays open.
     native::FailCall("RegCloseKey", ERROR_ACCESS_DENIED);

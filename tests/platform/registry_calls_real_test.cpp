@@ -38,12 +38,12 @@ TEST_F(RegistryCallsTest, OpeningKeys) {
     };
     const Case cases[] = {
         {"Alpha", ERROR_SUCCESS},
-        {"alpha\\BETA", ERROR_SUCCESS},       // names compare without regard to case
-        {"Alpha\\Beta\\", ERROR_SUCCESS},     // a trailing backslash is accepted
-        {"\\Alpha", ERROR_BAD_PATHNAME},      // a leading one is not
+        {"alpha\\BETA", ERROR_SUCCESS},    // names compare without regard to case
+        {"Alpha\\Beta\\", ERROR_SUCCESS},  // a trailing backslash is accepted
+        {"\\Alpha", ERROR_BAD_PATHNAME},   // a leading one is not
         {"Missing", ERROR_FILE_NOT_FOUND},
         {"Alpha\\Missing", ERROR_FILE_NOT_FOUND},
-        {"Alph", ERROR_FILE_NOT_FOUND},       // no prefix matching
+        {"Alph", ERROR_FILE_NOT_FOUND},    // no prefix matching
         {"Alpha\\\\Beta", ERROR_SUCCESS},  // Wine skips the empty name between two
     };
     for (const Case& c : cases) {

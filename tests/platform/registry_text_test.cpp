@@ -202,7 +202,8 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     EXPECT_EQ(RegCreateKeyA(HKEY_USERS, "New", &key), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_TRUE(native::WriteBackRegistryFile());
-    EXPECT_EQ(ReadWholeFile(fresh), "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\New]\n\n");
+    EXPECT_EQ(ReadWholeFile(fresh),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\New]\n\n");
 
     // After Reset neither the file nor the environment is consulted.
     setenv("FIX_TAMRIX_REGISTRY", path.c_str(), 1);
@@ -211,6 +212,37 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     unsetenv("FIX_TAMRIX_REGISTRY");
     remove(path.c_str());
     remove(fresh.c_str());
+    remove(folder.c_str());
+}
+
+TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
+    const std::string folder = MakeTempFolder();
+    const std::string path = folder + "/exit.reg";
+    const std::string original =
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
+    WriteWholeFile(path, original);
+    // A process that only reads leaves the file as it was...
+    EXPECT_EXIT(
+        {
+            native::UseRegistryFile(path.c_str());
+            HKEY key = nullptr;
+            exit(RegOpenKeyA(HKEY_CURRENT_USER, "Run", &key) == ERROR_SUCCESS ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadWholeFile(path), original);
+    // ...and one that deletes a value writes the registry back as it exits.
+    EXPECT_EXIT(
+        {
+            native::UseRegistryFile(path.c_str());
+            HKEY key = nullptr;
+            if (RegOpenKeyA(HKEY_CURRENT_USER, "Run", &key) != ERROR_SUCCESS) exit(3);
+            exit(RegDeleteValueA(key, "Drop") == ERROR_SUCCESS ? 0 : 4);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(
+        ReadWholeFile(path),
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\n");
+    remove(path.c_str());
     remove(folder.c_str());
 }
 

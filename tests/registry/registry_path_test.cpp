@@ -1,12 +1,13 @@
 // Registry paths on the native layer: parsing and opening, and deleting
 // values and key trees, checked call by call and under injected failures.
+#include "registry/registry_path.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "registry/registry_limits.h"
-#include "registry/registry_path.h"
 #include "support/native_run.h"
 
 namespace {
@@ -163,7 +164,8 @@ TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K\\", nullptr), 0);
     std::vector<std::string> opens;
     for (const std::string& call : native::RecordedCalls()) {
-        if (call.compare(0, 12, "RegOpenKeyA(") == 0 || call.compare(0, 14, "RegDeleteKeyA(") == 0) {
+        if (call.compare(0, 12, "RegOpenKeyA(") == 0 ||
+            call.compare(0, 14, "RegDeleteKeyA(") == 0) {
             opens.push_back(call);
         }
     }
@@ -242,8 +244,8 @@ TEST_F(RegistryPathTest, KeyDirectlyBelowARoot) {
 TEST_F(RegistryPathTest, RootsAreRefusedWithNothingTouched) {
     ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\K]\n"));
     const std::string before = native::SaveRegistryText();
-    for (const char* path : {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", "  hkey_users\\",
-                             "HKEY_LOCAL_MACHINE"}) {
+    for (const char* path :
+         {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", "  hkey_users\\", "HKEY_LOCAL_MACHINE"}) {
         SCOPED_TRACE(path);
         native::RecordCalls(true);
         native::ClearRecordedCalls();
@@ -295,8 +297,8 @@ TEST_F(RegistryPathTest, PathsThatDoNotFitTheirBuffers) {
     const std::string parent_name(250, 'p');
     const std::string child_name(255, 'c');
     const std::string parent = "Software\\" + parent_name;
-    ASSERT_TRUE(native::LoadRegistryText(
-        "REGEDIT4\n[HKEY_CURRENT_USER\\" + parent + "\\" + child_name + "]\n"));
+    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\" + parent + "\\" +
+                                         child_name + "]\n"));
     EXPECT_EQ(DeleteRegistryItem(("HKEY_CURRENT_USER\\" + parent).c_str(), nullptr),
               ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(native::OpenHandleCount(), 0u);
@@ -348,7 +350,8 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
                                    (std::string(sub) == "C" ? "\\B" : "") + ", " + sub + ")";
             bool deleted_before = false;
             for (size_t i = 0; i + 1 < n; ++i) deleted_before |= calls[i] == deletion;
-            std::string path = std::string("Software\\K\\") + (std::string(sub) == "C" ? "B\\C" : sub);
+            std::string path =
+                std::string("Software\\K\\") + (std::string(sub) == "C" ? "B\\C" : sub);
             EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, path.c_str()), !deleted_before) << path;
         }
         EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));

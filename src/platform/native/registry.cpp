@@ -12,9 +12,12 @@
 namespace native {
 
 const RegistryRoot kRegistryRoots[kRegistryRootCount] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
-    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"}, {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+    {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+    {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
     {HKEY_DYN_DATA, "HKEY_DYN_DATA"},
 };
 
@@ -325,10 +328,11 @@ constexpr size_t kDescribeSize = 560;
 
 // The common start of every registry call: records it, applies an injected
 // fault and loads the registry file on first use.
-#define REGISTRY_CALL_START(name, format, ...)                                      \
+#define REGISTRY_CALL_START(name, format, ...)                                     \
     do {                                                                           \
         DWORD fault_ = 0;                                                          \
-        if (native::CallFails(&fault_, name, format, __VA_ARGS__)) return static_cast<LONG>(fault_); \
+        if (native::CallFails(&fault_, name, format, __VA_ARGS__))                 \
+            return static_cast<LONG>(fault_);                                      \
         if (!native::RegistryFileReady(&fault_)) return static_cast<LONG>(fault_); \
     } while (0)
 

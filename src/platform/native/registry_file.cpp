@@ -44,8 +44,7 @@ void ReadFile(RegistryFile* file) {
     if (!exists && errno == ENOENT) {
         RegistryKey empty[kRegistryRootCount];  // a missing file is an empty registry
         ReplaceRegistry(empty);
-    } else if (!exists || !S_ISREG(facts.st_mode) ||
-               (in.open(file->path, std::ios::binary), !in)) {
+    } else if (!exists || !S_ISREG(facts.st_mode) || (in.open(file->path, std::ios::binary), !in)) {
         error = "cannot be opened";
     } else {
         std::ostringstream text;

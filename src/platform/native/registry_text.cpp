@@ -257,7 +257,9 @@ bool ReadValueLine(Reader* reader, const std::string& line, std::string* error) 
     if (reader->skipping) return true;
     if (remove) {
         RegistryValue* value = FindValue(reader->key, name.c_str());
-        if (value != nullptr) reader->key->values.erase(reader->key->values.begin() + (value - reader->key->values.data()));
+        if (value != nullptr)
+            reader->key->values.erase(reader->key->values.begin() +
+                                      (value - reader->key->values.data()));
         return true;
     }
     StoreValue(reader->key, name.c_str(), type, data.data(), data.size());
@@ -365,7 +367,8 @@ bool LoadRegistryText(const std::string& text, std::string* error) {
         if (!have_header) {
             if (line.empty()) continue;
             if (line != kHeader4 && line != kHeader5) {
-                message = "the first line is neither \"REGEDIT4\" nor \"" + std::string(kHeader5) + "\"";
+                message =
+                    "the first line is neither \"REGEDIT4\" nor \"" + std::string(kHeader5) + "\"";
             }
             reader.version5 = line == kHeader5;
             have_header = true;
