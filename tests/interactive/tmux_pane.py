@@ -20,6 +20,7 @@ class Pane:
         self.size = (str(width), str(height))
         self.socket = "fix_tamrix_%d_%d" % (os.getpid(), next(_numbers))
         self.tty = None
+        self.socket_path = None
 
     def tmux(self, *args, check=True):
         done = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args),
@@ -31,10 +32,17 @@ class Pane:
         self.tmux("new-session", "-d", "-s", "t", "-x", self.size[0], "-y", self.size[1],
                   self.command)
         self.tty = self.tmux("display-message", "-p", "-t", "t", "#{pane_tty}").strip()
+        self.socket_path = self.tmux("display-message", "-p", "#{socket_path}").strip()
         return self
 
     def __exit__(self, *exc):
         self.tmux("kill-server", check=False)
+        # The server leaves its socket file behind.
+        if self.socket_path:
+            try:
+                os.remove(self.socket_path)
+            except OSError:
+                pass
         return False
 
     def lines(self):
