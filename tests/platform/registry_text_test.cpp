@@ -30,6 +30,13 @@ std::string ValueOf(HKEY root, const char* sub_key, const char* name, DWORD* typ
     return std::string(data, size);
 }
 
+// What Windows' export writes: UTF-16LE behind FF FE.
+std::string Utf16(const std::string& narrow) {
+    std::string wide = "\xff\xfe";
+    for (char ch : narrow) wide += std::string(1, ch) + '\0';
+    return wide;
+}
+
 const char kEveryKind[] =
     "Windows Registry Editor Version 5.00\n"
     "\n"
@@ -41,9 +48,9 @@ const char kEveryKind[] =
     "\"Quoted \\\"name\\\"\"=\"C:\\\\dir\\\\file.exe \\\"arg\\\"\"\n"
     "\"Count\"=dword:0000002a\n"
     "\"Raw\"=hex:00,ff,10\n"
-    "\"Expand\"=hex(2):25,00,54,00,65,00,6d,00,70,00,25,00,00,00\n"
-    "\"Bare\"=hex(1):61,00,62,00\n"
-    "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+    "\"Expand\"=hex(2):25,54,65,6d,70,25,00\n"
+    "\"Bare\"=hex(1):61,62\n"
+    "\"Multi\"=hex(7):61,00,62,00,00\n"
     "\"Qword\"=hex(b):01,00,00,00,00,00,00,00\n"
     "\"Empty\"=\"\"\n"
     "\n"
@@ -100,7 +107,7 @@ TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
         "Windows Registry Editor Version 5.00\n\n"
         "[HKEY_CURRENT_USER\\Software\\Run]\n"
         "\"Name\"=\"C:\\\\x.exe\"\n"
-        "\"Expand\"=hex(2):25,00,78,00,00,00\n\n";
+        "\"Expand\"=hex(2):25,78,00\n\n";
     struct Case {
         const char* label;
         std::string text;
@@ -112,25 +119,20 @@ TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
         {"CR LF, comments, blanks, wrapped hex, lower-case root",
          "Windows Registry Editor Version 5.00\r\n\r\n; a comment\r\n"
          "[hkey_current_user\\Software\\Run]\r\n  \"Name\" = \"C:\\\\x.exe\"\r\n"
-         "\"Expand\"=hex(2):25,00,\\\r\n  78,00,00,00\r\n"},
+         "\"Expand\"=hex(2):25,\\\r\n  78,00\r\n"},
         {"keys and values deleted again",
          "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Run\\Sub]\n\"A\"=\"1\"\n"
          "[-HKEY_CURRENT_USER\\Software\\Run\\Sub]\n\"Ignored\"=\"x\"\n"
          "[HKEY_CURRENT_USER\\Software\\Run]\n\"Gone\"=\"y\"\n\"Name\"=\"C:\\\\x.exe\"\n"
          "\"Gone\"=-\n\"Expand\"=hex(2):25,78,00\n"},
-        {"UTF-16 with a byte-order mark", ""},
+        // In a UTF-16 file text in hex is UTF-16 too.
+        {"UTF-16 with a byte-order mark",
+         Utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]"
+               "\r\n\"Name\"=\"C:\\\\x.exe\"\r\n\"Expand\"=hex(2):25,00,78,00,00,00\r\n")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        std::string text = c.text;
-        if (text.empty()) {
-            // What Windows' export writes: UTF-16LE behind FF FE.
-            std::string narrow =
-                "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]"
-                "\r\n\"Name\"=\"C:\\\\x.exe\"\r\n\"Expand\"=hex(2):25,00,78,00,00,00\r\n";
-            text = "\xff\xfe";
-            for (char ch : narrow) text += std::string(1, ch) + '\0';
-        }
+        const std::string& text = c.text;
         std::string error;
         ASSERT_TRUE(native::LoadRegistryText(text, &error)) << error;
         EXPECT_EQ(native::SaveRegistryText(), expected);
@@ -141,7 +143,7 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
     ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_USERS\\Kept]\n\"v\"=\"1\"\n"));
     const std::string before = native::SaveRegistryText();
     struct Case {
-        const char* text;
+        std::string text;
         const char* error;
     };
     const Case cases[] = {
@@ -159,12 +161,12 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"=\"a\\q\"\n", "line 3: bad string data"},
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"\n", "line 3: '=' expected"},
         {"REGEDIT4\n[HKEY_USERS\\a]\nv=1\n", "line 3: unexpected text"},
-        {"Windows Registry Editor Version 5.00\n[HKEY_USERS\\a]\n\"v\"=hex(2):25\n",
+        {Utf16("Windows Registry Editor Version 5.00\n[HKEY_USERS\\a]\n\"v\"=hex(2):25\n"),
          "line 3: text data with an odd number of bytes"},
         {"REGEDIT4\n[-HKEY_USERS]\n", "line 2: a root key cannot be deleted"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.error);
         std::string error;
         EXPECT_FALSE(native::LoadRegistryText(c.text, &error));
         EXPECT_EQ(error.compare(0, strlen(c.error), c.error), 0) << error;

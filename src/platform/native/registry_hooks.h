@@ -19,13 +19,15 @@ namespace native {
 // Replaces the whole registry with the keys and values of `.reg` text
 // ("REGEDIT4" or "Windows Registry Editor Version 5.00" header; string,
 // expandable string, dword, hex and default values; [-key] and "name"=-
-// delete what the text created before them). Every open handle is closed.
+// delete what the text created before them; text in hex is UTF-16 in a
+// UTF-16 text and ANSI bytes otherwise, as Wine's `reg import` reads it).
+// Every open handle is closed.
 // False, with "line N: ..." in *error, when the text cannot be read; the
 // registry is then unchanged.
 bool LoadRegistryText(const std::string& text, std::string* error = nullptr);
 
 // The whole registry as "Windows Registry Editor Version 5.00" text, keys and
-// values in creation order, lines ending in "\n". A key has its [header] when
+// values in creation order, ANSI, lines ending in "\n". A key has its [header] when
 // it holds values or has no subkeys (a root only when it holds values).
 std::string SaveRegistryText();
 

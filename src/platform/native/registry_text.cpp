@@ -20,9 +20,13 @@ bool IsTextType(DWORD type) {
 
 // Version 5.00 files written by Windows are UTF-16; their characters become
 // ANSI bytes here (anything past Latin-1 becomes '?').
+bool IsUtf16(const std::string& text) {
+    return text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+           static_cast<unsigned char>(text[1]) == 0xFE;
+}
+
 std::string Narrow(const std::string& text) {
-    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
-        static_cast<unsigned char>(text[1]) == 0xFE) {
+    if (IsUtf16(text)) {
         std::string narrow;
         for (size_t i = 2; i + 1 < text.size(); i += 2) {
             unsigned unit = static_cast<unsigned char>(text[i]) |
@@ -96,7 +100,7 @@ bool ReadHexBytes(const std::string& text, std::vector<BYTE>* bytes) {
 
 struct Reader {
     RegistryKey roots[kRegistryRootCount];
-    bool version5 = false;
+    bool unicode = false;        // the text came as UTF-16: text in hex is UTF-16 too
     RegistryKey* key = nullptr;  // values go here; nullptr before any key or after [-key]
     bool skipping = false;       // values of a deleted key are ignored
 };
@@ -163,7 +167,7 @@ bool ReadKeyLine(Reader* reader, const std::string& line, std::string* error) {
     return true;
 }
 
-// UTF-16LE text data of a version 5.00 file back to ANSI bytes.
+// UTF-16LE text data of a UTF-16 file back to ANSI bytes.
 bool NarrowTextData(std::vector<BYTE>* bytes) {
     if (bytes->size() % 2 != 0) return false;
     std::vector<BYTE> narrow;
@@ -246,7 +250,7 @@ bool ReadValueLine(Reader* reader, const std::string& line, std::string* error) 
             *error = "bad hex data";
             return false;
         }
-        if (reader->version5 && IsTextType(type) && !NarrowTextData(&data)) {
+        if (reader->unicode && IsTextType(type) && !NarrowTextData(&data)) {
             *error = "text data with an odd number of bytes";
             return false;
         }
@@ -285,16 +289,6 @@ std::string HexList(const std::vector<BYTE>& bytes) {
     return list;
 }
 
-// Text data as version 5.00 writes it in hex: UTF-16LE, each byte one character.
-std::vector<BYTE> Widened(const std::vector<BYTE>& bytes) {
-    std::vector<BYTE> wide;
-    for (BYTE b : bytes) {
-        wide.push_back(b);
-        wide.push_back(0);
-    }
-    return wide;
-}
-
 // A REG_SZ that reads back unchanged from a quoted string: one final NUL,
 // no other NUL and no line break.
 bool PlainString(const std::vector<BYTE>& data) {
@@ -321,7 +315,7 @@ void WriteValue(const RegistryValue& value, std::string* out) {
     } else {
         snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
         *out += prefix;
-        *out += HexList(IsTextType(value.type) ? Widened(value.data) : value.data);
+        *out += HexList(value.data);  // the text is ANSI, and so is text in hex
     }
     *out += "\n";
 }
@@ -344,6 +338,9 @@ void WriteKey(const RegistryKey& key, const std::string& path, bool root, std::s
 bool LoadRegistryText(const std::string& text, std::string* error) {
     std::string narrow = Narrow(text);
     Reader reader;
+    // Text data in hex is UTF-16 in a UTF-16 file and ANSI bytes in any
+    // other, whatever the header says: Wine's `reg import` reads it so.
+    reader.unicode = IsUtf16(text);
     bool have_header = false;
     size_t line_number = 0;
     size_t start = 0;
@@ -370,7 +367,6 @@ bool LoadRegistryText(const std::string& text, std::string* error) {
                 message =
                     "the first line is neither \"REGEDIT4\" nor \"" + std::string(kHeader5) + "\"";
             }
-            reader.version5 = line == kHeader5;
             have_header = true;
         } else if (line.empty() || line[0] == ';') {
             continue;
