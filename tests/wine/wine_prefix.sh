@@ -10,6 +10,9 @@ case "$action" in
         wineboot -i >/dev/null 2>&1 || true
         # wineboot may report a missing 32-bit half; the prefix is usable if it exists.
         test -d "$WINEPREFIX/drive_c/windows/system32"
+        # Keep the wineserver alive between the tests' many short Wine runs
+        # (each would otherwise start a new one); cleanup stops it.
+        wineserver -p
         ;;
     cleanup)
         wineserver -k >/dev/null 2>&1 || true
