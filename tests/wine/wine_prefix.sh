@@ -7,12 +7,13 @@ export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case "$action" in
     setup)
         rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        # A wineserver that stays alive between the tests' many short Wine
+        # runs (each would otherwise start its own); cleanup stops it.
+        wineserver -p >/dev/null 2>&1
         wineboot -i >/dev/null 2>&1 || true
         # wineboot may report a missing 32-bit half; the prefix is usable if it exists.
         test -d "$WINEPREFIX/drive_c/windows/system32"
-        # Keep the wineserver alive between the tests' many short Wine runs
-        # (each would otherwise start a new one); cleanup stops it.
-        wineserver -p
         ;;
     cleanup)
         wineserver -k >/dev/null 2>&1 || true
