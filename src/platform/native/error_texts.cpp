@@ -34,6 +34,7 @@ const struct {
     {317,
      "The system cannot find message text for message number 0x%1 in the message file for "
      "%2.\r\n"},
+    {1009, "The configuration registry database is corrupt.\r\n"},
     {1010, "The configuration registry key is invalid.\r\n"},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
     {1223, "The operation was canceled by the user.\r\n"},
