@@ -22,16 +22,6 @@ class RegistryPathRealTest : public testing::Test {
     std::string sub_key_;  // the same below HKEY_CURRENT_USER
 };
 
-std::string MarkerOf(HKEY key) {
-    char data[64];
-    DWORD size = sizeof data;
-    if (RegQueryValueExA(key, "Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
-        ERROR_SUCCESS) {
-        return "<none>";
-    }
-    return data;
-}
-
 TEST_F(RegistryPathRealTest, OpensByFullPath) {
     ASSERT_TRUE(SetTextForTest(Sub("Target"), "Marker", "target"));
     ASSERT_TRUE(SetTextForTest(sub_key_, "Marker", "sandbox"));

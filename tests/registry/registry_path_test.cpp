@@ -1,6 +1,7 @@
 // Registry paths on the native layer: parsing and opening, and deleting
 // values and key trees, checked call by call and under injected failures.
 #include "registry/registry_path.h"
+#include "support/registry_sandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,6 @@ class RegistryPathTest : public testing::Test {
     void SetUp() override { ResetProcessState(); }
     void TearDown() override { ResetProcessState(); }
 };
-
-// The "Marker" value of an open key, or "<none>".
-std::string MarkerOf(HKEY key) {
-    char data[64];
-    DWORD size = sizeof data;
-    if (RegQueryValueExA(key, "Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
-        ERROR_SUCCESS) {
-        return "<none>";
-    }
-    return data;
-}
 
 bool KeyExists(HKEY root, const char* sub_key) {
     HKEY key = nullptr;

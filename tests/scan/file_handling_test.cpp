@@ -13,6 +13,7 @@
 #include "scan/force_delete.h"
 #include "scan/result_codes.h"
 #include "support/capture.h"
+#include "support/temp_files.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
 #include "tables/detections.h"
@@ -52,20 +53,13 @@ class FileHandlingTest : public testing::Test {
     void TearDown() override {
         LogClose();
         ResetProcessState();
-        for (const std::string& path : files_) {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            remove(path.c_str());
-        }
+        RemoveTestFiles(files_);
         remove(log_path_.c_str());
         remove(folder_.c_str());
     }
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        const std::string path = folder_ + "/" + name;
-        WriteWholeFile(path, contents);
-        EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes));
-        files_.push_back(path);
-        return path;
+        return WriteTestFile(folder_, name, contents, attributes, &files_);
     }
     // The log's lines written since SetUp, without the header.
     std::string LogSinceStart() { return ReadWholeFile(log_path_).substr(header_size_); }

@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "support/capture.h"
+#include "support/temp_files.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
 #include "tables/detections.h"
@@ -94,21 +95,14 @@ class SignatureCheckTest : public testing::Test {
         folder_ = MakeTempFolder();
     }
     void TearDown() override {
-        for (const std::string& path : files_) {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            remove(path.c_str());
-        }
+        RemoveTestFiles(files_);
         remove(folder_.c_str());
         counting = CountingHeap();
         ResetProcessState();
     }
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        const std::string path = folder_ + "/" + name;
-        WriteWholeFile(path, contents);
-        EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes));
-        files_.push_back(path);
-        return path;
+        return WriteTestFile(folder_, name, contents, attributes, &files_);
     }
     std::string folder_;
     std::vector<std::string> files_;

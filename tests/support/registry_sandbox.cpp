@@ -75,3 +75,14 @@ std::string SubkeyNamesForTest(const std::string& sub_key) {
     for (const std::string& n : names) joined += (joined.empty() ? "" : " ") + n;
     return joined;
 }
+
+std::string MarkerOf(HKEY key) {
+    char data[64];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, "Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS ||
+        size == 0 || data[size - 1] != '\0') {
+        return "<none>";
+    }
+    return data;
+}

@@ -33,3 +33,7 @@ bool KeyExistsForTest(const std::string& sub_key);
 // Names of the subkeys of HKEY_CURRENT_USER\`sub_key`, sorted, joined by
 // spaces; "<missing>" when the key cannot be opened.
 std::string SubkeyNamesForTest(const std::string& sub_key);
+
+// The "Marker" text value of an open key, or "<none>": tells which key a
+// path opened.
+std::string MarkerOf(HKEY key);
