@@ -40,10 +40,11 @@ void ComposeDefaultLogPath() {
     } else {
         separator[1] = '\0';
     }
+    size_t folder_length = strlen(buffer);
     const size_t name_length = strlen(kToolName) + strlen(kLogExtension);
-    if (strlen(buffer) + name_length + 1 > sizeof log_path_buffer) buffer[0] = '\0';
-    strcat(buffer, kToolName);
-    strcat(buffer, kLogExtension);
+    if (folder_length + name_length + 1 > sizeof log_path_buffer) folder_length = 0;
+    snprintf(buffer + folder_length, sizeof log_path_buffer - folder_length, "%s%s", kToolName,
+             kLogExtension);
     log_path = buffer;
 }
 
