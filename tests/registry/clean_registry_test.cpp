@@ -256,7 +256,7 @@ TEST_F(CleanRegistryTest, RawDataRows) {
 }
 
 TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
-    if (!AllocationCountingWorks()) GTEST_SKIP() << "the sanitizer build owns the allocator";
+    if (!AllocationCountingWorks()) GTEST_SKIP() << "allocations cannot be counted in this build";
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
          "\"a\"=\"worm\"\n\"b\"=\"C:\\\\WINDOWS\\\\system32\\\\x\"\n");
     const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"), Row(kKey, nullptr, "worm"),

@@ -2,7 +2,29 @@
 
 #include <atomic>
 
-#if defined(FIX_TAMRIX_COUNT_ALLOCATIONS)
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<size_t> allocations{0};
+void Count() {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+}
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+
+// AddressSanitizer owns the allocator, and tells hooks of every allocation.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+
+namespace {
+void OnMalloc(const volatile void*, size_t) { Count(); }
+void OnFree(const volatile void*) {}
+const int hooks_installed = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
+}  // namespace
+
+bool AllocationCountingWorks() { return hooks_installed != 0; }
+
+#elif defined(FIX_TAMRIX_COUNT_ALLOCATIONS)
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -11,14 +33,6 @@ void* __libc_realloc(void* block, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 void __libc_free(void* block);
 }
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<size_t> allocations{0};
-void Count() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-}
-}  // namespace
 
 extern "C" {
 void* malloc(size_t size) {
@@ -46,19 +60,19 @@ void free(void* block) { __libc_free(block); }
 }
 
 bool AllocationCountingWorks() { return true; }
-void StartCountingAllocations() {
-    allocations = 0;
-    counting = true;
-}
-size_t StopCountingAllocations() {
-    counting = false;
-    return allocations.load();
-}
 
 #else
 
 bool AllocationCountingWorks() { return false; }
-void StartCountingAllocations() {}
-size_t StopCountingAllocations() { return 0; }
 
 #endif
+
+void StartCountingAllocations() {
+    allocations = 0;
+    counting = true;
+}
+
+size_t StopCountingAllocations() {
+    counting = false;
+    return allocations.load();
+}

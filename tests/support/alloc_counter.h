@@ -1,6 +1,7 @@
 // Counts heap allocations (malloc and friends, operator new through them) in
-// the native test binary built without sanitizers, whose allocator we may
-// interpose. Elsewhere AllocationCountingWorks() is false.
+// the native test binaries: by interposing the allocator, or through
+// AddressSanitizer's hooks where it owns the allocator. Elsewhere
+// AllocationCountingWorks() is false.
 #pragma once
 
 #include <cstddef>
