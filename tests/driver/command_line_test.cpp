@@ -1,11 +1,13 @@
-// The command line: what the parser takes from each argument list, and what a
-// run prints after the title box and returns for it.
+// The command line: what a run prints after the title box, returns and logs
+// for each argument list, and what the parser takes from it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "driver/command_line.h"
+#include "driver/run_cleaner.h"
 #include "log/log.h"
 #include "support/capture.h"
 #include "support/native_run.h"
@@ -27,44 +29,100 @@ class CommandLineTest : public testing::Test {
     void TearDown() override { ResetProcessState(); }
 };
 
-TEST_F(CommandLineTest, RunsThatStopAtTheCommandLine) {
+// Every argument list of note: exit code, the whole output after the title
+// box, and which log the run wrote (in a temporary current folder, where the
+// program also pretends to live).
+TEST_F(CommandLineTest, EveryCommandLine) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string folder = MakeTempFolder();
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+
+    const std::string instructions =
+        ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) + "/tests/wine/expected/instructions_box.txt");
+    const std::string run_key = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::string walk;  // the walk on a machine without the worm
+    for (const char* row : {"\"screen\"=\"C:\\WINDOWS\\system32\\Screen.scr\"",
+                            "\"sys\"=\"C:\\WINDOWS\\system32\\List.txt.scr\"",
+                            "\"sys\"=\"C:\\WINDOWS\\system32\\List480.txt.scr\""}) {
+        walk += std::string("Registry entry ") + row + " in key \"" + run_key + "\" was not found.\n";
+    }
+    // After the pause's own "\n\n": two empty lines, then two for the empty scan stage.
+    const std::string paused_run = instructions + "\nPress any key to continue...\n\n" +
+                                   "\n\n" + "\n\n" + walk + "\n";
+    const std::string quiet_run = instructions + "\n\n" + "QUIET MODE\n" + "\n\n" + walk + "\n";
     const std::string long_path(kLogPathSize, 'a');  // one byte too many with its NUL
+
     struct Case {
-        std::initializer_list<std::string> arguments;
+        std::vector<std::string> arguments;
         int exit_code;
         std::string after_title;
+        std::string log;  // the one log file the run wrote, or ""
+        bool quiet_line;  // the log says "Quiet mode specified."
     };
     const Case cases[] = {
-        {{"/?"}, 1, kUsage},
-        {{"C:\\one", "/?"}, 1, kUsage},
-        {{"/?", "/X"}, 1, kUsage},
-        {{"-?"}, 1, kUsage},
-        {{"/X", "/?"}, 2, "Invalid command-line option: /X\n"},
-        {{"/Q", "/X"}, 2, "Invalid command-line option: /X\n"},
-        {{"/"}, 2, "Invalid command-line option: /\n"},
-        {{"-"}, 2, "Invalid command-line option: -\n"},
-        {{"/?x"}, 2, "Invalid command-line option: /?x\n"},
-        {{"/Quiet"}, 2, "Invalid command-line option: /Quiet\n"},
-        {{"-LL"}, 2, "Invalid command-line option: -LL\n"},
-        {{"-l"}, 2, "Expected parameter after \"-l\" is missing.\n"},
-        {{"/Q", "/L"}, 2, "Expected parameter after \"/L\" is missing.\n"},
-        {{"C:\\one", "/Q", "C:\\two"}, 2, "Too many command-line parameters\n"},
-        {{"", "C:\\one"}, 2, "Too many command-line parameters\n"},
-        {{"C:\\one", ""}, 2, "Too many command-line parameters\n"},
+        {{}, 0, paused_run, "fix_tamrix.log", false},
+        {{"/q"}, 0, quiet_run, "fix_tamrix.log", true},
+        {{"-Q", "/Q"}, 0, quiet_run, "fix_tamrix.log", true},
+        {{"/L", "-Q"}, 0, paused_run, "-Q", false},
+        {{"/Q", "/L", "a.log", "/L", "b.log"}, 0, quiet_run, "b.log", true},
+        {{"C:\\one", "/q"}, 0, quiet_run, "fix_tamrix.log", true},
+        {{""}, 0, paused_run, "fix_tamrix.log", false},
+        {{"/?"}, 1, kUsage, "", false},
+        {{"C:\\one", "/?"}, 1, kUsage, "", false},
+        {{"/?", "/X"}, 1, kUsage, "", false},
+        {{"-?"}, 1, kUsage, "", false},
+        {{"/X", "/?"}, 2, "Invalid command-line option: /X\n", "", false},
+        {{"/Q", "/X"}, 2, "Invalid command-line option: /X\n", "", false},
+        {{"/"}, 2, "Invalid command-line option: /\n", "", false},
+        {{"-"}, 2, "Invalid command-line option: -\n", "", false},
+        {{"/?x"}, 2, "Invalid command-line option: /?x\n", "", false},
+        {{"/Quiet"}, 2, "Invalid command-line option: /Quiet\n", "", false},
+        {{"-LL"}, 2, "Invalid command-line option: -LL\n", "", false},
+        {{"-l"}, 2, "Expected parameter after \"-l\" is missing.\n", "", false},
+        {{"/Q", "/L"}, 2, "Expected parameter after \"/L\" is missing.\n", "", false},
+        {{"C:\\one", "/Q", "C:\\two"}, 2, "Too many command-line parameters\n", "", false},
+        {{"", "C:\\one"}, 2, "Too many command-line parameters\n", "", false},
+        {{"C:\\one", ""}, 2, "Too many command-line parameters\n", "", false},
         {{"/L", long_path, "/Q"}, 2,
-         "Log file path after \"/L\" is too long (at most 267 characters).\n"},
+         "Log file path after \"/L\" is too long (at most 267 characters).\n", "", false},
     };
+    const std::vector<std::string> log_names = {"fix_tamrix.log", "-Q", "a.log", "b.log"};
     for (const Case& c : cases) {
         std::string joined;
         for (const std::string& argument : c.arguments) joined += "[" + argument.substr(0, 20) + "]";
         SCOPED_TRACE(joined);
         ResetProcessState();
-        RunResult run = RunInProcess(c.arguments);
-        EXPECT_EQ(run.exit_code, c.exit_code);
-        EXPECT_EQ(AfterTitleBox(run.output), c.after_title);
-        EXPECT_EQ(LogPath(), nullptr) << "nothing may be opened or set after an error";
+        native::SetModuleFileName((folder + "/fix_tamrix").c_str());
+        native::ScriptConsoleKeys({'x'});
+        std::vector<std::string> storage = {"fix_tamrix"};
+        storage.insert(storage.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<char*> argv;
+        for (std::string& argument : storage) argv.push_back(&argument[0]);
+        int exit_code = -1;
+        const std::string output = CaptureStdout(
+            [&] { exit_code = RunCleaner(static_cast<int>(argv.size()), argv.data()); });
+        EXPECT_EQ(exit_code, c.exit_code);
+        EXPECT_EQ(AfterTitleBox(output), c.after_title);
         EXPECT_FALSE(LogIsOpen());
+        if (c.exit_code != 0) {
+            EXPECT_EQ(LogPath(), nullptr) << "nothing is set or opened after an error";
+        }
+        for (const std::string& name : log_names) {
+            const std::string path = folder + "/" + name;
+            const std::string log = ReadWholeFile(path);
+            if (name != c.log) {
+                EXPECT_EQ(log, "<missing>") << name;
+                continue;
+            }
+            const size_t quiet_at = log.find("Quiet mode specified.\n");
+            EXPECT_EQ(quiet_at != std::string::npos, c.quiet_line) << log;
+            EXPECT_NE(log.find("was not found.\n"), std::string::npos) << log;
+            remove(path.c_str());
+        }
     }
+    ASSERT_EQ(chdir(cwd), 0);
+    remove(folder.c_str());
 }
 
 TEST_F(CommandLineTest, ParsedSettings) {
