@@ -6,6 +6,8 @@ set(TESTS_DIR ${CMAKE_CURRENT_SOURCE_DIR})
 find_program(OBJDUMP NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-objdump objdump REQUIRED)
 add_test(NAME ${P}imports
   COMMAND ${TESTS_DIR}/wine/check_imports.sh ${OBJDUMP} $<TARGET_FILE:fix_tamrix>)
+add_test(NAME ${P}resources
+  COMMAND python3 ${TESTS_DIR}/wine/check_resources.py ${OBJDUMP} $<TARGET_FILE:fix_tamrix>)
 
 if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   return()
