@@ -18,8 +18,8 @@ const size_t kFallbackTextSize = 32;
 void WriteLogStamp(FILE* file) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay,
-            now.wHour, now.wMinute, now.wSecond);
+    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay, now.wHour,
+            now.wMinute, now.wSecond);
 }
 
 char* SystemErrorText(int32_t code) {
@@ -36,7 +36,8 @@ char* SystemErrorText(int32_t code) {
     }
     text = static_cast<char*>(LocalAlloc(LMEM_FIXED, kFallbackTextSize));
     if (text == nullptr) return nullptr;
-    snprintf(text, kFallbackTextSize, "%lu", static_cast<unsigned long>(static_cast<uint32_t>(code)));
+    snprintf(text, kFallbackTextSize, "%lu",
+             static_cast<unsigned long>(static_cast<uint32_t>(code)));
     return text;
 }
 

@@ -56,7 +56,8 @@ int32_t ExpandRow(WalkBuffers* walk) {
 // from the table as they stand.
 void SetTextLengths(RegistryAction* row) {
     if (IsText(row->match.type) && row->match.data != nullptr) {
-        row->match.length = static_cast<uint32_t>(strlen(static_cast<const char*>(row->match.data)) + 1);
+        row->match.length =
+            static_cast<uint32_t>(strlen(static_cast<const char*>(row->match.data)) + 1);
     }
     if (IsText(row->replacement.type) && row->replacement.data != nullptr) {
         row->replacement.length =
@@ -129,7 +130,8 @@ int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
             HKEY key = nullptr;
             code = OpenRegistryPath(walk.row.key_path, &key);
             if (code == 0) {
-                const bool search = walk.row.value_name == nullptr && walk.row.match.data != nullptr;
+                const bool search =
+                    walk.row.value_name == nullptr && walk.row.match.data != nullptr;
                 if (search) {
                     int32_t stop = SearchKey(&walk, key, callback);
                     if (stop != 0) return stop;

@@ -16,9 +16,9 @@ typedef int32_t (*RegistryMatcher)(const RegistryData* expected, const RegistryD
 
 // One row of a registry action table; a row whose key path is nullptr ends it.
 struct RegistryAction {
-    const char* key_path;    // full "HKEY_..." path, may hold path variables
-    const char* value_name;  // nullptr: the key itself, or a search of its values
-    RegistryData match;      // what the worm writes; data nullptr: no data test
+    const char* key_path;      // full "HKEY_..." path, may hold path variables
+    const char* value_name;    // nullptr: the key itself, or a search of its values
+    RegistryData match;        // what the worm writes; data nullptr: no data test
     RegistryData replacement;  // data nullptr: delete; otherwise set the value to it
     RegistryMatcher matcher;   // nullptr: no data comparison
 };

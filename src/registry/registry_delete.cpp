@@ -13,12 +13,7 @@ int32_t DeleteValue(const char* path, const char* value_name) {
     char name[kNameSize];
     int32_t result = ExpandPathVariables(value_name, name, sizeof name);
     if (result != 0) return result;
-    HKEY key = nullptr;
-    result = OpenRegistryPath(path, &key);
-    if (result != 0) return result;
-    LONG deleted = RegDeleteValueA(key, name);
-    RegCloseKey(key);
-    return deleted;
+    return DeleteRegistryValueNamed(path, name);
 }
 
 // Deletes every subkey of the open `key` (which `path` names), highest index
@@ -91,6 +86,15 @@ int32_t DeleteKeyTree(const char* path) {
 }
 
 }  // namespace
+
+int32_t DeleteRegistryValueNamed(const char* path, const char* name) {
+    HKEY key = nullptr;
+    int32_t result = OpenRegistryPath(path, &key);
+    if (result != 0) return result;
+    LONG deleted = RegDeleteValueA(key, name);
+    RegCloseKey(key);
+    return deleted;
+}
 
 int32_t DeleteRegistryItem(const char* path, const char* value_name) {
     return value_name != nullptr ? DeleteValue(path, value_name) : DeleteKeyTree(path);

@@ -17,3 +17,9 @@ int32_t OpenRegistryPath(const char* path, HKEY* key);
 // ERROR_INSUFFICIENT_BUFFER when a path or name does not fit its buffer); no
 // handle stays open on any return.
 int32_t DeleteRegistryItem(const char* path, const char* value_name);
+
+// Deletes the value called exactly `name` of the key at `path`: unlike
+// DeleteRegistryItem, the name is taken as it stands, for names read from the
+// registry, which may hold text that looks like a path variable. Returns 0 or
+// the first failure's code; nothing stays open.
+int32_t DeleteRegistryValueNamed(const char* path, const char* name);

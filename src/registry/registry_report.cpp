@@ -20,8 +20,8 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     size_t used = 0;
     buffer[0] = '\0';
     for (uint32_t i = 0; i < match.length && used + 4 < size; ++i) {
-        used += static_cast<size_t>(snprintf(buffer + used, size - used, i == 0 ? "%02x" : ",%02x",
-                                             bytes[i]));
+        used += static_cast<size_t>(
+            snprintf(buffer + used, size - used, i == 0 ? "%02x" : ",%02x", bytes[i]));
     }
     return buffer;
 }
@@ -71,7 +71,9 @@ void SetValue(const RegistryAction* row) {
 
 void DeleteValue(const RegistryAction* row) {
     printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
-    int32_t code = DeleteRegistryItem(row->key_path, row->value_name);
+    // The walk has expanded the name already, or read it from the registry;
+    // expanding it again could name, and delete, some other value.
+    int32_t code = DeleteRegistryValueNamed(row->key_path, row->value_name);
     if (code != 0) {
         ReportError(code, "Registry value \"%s\" in key \"%s\" could not be deleted",
                     row->value_name, row->key_path);
@@ -108,7 +110,8 @@ int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
         return 0;
     }
     if (!not_found) {
-        ReportError(code, "An error was detected while accessing registry value \"%s\" in key \"%s\"",
+        ReportError(code,
+                    "An error was detected while accessing registry value \"%s\" in key \"%s\"",
                     row->value_name, row->key_path);
     } else if (row->match.data == nullptr) {
         printf("Registry entry \"%s\" in key \"%s\" was not found.\n", row->value_name,

@@ -1,12 +1,13 @@
 // The command line: what a run prints after the title box, returns and logs
 // for each argument list, and what the parser takes from it.
+#include "driver/command_line.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "driver/command_line.h"
 #include "driver/run_cleaner.h"
 #include "log/log.h"
 #include "support/capture.h"
@@ -38,18 +39,20 @@ TEST_F(CommandLineTest, EveryCommandLine) {
     const std::string folder = MakeTempFolder();
     ASSERT_EQ(chdir(folder.c_str()), 0);
 
-    const std::string instructions =
-        ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) + "/tests/wine/expected/instructions_box.txt");
-    const std::string run_key = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string instructions = ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) +
+                                                   "/tests/wine/expected/instructions_box.txt");
+    const std::string run_key =
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     std::string walk;  // the walk on a machine without the worm
     for (const char* row : {"\"screen\"=\"C:\\WINDOWS\\system32\\Screen.scr\"",
                             "\"sys\"=\"C:\\WINDOWS\\system32\\List.txt.scr\"",
                             "\"sys\"=\"C:\\WINDOWS\\system32\\List480.txt.scr\""}) {
-        walk += std::string("Registry entry ") + row + " in key \"" + run_key + "\" was not found.\n";
+        walk +=
+            std::string("Registry entry ") + row + " in key \"" + run_key + "\" was not found.\n";
     }
     // After the pause's own "\n\n": two empty lines, then two for the empty scan stage.
-    const std::string paused_run = instructions + "\nPress any key to continue...\n\n" +
-                                   "\n\n" + "\n\n" + walk + "\n";
+    const std::string paused_run =
+        instructions + "\nPress any key to continue...\n\n" + "\n\n" + "\n\n" + walk + "\n";
     const std::string quiet_run = instructions + "\n\n" + "QUIET MODE\n" + "\n\n" + walk + "\n";
     const std::string long_path(kLogPathSize, 'a');  // one byte too many with its NUL
 
@@ -84,13 +87,17 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         {{"C:\\one", "/Q", "C:\\two"}, 2, "Too many command-line parameters\n", "", false},
         {{"", "C:\\one"}, 2, "Too many command-line parameters\n", "", false},
         {{"C:\\one", ""}, 2, "Too many command-line parameters\n", "", false},
-        {{"/L", long_path, "/Q"}, 2,
-         "Log file path after \"/L\" is too long (at most 267 characters).\n", "", false},
+        {{"/L", long_path, "/Q"},
+         2,
+         "Log file path after \"/L\" is too long (at most 267 characters).\n",
+         "",
+         false},
     };
     const std::vector<std::string> log_names = {"fix_tamrix.log", "-Q", "a.log", "b.log"};
     for (const Case& c : cases) {
         std::string joined;
-        for (const std::string& argument : c.arguments) joined += "[" + argument.substr(0, 20) + "]";
+        for (const std::string& argument : c.arguments)
+            joined += "[" + argument.substr(0, 20) + "]";
         SCOPED_TRACE(joined);
         ResetProcessState();
         native::SetModuleFileName((folder + "/fix_tamrix").c_str());

@@ -71,8 +71,7 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
     const std::string walk =
         "Deleting registry value \"screen\" in key \"" + key + "\"... Done.\n" +
         "Registry entry \"sys\"=\"C:\\WINDOWS\\system32\\List.txt.scr\" in key \"" + key +
-        "\" was not found.\n" + "Deleting registry value \"sys\" in key \"" + key +
-        "\"... Done.\n";
+        "\" was not found.\n" + "Deleting registry value \"sys\" in key \"" + key + "\"... Done.\n";
     EXPECT_NE(run.output.find("QUIET MODE\n\n\n" + walk + "\n"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.substr(run.output.size() - walk.size() - 1), walk + "\n");
     std::string expected = before;

@@ -1,10 +1,11 @@
 // The log file, its header and lines, and error reports with system texts.
+#include "log/log.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "log/log.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 
@@ -61,8 +62,8 @@ TEST_F(LogTest, EachOpeningAppendsAHeader) {
     LogOpen();  // already open: only the header again
     LogClose();
     LogClose();  // closing twice is harmless
-    EXPECT_EQ(ReadWholeFile(path_), std::string("earlier run\n") + kHeader + kStamp + "one\n" +
-                                        kHeader + kHeader);
+    EXPECT_EQ(ReadWholeFile(path_),
+              std::string("earlier run\n") + kHeader + kStamp + "one\n" + kHeader + kHeader);
 }
 
 TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
@@ -105,7 +106,7 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(folder_.c_str()), 0);  // relative defaults land in the temp folder
     const std::string in_folder = folder_ + "/fix_tamrix";
-    const std::string long_folder = "/" + std::string(252, 'd');  // 253 + 1 + 14 + 1 > 268
+    const std::string long_folder = "/" + std::string(252, 'd');     // 253 + 1 + 14 + 1 > 268
     const std::string fitting_folder = "/" + std::string(251, 'd');  // exactly 268 with NUL
     const std::string too_long_for_260 = "/" + std::string(300, 'e') + "/fix_tamrix";
     struct Case {

@@ -68,10 +68,11 @@ RegistryAction Row(const char* key, const char* name, const char* match,
 const RegistryAction kEnd = {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr};
 
 TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
-    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
-         "\"run\"=\"  C:\\\\WINDOWS\\\\SYSTEM32\\\\x.scr \"\n"
-         "\"other\"=\"C:\\\\elsewhere\\\\x.scr\"\n"
-         "\"empty\"=\"\"\n");
+    Seed(
+        "[HKEY_CURRENT_USER\\Software\\Walk]\n"
+        "\"run\"=\"  C:\\\\WINDOWS\\\\SYSTEM32\\\\x.scr \"\n"
+        "\"other\"=\"C:\\\\elsewhere\\\\x.scr\"\n"
+        "\"empty\"=\"\"\n");
     const char* nowhere = "HKEY_CURRENT_USER\\Software\\Nowhere";
     const RegistryAction table[] = {
         Row(kKey, "run", "%System%\\X.scr"),     // value test, matches
@@ -140,9 +141,10 @@ TEST_F(CleanRegistryTest, DataLongerThanTheBufferIsAnAccessErrorAndStays) {
 }
 
 TEST_F(CleanRegistryTest, SearchRows) {
-    Seed("[HKEY_CURRENT_USER\\Software\\Walk\\Empty]\n\n"
-         "[HKEY_CURRENT_USER\\Software\\Walk\\Some]\n"
-         "\"a\"=\"keep\"\n\"b\"=\"worm\"\n\"c\"=\"WORM \"\n\"d\"=\"worm\"\n\"e\"=dword:00000001\n");
+    Seed(
+        "[HKEY_CURRENT_USER\\Software\\Walk\\Empty]\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Walk\\Some]\n"
+        "\"a\"=\"keep\"\n\"b\"=\"worm\"\n\"c\"=\"WORM \"\n\"d\"=\"worm\"\n\"e\"=dword:00000001\n");
     const RegistryAction table[] = {
         Row("HKEY_CURRENT_USER\\Software\\Walk\\Empty", nullptr, "worm"),
         Row("HKEY_CURRENT_USER\\Software\\Walk\\Some", nullptr, "nothing"),
@@ -171,8 +173,9 @@ TEST_F(CleanRegistryTest, SearchRows) {
 }
 
 TEST_F(CleanRegistryTest, SearchGoesOnAtTheNextIndexAfterADeletion) {
-    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
-         "\"a\"=\"worm\"\n\"b\"=\"worm\"\n\"c\"=\"keep\"\n\"d\"=\"worm\"\n");
+    Seed(
+        "[HKEY_CURRENT_USER\\Software\\Walk]\n"
+        "\"a\"=\"worm\"\n\"b\"=\"worm\"\n\"c\"=\"keep\"\n\"d\"=\"worm\"\n");
     delete_on_match = true;
     const RegistryAction table[] = {Row(kKey, nullptr, "worm"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
@@ -257,8 +260,9 @@ TEST_F(CleanRegistryTest, RawDataRows) {
 
 TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
     if (!AllocationCountingWorks()) GTEST_SKIP() << "allocations cannot be counted in this build";
-    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n"
-         "\"a\"=\"worm\"\n\"b\"=\"C:\\\\WINDOWS\\\\system32\\\\x\"\n");
+    Seed(
+        "[HKEY_CURRENT_USER\\Software\\Walk]\n"
+        "\"a\"=\"worm\"\n\"b\"=\"C:\\\\WINDOWS\\\\system32\\\\x\"\n");
     const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"), Row(kKey, nullptr, "worm"),
                                     Row(kKey, "a", nullptr, nullptr),
                                     Row(kKey, nullptr, nullptr, nullptr), kEnd};

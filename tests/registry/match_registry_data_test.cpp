@@ -37,7 +37,11 @@ TEST(MatchRegistryDataTest, Texts) {
         {REG_SZ, "", REG_SZ, std::string("a\0", 2), 0},
         {REG_SZ, "a", REG_SZ, std::string("  \0", 3), 0},
         // Bytes of 128 and above are not white space, and compare exactly.
-        {REG_SZ, "C:\\x", REG_SZ, std::string("\xa0" "C:\\x\0", 6), 0},
+        {REG_SZ, "C:\\x", REG_SZ,
+         std::string("\xa0"
+                     "C:\\x\0",
+                     6),
+         0},
         {REG_SZ, "\xe9t\xe9", REG_SZ, std::string("\xe9t\xe9\0", 4), 1},
         {REG_SZ, "\xe9t\xe9", REG_SZ, std::string("\xc9T\xc9\0", 4), 0},
         // Text up to its first NUL; without a NUL, no further than the bytes returned.
@@ -74,12 +78,9 @@ TEST(MatchRegistryDataTest, RawBytes) {
         int32_t result;
     };
     const Case cases[] = {
-        {4, same, REG_BINARY, 4, 1},
-        {4, same, REG_SZ, 4, 1},  // the found type is not examined
-        {4, other, REG_BINARY, 4, 0},
-        {4, same, REG_BINARY, 3, 0},
-        {3, same, REG_BINARY, 4, 0},
-        {0, other, REG_BINARY, 0, 1},
+        {4, same, REG_BINARY, 4, 1},  {4, same, REG_SZ, 4, 1},  // the found type is not examined
+        {4, other, REG_BINARY, 4, 0}, {4, same, REG_BINARY, 3, 0},
+        {3, same, REG_BINARY, 4, 0},  {0, other, REG_BINARY, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected_length * 100 + c.found_length);

@@ -1,11 +1,12 @@
 // What the standard callback prints, logs and does for each outcome of a row.
+#include "registry/registry_report.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "log/log.h"
 #include "platform/native/native_hooks.h"
-#include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 
@@ -44,9 +45,9 @@ struct Case {
     RegistryAction row;
     const char* fail_call;  // a call made to fail with 5, or nullptr
     std::string console;
-    std::string log;        // lines without their stamps, "\n"-separated
-    const char* gone;       // a text no longer in the registry afterwards, or nullptr
-    const char* present;    // a text still (or now) in the registry, or nullptr
+    std::string log;      // lines without their stamps, "\n"-separated
+    const char* gone;     // a text no longer in the registry afterwards, or nullptr
+    const char* present;  // a text still (or now) in the registry, or nullptr
 };
 
 RegistryAction Row(const char* key, const char* name, RegistryData match,
@@ -70,8 +71,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         {"key access error", 5, Row(kKey, nullptr, none), nullptr,
          "\nAn error was detected while accessing registry key \"" + key +
              "\": Access is denied.\n",
-         "An error was detected while accessing registry key \"" + key +
-             "\": Access is denied.\n",
+         "An error was detected while accessing registry key \"" + key + "\": Access is denied.\n",
          nullptr, nullptr},
         {"entry not found", 2, Row(kKey, "v", none), nullptr,
          "Registry entry \"v\" in key \"" + key + "\" was not found.\n",
@@ -166,6 +166,32 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         }
         EXPECT_EQ(native::OpenHandleCount(), 0u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Names come from the registry in a search: one that reads like a path
+// variable must be deleted as it stands, not as what it would expand to.
+TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
+    ASSERT_TRUE(
+        native::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Report]\n"
+                                 "\"%Temp%\"=\"worm\"\n"
+                                 "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n"));
+    const RegistryAction table[] = {
+        {kKey, nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
+        {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
+    };
+    std::string console =
+        CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+    EXPECT_EQ(console,
+              "Deleting registry value \"%Temp%\" in key \"" + std::string(kKey) + "\"... Done.\n");
+    const std::string registry = native::SaveRegistryText();
+    EXPECT_EQ(registry.find("\"%Temp%\""), std::string::npos) << registry;
+    EXPECT_NE(registry.find("\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\""), std::string::npos)
+        << registry;
 }
 
 }  // namespace

@@ -13,8 +13,9 @@ void Count() {
 #if defined(__SANITIZE_ADDRESS__)
 
 // AddressSanitizer owns the allocator, and tells hooks of every allocation.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*));
 
 namespace {
 void OnMalloc(const volatile void*, size_t) { Count(); }

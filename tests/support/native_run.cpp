@@ -27,8 +27,7 @@ RunResult RunInProcess(std::initializer_list<std::string> arguments) {
 }
 
 std::string AfterTitleBox(const std::string& output) {
-    const std::string border =
-        "+==============================================================+\n";
+    const std::string border = "+==============================================================+\n";
     size_t first = output.find(border);
     if (first == std::string::npos) return "<no title box>";
     size_t second = output.find(border, first + border.size());

@@ -101,7 +101,8 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
     DWORD fault = 0;
     const bool allocate = (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0;
     if (allocate && buffer != nullptr) *reinterpret_cast<char**>(buffer) = nullptr;
-    if (native::CallFails(&fault, "FormatMessageA", "%lu", static_cast<unsigned long>(message_id))) {
+    if (native::CallFails(&fault, "FormatMessageA", "%lu",
+                          static_cast<unsigned long>(message_id))) {
         SetLastError(fault);
         return 0;
     }
