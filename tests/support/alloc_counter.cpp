@@ -5,7 +5,7 @@
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<size_t> allocations{0};
-void Count() {
+[[maybe_unused]] void Count() {
     if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
 }
 }  // namespace
