@@ -32,7 +32,8 @@ def binary(text):
 
 
 # name, Run key values (None: no Run key), console lines of the walk, log
-# lines of the walk, values left in the Run key (by name, None: no Run key).
+# lines of the walk, names of the values left in the Run key, unchanged
+# (None: no Run key).
 CASES = [
     ("no worm", UNRELATED, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480],
      ["Tray", "Updater"]),
@@ -80,17 +81,17 @@ def seed(folder, values):
         raise RuntimeError("reg import failed for " + path)
 
 
-def run_key_names():
-    """The value names now in the Run key, or None when the key is missing."""
+def run_key_values():
+    """The Run key's values as {name: "TYPE data"}, or None when the key is missing."""
     code, output = wine_command(["reg", "query", RUN])
     if code != 0:
         return None
-    names = []
+    values = {}
     for line in output.decode("latin-1").splitlines():
-        match = re.match(r"^    (.*?)    REG_\w+", line)
+        match = re.match(r"^    (.*?)    (REG_\w+)    ?(.*)$", line)
         if match:
-            names.append(match.group(1))
-    return sorted(names)
+            values[match.group(1)] = match.group(2) + " " + match.group(3)
+    return values
 
 
 def main():
@@ -103,6 +104,7 @@ def main():
             log = os.path.join(folder, "case.log")
             if os.path.exists(log):
                 os.remove(log)
+            before = run_key_values()
             code, output = run(["/Q", "/L", "case.log"], cwd=folder)
             checks.equal(name + ": exit code", code, 0)
             walk = output[output.find(b"QUIET MODE\r\n\r\n\r\n") + 16:]
@@ -113,8 +115,9 @@ def main():
             logged = logged[logged.find(header_end) + len(header_end):]
             expected_log = ["<stamp>Quiet mode specified."] + ["<stamp>" + l for l in log_lines]
             checks.true(name + ": log %r" % logged, re.fullmatch(pattern(expected_log), logged))
-            checks.equal(name + ": Run key afterwards", run_key_names(),
-                         None if left is None else sorted(left))
+            # What stays is untouched: same names, types and data as before.
+            checks.equal(name + ": Run key afterwards", run_key_values(),
+                         None if left is None else {k: before[k] for k in left})
     finally:
         wine_command(["reg", "delete", RUN, "/f"])
         shutil.rmtree(folder)
