@@ -10,8 +10,6 @@
 
 namespace {
 
-bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
-
 // The working row and the buffers its expanded texts and found data live in;
 // one set per walk, reused from row to row.
 struct WalkBuffers {
@@ -37,13 +35,13 @@ int32_t ExpandRow(WalkBuffers* walk) {
         if (code != 0) return code;
         row.value_name = walk->value_name;
     }
-    if (IsText(row.match.type) && row.match.data != nullptr) {
+    if (IsTextType(row.match.type) && row.match.data != nullptr) {
         code = ExpandPathVariables(static_cast<const char*>(row.match.data), walk->match_text,
                                    sizeof walk->match_text);
         if (code != 0) return code;
         row.match.data = walk->match_text;
     }
-    if (IsText(row.replacement.type) && row.replacement.data != nullptr) {
+    if (IsTextType(row.replacement.type) && row.replacement.data != nullptr) {
         code = ExpandPathVariables(static_cast<const char*>(row.replacement.data),
                                    walk->replacement_text, sizeof walk->replacement_text);
         if (code != 0) return code;
@@ -55,11 +53,11 @@ int32_t ExpandRow(WalkBuffers* walk) {
 // Text lengths count the expanded text and its NUL; other lengths are taken
 // from the table as they stand.
 void SetTextLengths(RegistryAction* row) {
-    if (IsText(row->match.type) && row->match.data != nullptr) {
+    if (IsTextType(row->match.type) && row->match.data != nullptr) {
         row->match.length =
             static_cast<uint32_t>(strlen(static_cast<const char*>(row->match.data)) + 1);
     }
-    if (IsText(row->replacement.type) && row->replacement.data != nullptr) {
+    if (IsTextType(row->replacement.type) && row->replacement.data != nullptr) {
         row->replacement.length =
             static_cast<uint32_t>(strlen(static_cast<const char*>(row->replacement.data)) + 1);
     }

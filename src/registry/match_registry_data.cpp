@@ -6,8 +6,6 @@
 
 namespace {
 
-bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
-
 // The C locale's white space; bytes of 128 and above never are.
 bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -27,8 +25,8 @@ void Trim(const char** text, size_t* length) {
 }  // namespace
 
 int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* found) {
-    if (IsText(expected->type)) {
-        if (!IsText(found->type)) return 0;
+    if (IsTextType(expected->type)) {
+        if (!IsTextType(found->type)) return 0;
         if (expected->data == nullptr || found->data == nullptr) return 0;
         // Our own texts are terminated; found data is read no further than
         // the bytes the system returned, terminator or not.

@@ -3,6 +3,11 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
+// REG_SZ and REG_EXPAND_SZ are text; every other type is raw bytes.
+inline bool IsTextType(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
 // Typed registry data. REG_SZ and REG_EXPAND_SZ are text (NUL-terminated,
 // length counting the NUL); every other type is raw bytes.
 struct RegistryData {

@@ -10,12 +10,10 @@
 
 namespace {
 
-bool IsText(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
-
 // The row's match data as shown in a report: text as it stands; raw bytes as
 // comma-separated hex pairs (they may hold no NUL, and need not be printable).
 const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size) {
-    if (IsText(match.type)) return static_cast<const char*>(match.data);
+    if (IsTextType(match.type)) return static_cast<const char*>(match.data);
     const unsigned char* bytes = static_cast<const unsigned char*>(match.data);
     size_t used = 0;
     buffer[0] = '\0';
@@ -39,7 +37,7 @@ void DeleteKey(const RegistryAction* row) {
 
 void SetValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
-    const bool text = IsText(data.type);
+    const bool text = IsTextType(data.type);
     printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
     if (text) {
         printf(" to \"%s\"...", static_cast<const char*>(data.data));
