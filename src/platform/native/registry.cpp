@@ -87,10 +87,17 @@ LONG OpenHandle(RegistryKey* key, HKEY* handle) {
     RegistryState& state = State();
     for (unsigned i = 0; i < kMaxOpenHandles; ++i) {
         if (state.slots[i].key != nullptr) continue;
+        // Serial 0x80000 in slot 0 would make 0x80000004, HKEY_PERFORMANCE_DATA's
+        // value: every call would take the handle for that root, and closing it
+        // would never free its slot. Such a serial is skipped.
+        uintptr_t value = 0;
+        do {
+            state.slots[i].serial = state.next_serial++;
+            value = (state.slots[i].serial << kSlotBits) | ((i + 1) * 4);
+        } while (RootIndex(reinterpret_cast<HKEY>(value)) >= 0);
         state.slots[i].key = key;
-        state.slots[i].serial = state.next_serial++;
         ++key->open_handles;
-        *handle = reinterpret_cast<HKEY>((state.slots[i].serial << kSlotBits) | ((i + 1) * 4));
+        *handle = reinterpret_cast<HKEY>(value);
         return ERROR_SUCCESS;
     }
     return ERROR_NOT_ENOUGH_MEMORY;
