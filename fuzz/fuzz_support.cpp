@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/native/registry_store.h"
+
 void SilenceStdout() {
     fflush(stdout);
     if (freopen("/dev/null", "w", stdout) == nullptr) FuzzFailure("cannot silence stdout");
@@ -14,16 +16,6 @@ void FuzzFailure(const char* what) {
 }
 
 namespace {
-
-const std::pair<HKEY, const char*> kRoots[] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
-    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
-    {HKEY_USERS, "HKEY_USERS"},
-    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
-    {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
-    {HKEY_DYN_DATA, "HKEY_DYN_DATA"},
-};
 
 void ReadKey(HKEY key, const std::string& path, RegistrySnapshot* snapshot) {
     snapshot->keys.insert(path);
@@ -69,7 +61,9 @@ std::string Trimmed(const std::string& text) {
 
 RegistrySnapshot TakeRegistrySnapshot() {
     RegistrySnapshot snapshot;
-    for (const auto& root : kRoots) ReadKey(root.first, root.second, &snapshot);
+    for (const native::RegistryRoot& root : native::kRegistryRoots) {
+        ReadKey(root.handle, root.name, &snapshot);
+    }
     return snapshot;
 }
 
