@@ -11,7 +11,7 @@
 #include "console/quiet_mode.h"
 #include "fuzz_support.h"
 #include "log/log.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "registry/registry_action.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_report.h"
@@ -113,7 +113,7 @@ std::string WormLikeText(FuzzedDataProvider& input) {
 // Seeds the registry from the input; false when the input names none.
 bool SeedRegistry(FuzzedDataProvider& input) {
     if (input.ConsumeIntegralInRange(0, 7) == 0) {
-        return native::LoadRegistryText(input.ConsumeRemainingBytesAsString());
+        return winsim::LoadRegistryText(input.ConsumeRemainingBytesAsString());
     }
     HKEY run = nullptr;
     if (RegCreateKeyA(HKEY_CURRENT_USER, kRunSubkey, &run) != ERROR_SUCCESS) return false;
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    native::Reset();
+    winsim::Reset();
     ResetLogState();
     SetQuietMode(true);
     std::string system_folder = "C:\\WINDOWS\\system32";
@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         system_folder = input.ConsumeRandomLengthString(300);
         system_folder = system_folder.substr(0, system_folder.find('\0'));
     }
-    native::SetSystemDirectory(system_folder.c_str());
+    winsim::SetSystemDirectory(system_folder.c_str());
     const bool fault = input.ConsumeIntegralInRange(0, 3) == 0;
     const char* fault_call = kFaultCalls[input.ConsumeIntegralInRange<size_t>(0, 6)];
     const DWORD fault_code = input.ConsumeIntegralInRange<DWORD>(1, 1500);
@@ -165,11 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 3; ++i) texts[i] = WormText(system_folder, kWormFiles[i]);
 
     const RegistrySnapshot seeded = TakeRegistrySnapshot();
-    if (fault) native::FailCall(fault_call, fault_code, fault_occurrence);
+    if (fault) winsim::FailCall(fault_call, fault_code, fault_occurrence);
     Require(CleanRegistry(kRegistryActions, ReportRegistryResult) == 0,
             "the walk did not return 0");
-    Require(native::OpenHandleCount() == 0, "a key is left open after the built-in table");
-    native::ClearFaults();
+    Require(winsim::OpenHandleCount() == 0, "a key is left open after the built-in table");
+    winsim::ClearFaults();
     const RegistrySnapshot cleaned = TakeRegistrySnapshot();
     CheckOnlyTargetsGone(seeded, cleaned, [&](const std::string& name, const StoredValue& value) {
         return IsBuiltInTarget(name, value, texts);
@@ -182,10 +182,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    if (fault) native::FailCall(fault_call, fault_code, fault_occurrence);
+    if (fault) winsim::FailCall(fault_call, fault_code, fault_occurrence);
     Require(CleanRegistry(kSearchRows, ReportRegistryResult) == 0, "the search did not return 0");
-    Require(native::OpenHandleCount() == 0, "a key is left open after the search rows");
-    native::ClearFaults();
+    Require(winsim::OpenHandleCount() == 0, "a key is left open after the search rows");
+    winsim::ClearFaults();
     CheckOnlyTargetsGone(
         cleaned, TakeRegistrySnapshot(),
         [&](const std::string&, const StoredValue& value) { return IsSearchTarget(value, texts); });

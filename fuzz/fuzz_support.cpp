@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/native/registry_store.h"
+#include "winsim/registry_store.h"
 
 void SilenceStdout() {
     fflush(stdout);
@@ -61,7 +61,7 @@ std::string Trimmed(const std::string& text) {
 
 RegistrySnapshot TakeRegistrySnapshot() {
     RegistrySnapshot snapshot;
-    for (const native::RegistryRoot& root : native::kRegistryRoots) {
+    for (const winsim::RegistryRoot& root : winsim::kRegistryRoots) {
         ReadKey(root.handle, root.name, &snapshot);
     }
     return snapshot;

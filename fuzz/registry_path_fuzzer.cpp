@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "registry/path_variables.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
@@ -84,7 +84,7 @@ void SetFuzzedValue(FuzzedDataProvider& input, const char* sub_key, const char* 
 }
 
 void SeedRegistry(FuzzedDataProvider& input) {
-    if (!native::LoadRegistryText(kSeed)) FuzzFailure("the seed registry does not load");
+    if (!winsim::LoadRegistryText(kSeed)) FuzzFailure("the seed registry does not load");
     // %UserID% reads HKEY_CURRENT_USER\Identities, %ProgramFiles% HKEY_LOCAL_MACHINE.
     if (input.ConsumeBool()) {
         HKEY key = nullptr;
@@ -99,25 +99,25 @@ void SeedRegistry(FuzzedDataProvider& input) {
     }
     SetFuzzedValue(input, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
     if (input.ConsumeBool()) {
-        native::SetDbcsLeadBytes(input.ConsumeIntegral<BYTE>(), input.ConsumeIntegral<BYTE>());
+        winsim::SetDbcsLeadBytes(input.ConsumeIntegral<BYTE>(), input.ConsumeIntegral<BYTE>());
     }
     if (input.ConsumeIntegralInRange(0, 3) == 0) {
         const std::string folder = PathText(input);
         switch (input.ConsumeIntegralInRange(0, 4)) {
             case 0:
-                native::SetSystemDirectory(folder.c_str());
+                winsim::SetSystemDirectory(folder.c_str());
                 break;
             case 1:
-                native::SetWindowsDirectory(folder.c_str());
+                winsim::SetWindowsDirectory(folder.c_str());
                 break;
             case 2:
-                native::SetTempPath(folder.c_str());
+                winsim::SetTempPath(folder.c_str());
                 break;
             case 3:
-                native::SetUserName(folder.c_str());
+                winsim::SetUserName(folder.c_str());
                 break;
             default:
-                native::SetComputerName(folder.c_str());
+                winsim::SetComputerName(folder.c_str());
                 break;
         }
     }
@@ -144,7 +144,7 @@ void CheckExpansion(const std::string& text, size_t capacity) {
                 "a text without variables did not expand exactly when it fits");
         Require(result != 0 || text == output.get(), "a text without variables changed");
     }
-    Require(native::OpenHandleCount() == 0, "an expansion left a key open");
+    Require(winsim::OpenHandleCount() == 0, "an expansion left a key open");
 }
 
 // Whether the path opens a predefined root itself; nothing stays open.
@@ -153,12 +153,12 @@ bool NamesRoot(const std::string& path) {
     const int32_t result = OpenRegistryPath(path.c_str(), &key);
     if (result != 0) {
         Require(key == nullptr, "a failed open left a handle behind");
-        Require(native::OpenHandleCount() == 0, "a failed open left a key open");
+        Require(winsim::OpenHandleCount() == 0, "a failed open left a key open");
         return false;
     }
     const bool root = IsRootHandle(key);
     RegCloseKey(key);
-    Require(native::OpenHandleCount() == 0, "a closed key stays open");
+    Require(winsim::OpenHandleCount() == 0, "a closed key stays open");
     return root;
 }
 
@@ -166,7 +166,7 @@ void CheckKeyDeletion(const std::string& path) {
     const bool root = NamesRoot(path);
     const RegistrySnapshot before = TakeRegistrySnapshot();
     const int32_t result = DeleteRegistryItem(path.c_str(), nullptr);
-    Require(native::OpenHandleCount() == 0, "a key deletion left a key open");
+    Require(winsim::OpenHandleCount() == 0, "a key deletion left a key open");
     const RegistrySnapshot after = TakeRegistrySnapshot();
     if (root)
         Require(result != 0 && after.keys == before.keys && after.values == before.values,
@@ -187,7 +187,7 @@ void CheckKeyDeletion(const std::string& path) {
 void CheckValueDeletion(const std::string& path, const std::string& name) {
     const RegistrySnapshot before = TakeRegistrySnapshot();
     const int32_t result = DeleteRegistryItem(path.c_str(), name.c_str());
-    Require(native::OpenHandleCount() == 0, "a value deletion left a key open");
+    Require(winsim::OpenHandleCount() == 0, "a value deletion left a key open");
     const RegistrySnapshot after = TakeRegistrySnapshot();
     Require(after.keys == before.keys, "a value deletion changed the keys");
     size_t gone = 0;
@@ -208,7 +208,7 @@ void CheckValueDeletion(const std::string& path, const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    native::Reset();
+    winsim::Reset();
     SeedRegistry(input);
     const std::string path = PathText(input);
     const bool key_deletion = input.ConsumeBool();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "scan/result_codes.h"
 #include "scan/signature_check.h"
 #include "tables/detections.h"
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    native::Reset();
+    winsim::Reset();
     const bool built_in = input.ConsumeBool();
     FuzzedList fuzzed;
     if (!built_in) fuzzed = MakeList(input);

@@ -1,11 +1,11 @@
 // The one header engine code includes for system calls: the real Win32 on
-// Windows, our native layer (same names and contracts) everywhere else.
+// Windows, winsim, the native stand-in (same names and contracts), everywhere else.
 #pragma once
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "platform/native/win32_api.h"
+#include "winsim/win32_api.h"
 #endif
 
 // Separator of folder and file name in the program's own path.

@@ -250,11 +250,11 @@ TEST_F(BoxTest, Pages) {
 }
 
 TEST_F(BoxTest, PausesBetweenPagesReadOneKeyEach) {
-    native::ScriptConsoleKeys({'x', 224, 72, 'y'});
-    native::RecordCalls(true);
+    winsim::ScriptConsoleKeys({'x', 224, 72, 'y'});
+    winsim::RecordCalls(true);
     CaptureStdout([] { PrintBox(kAlignLeft, NumberedLines(1, 60).c_str()); });
     // Two pauses: 'x', then Up with both of its codes; 'y' is left.
-    EXPECT_EQ(native::RecordedCalls().size(), 3u);
+    EXPECT_EQ(winsim::RecordedCalls().size(), 3u);
     EXPECT_EQ(ReadConsoleKey(), 'y');
 }
 
@@ -274,7 +274,7 @@ TEST_F(BoxTest, PrintsWithoutAllocating) {
 TEST_F(BoxTest, QuietModePrintsPagesAsOneBox) {
     SetQuietMode(true);
     EXPECT_EQ(Printed(kAlignLeft, NumberedLines(1, 60)), Box(NumberedRows(1, 60)));
-    native::ScriptConsoleKeys({'x'});
+    winsim::ScriptConsoleKeys({'x'});
     CaptureStdout([] { PrintBox(kAlignLeft, NumberedLines(1, 60).c_str()); });
     EXPECT_EQ(ReadConsoleKey(), 'x') << "no key is read in quiet mode";
 }

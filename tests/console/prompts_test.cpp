@@ -76,7 +76,7 @@ TEST_F(PromptsTest, ConfirmAction) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetProcessState();
-        native::ScriptConsoleKeys(c.keys);
+        winsim::ScriptConsoleKeys(c.keys);
         bool answer = !c.answer;
         EXPECT_EQ(CaptureStdout([&] { answer = ConfirmAction(); }), c.printed);
         EXPECT_EQ(answer, c.answer);
@@ -86,7 +86,7 @@ TEST_F(PromptsTest, ConfirmAction) {
 }
 
 TEST_F(PromptsTest, AfterAllYesNothingIsAskedAgain) {
-    native::ScriptConsoleKeys({'a', 'n', 'n'});
+    winsim::ScriptConsoleKeys({'a', 'n', 'n'});
     std::vector<bool> answers;
     std::string printed = CaptureStdout([&] {
         for (int i = 0; i < 3; ++i) answers.push_back(ConfirmAction());
@@ -113,7 +113,7 @@ TEST_F(PromptsTest, PauseTakesOneKey) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetProcessState();
-        native::ScriptConsoleKeys(c.keys);
+        winsim::ScriptConsoleKeys(c.keys);
         EXPECT_EQ(CaptureStdout([] { PauseForKey(); }), kPause);
         EXPECT_EQ(KeysLeft(), c.left);
     }
@@ -121,7 +121,7 @@ TEST_F(PromptsTest, PauseTakesOneKey) {
 
 TEST_F(PromptsTest, QuietModeSilencesBoth) {
     SetQuietMode(true);
-    native::ScriptConsoleKeys({'n'});
+    winsim::ScriptConsoleKeys({'n'});
     bool answer = false;
     EXPECT_EQ(CaptureStdout([&] {
                   PauseForKey();
@@ -138,7 +138,7 @@ TEST_F(PromptsTest, CtrlCAtThePauseEndsTheProcess) {
     const std::string path = MakeTempFolder() + "/pause.txt";
     EXPECT_EXIT(
         {
-            native::ScriptConsoleKeys({3});
+            winsim::ScriptConsoleKeys({3});
             if (freopen(path.c_str(), "w", stdout) == nullptr) _exit(99);
             printf("before");
             PauseForKey();

@@ -100,8 +100,8 @@ TEST_F(CommandLineTest, EveryCommandLine) {
             joined += "[" + argument.substr(0, 20) + "]";
         SCOPED_TRACE(joined);
         ResetProcessState();
-        native::SetModuleFileName((folder + "/fix_tamrix").c_str());
-        native::ScriptConsoleKeys({'x'});
+        winsim::SetModuleFileName((folder + "/fix_tamrix").c_str());
+        winsim::ScriptConsoleKeys({'x'});
         std::vector<std::string> storage = {"fix_tamrix"};
         storage.insert(storage.end(), c.arguments.begin(), c.arguments.end());
         std::vector<char*> argv;

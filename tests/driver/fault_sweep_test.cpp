@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 
@@ -49,7 +49,7 @@ class FaultSweepTest : public testing::Test {
     RunResult InfectedRun() {
         ResetProcessState();
         std::string error;
-        EXPECT_TRUE(native::LoadRegistryText(kInfected, &error)) << error;
+        EXPECT_TRUE(winsim::LoadRegistryText(kInfected, &error)) << error;
         remove(log_.c_str());
         return RunInProcess({"/Q", "/L", log_});
     }
@@ -62,8 +62,8 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
     std::string before;
     {
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(kInfected));
-        before = native::SaveRegistryText();
+        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
+        before = winsim::SaveRegistryText();
     }
     RunResult run = InfectedRun();
     EXPECT_EQ(run.exit_code, 0);
@@ -81,19 +81,19 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
         ASSERT_NE(at, std::string::npos) << line;
         expected.erase(at, strlen(line));
     }
-    EXPECT_EQ(native::SaveRegistryText(), expected) << "nothing else changed";
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::SaveRegistryText(), expected) << "nothing else changed";
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(FaultSweepTest, EveryCallFailingOnce) {
     std::vector<std::string> calls;
     {
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(kInfected));
-        native::RecordCalls(true);
+        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
+        winsim::RecordCalls(true);
         remove(log_.c_str());
         RunInProcess({"/Q", "/L", log_});
-        calls = native::RecordedCalls();
+        calls = winsim::RecordedCalls();
     }
     ASSERT_GT(calls.size(), 10u);
     // Values that must survive every run, whatever fails.
@@ -104,15 +104,15 @@ TEST_F(FaultSweepTest, EveryCallFailingOnce) {
     for (size_t i = 0; i < calls.size(); ++i) {
         SCOPED_TRACE("call " + std::to_string(i + 1) + ": " + calls[i]);
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(kInfected));
+        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
         remove(log_.c_str());
-        native::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
+        winsim::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
         RunResult run = RunInProcess({"/Q", "/L", log_});
         EXPECT_EQ(run.exit_code, 0);
         // A close made to fail is the one handle the program cannot give back.
         const bool close_failed = calls[i].rfind("RegCloseKey(", 0) == 0;
-        EXPECT_EQ(native::OpenHandleCount(), close_failed ? 1u : 0u);
-        const std::string registry = native::SaveRegistryText();
+        EXPECT_EQ(winsim::OpenHandleCount(), close_failed ? 1u : 0u);
+        const std::string registry = winsim::SaveRegistryText();
         for (const char* survivor : survivors) {
             EXPECT_NE(registry.find(survivor), std::string::npos) << survivor;
         }

@@ -22,7 +22,7 @@ class LogTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
-        native::SetLocalTime(FixedTime());
+        winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         path_ = folder_ + "/test.log";
     }
@@ -75,7 +75,7 @@ TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
     time.wMinute = 0;
     time.wSecond = 59;
     time.wMilliseconds = 999;
-    native::SetLocalTime(time);
+    winsim::SetLocalTime(time);
     SetLogPath(path_.c_str());
     LogOpen();
     LogLine("x");
@@ -84,9 +84,9 @@ TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
 }
 
 TEST_F(LogTest, ClosedLogReadsNoClock) {
-    native::RecordCalls(true);
+    winsim::RecordCalls(true);
     LogLine("nothing");
-    EXPECT_TRUE(native::RecordedCalls().empty());
+    EXPECT_TRUE(winsim::RecordedCalls().empty());
 }
 
 TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
@@ -124,11 +124,11 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.substr(0, 40));
         ResetLogState();
-        native::Reset();
+        winsim::Reset();
         if (c.module.empty()) {
-            native::FailCall("GetModuleFileNameA", ERROR_FILE_NOT_FOUND);
+            winsim::FailCall("GetModuleFileNameA", ERROR_FILE_NOT_FOUND);
         } else {
-            native::SetModuleFileName(c.module.c_str());
+            winsim::SetModuleFileName(c.module.c_str());
         }
         CaptureStdout([] { LogOpen(); });
         ASSERT_NE(LogPath(), nullptr);
@@ -157,7 +157,7 @@ TEST_F(LogTest, SystemErrorTextTrimsTrailingLineBreaks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.system_text);
-        native::SetSystemMessage(5, c.system_text);
+        winsim::SetSystemMessage(5, c.system_text);
         char* text = SystemErrorText(5);
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(std::string(text), c.expected);
@@ -167,7 +167,7 @@ TEST_F(LogTest, SystemErrorTextTrimsTrailingLineBreaks) {
 }
 
 TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
-    native::SetSystemMessage(5, nullptr);
+    winsim::SetSystemMessage(5, nullptr);
     char* text = SystemErrorText(5);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "5");
@@ -178,14 +178,14 @@ TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
     EXPECT_STREQ(text, "4294967295");
     FreeSystemErrorText(text);
 
-    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    winsim::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
     text = SystemErrorText(2);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "2");
     FreeSystemErrorText(text);
 
-    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
-    native::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
+    winsim::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    winsim::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(SystemErrorText(2), nullptr);
 }
 
@@ -203,8 +203,8 @@ TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
                                         "Registry value \"a\" could not be deleted: Access is "
                                         "denied.\n");
 
-    native::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
-    native::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
+    winsim::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    winsim::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);
     output = CaptureStdout([] { ReportError(2, "Gone %d", 1); });
     EXPECT_EQ(output, "\nGone 1: \n") << "no text at all: empty after the colon";
     LogClose();

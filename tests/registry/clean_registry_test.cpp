@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "registry/registry_action.h"
 #include "registry/registry_path.h"
 #include "support/alloc_counter.h"
@@ -37,7 +37,7 @@ std::string TextOr(const void* text) {
 int32_t Record(int32_t code, const RegistryAction* row) {
     calls.push_back(Call{code, row->key_path, TextOr(row->value_name),
                          row->match.type == REG_BINARY ? "<bytes>" : TextOr(row->match.data),
-                         row->match.length, row->replacement.length, native::OpenHandleCount()});
+                         row->match.length, row->replacement.length, winsim::OpenHandleCount()});
     if (delete_on_match && code == 0) DeleteRegistryItem(row->key_path, row->value_name);
     return callback_result;
 }
@@ -55,7 +55,7 @@ class CleanRegistryTest : public testing::Test {
     void Seed(const std::string& body) {
         std::string error;
         ASSERT_TRUE(
-            native::LoadRegistryText("Windows Registry Editor Version 5.00\n\n" + body, &error))
+            winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n" + body, &error))
             << error;
     }
 };
@@ -114,7 +114,7 @@ TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
             << "no replacement data: the table's length stands";
         EXPECT_EQ(calls[i].open_handles, 0u) << "the key is closed before the callback";
     }
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(CleanRegistryTest, ReplacementTextIsExpandedAndMeasured) {
@@ -137,7 +137,7 @@ TEST_F(CleanRegistryTest, DataLongerThanTheBufferIsAnAccessErrorAndStays) {
         << "a match text longer than its buffer is refused before the key is opened";
     EXPECT_EQ(calls[1].code, 0) << "an existence test takes 234 as found";
     EXPECT_EQ(calls[2].code, ERROR_MORE_DATA);
-    EXPECT_NE(native::SaveRegistryText().find(long_text), std::string::npos) << "value kept";
+    EXPECT_NE(winsim::SaveRegistryText().find(long_text), std::string::npos) << "value kept";
 }
 
 TEST_F(CleanRegistryTest, SearchRows) {
@@ -169,7 +169,7 @@ TEST_F(CleanRegistryTest, SearchRows) {
     EXPECT_EQ(calls[3].value_name, "d");
     EXPECT_EQ(calls[4].code, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(calls[4].open_handles, 0u);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(CleanRegistryTest, SearchGoesOnAtTheNextIndexAfterADeletion) {
@@ -184,7 +184,7 @@ TEST_F(CleanRegistryTest, SearchGoesOnAtTheNextIndexAfterADeletion) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].value_name, "a");
     EXPECT_EQ(calls[1].value_name, "d");
-    const std::string left = native::SaveRegistryText();
+    const std::string left = winsim::SaveRegistryText();
     EXPECT_EQ(left.find("\"a\""), std::string::npos);
     EXPECT_NE(left.find("\"b\"=\"worm\""), std::string::npos);
     EXPECT_NE(left.find("\"c\"=\"keep\""), std::string::npos);
@@ -203,11 +203,11 @@ TEST_F(CleanRegistryTest, EnumerationErrorsReachTheCallback) {
 
     // Any other failure is reported once and ends the row's search.
     calls.clear();
-    native::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED);
     ASSERT_EQ(CleanRegistry(table, Record), 0);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(CleanRegistryTest, CallbackResultStopsTheWalk) {
@@ -216,7 +216,7 @@ TEST_F(CleanRegistryTest, CallbackResultStopsTheWalk) {
     const RegistryAction search[] = {Row(kKey, nullptr, "worm"), Row(kKey, "a", "worm"), kEnd};
     EXPECT_EQ(CleanRegistry(search, Record), 42);
     EXPECT_EQ(calls.size(), 1u) << "stopped inside the search";
-    EXPECT_EQ(native::OpenHandleCount(), 0u) << "the search's key is closed on the way out";
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u) << "the search's key is closed on the way out";
 
     calls.clear();
     const RegistryAction rows[] = {Row(kKey, "zz", "worm"), Row(kKey, "a", "worm"), kEnd};
@@ -232,7 +232,7 @@ TEST_F(CleanRegistryTest, CallbackResultStopsTheWalk) {
 
 TEST_F(CleanRegistryTest, FailedExpansionKeepsTheRestUnexpanded) {
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"x\"\n");
-    native::FailCall("GetComputerNameA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("GetComputerNameA", ERROR_ACCESS_DENIED);
     const RegistryAction table[] = {Row(kKey, "%ComputerName%", "%System%\\x"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
     ASSERT_EQ(calls.size(), 1u);

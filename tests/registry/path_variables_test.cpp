@@ -24,7 +24,7 @@ class PathVariablesTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(kSeed));
+        ASSERT_TRUE(winsim::LoadRegistryText(kSeed));
     }
     void TearDown() override { ResetProcessState(); }
 };
@@ -39,7 +39,7 @@ std::string Expand(const char* input, size_t capacity = kKeyPathSize) {
 
 unsigned CallsNamed(const std::string& name) {
     unsigned count = 0;
-    for (const std::string& call : native::RecordedCalls()) {
+    for (const std::string& call : winsim::RecordedCalls()) {
         count += call.compare(0, name.size() + 1, name + "(") == 0 ? 1 : 0;
     }
     return count;
@@ -82,23 +82,23 @@ TEST_F(PathVariablesTest, Expansion) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);
-        native::SetWindowsDirectory(c.windows != nullptr ? c.windows : "C:\\WINDOWS");
-        native::SetUserName(c.user != nullptr ? c.user : "tester");
+        winsim::SetWindowsDirectory(c.windows != nullptr ? c.windows : "C:\\WINDOWS");
+        winsim::SetUserName(c.user != nullptr ? c.user : "tester");
         EXPECT_EQ(Expand(c.input), c.expected);
     }
 }
 
 TEST_F(PathVariablesTest, ResolversRunOnEveryOccurrence) {
-    native::RecordCalls(true);
+    winsim::RecordCalls(true);
     EXPECT_EQ(Expand("%System%\\a;%SYSTEM%\\b"),
               "C:\\WINDOWS\\system32\\a;C:\\WINDOWS\\system32\\b");
     EXPECT_EQ(CallsNamed("GetSystemDirectoryA"), 2u);
-    native::ClearRecordedCalls();
+    winsim::ClearRecordedCalls();
     // Values are not cached: a change between two expansions shows.
     EXPECT_EQ(Expand("%UserID%"), "{1234}");
     EXPECT_EQ(Expand("%UserID%"), "{1234}");
     EXPECT_EQ(CallsNamed("RegQueryValueExA"), 2u);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(PathVariablesTest, FailingResolversStopTheExpansion) {
@@ -130,22 +130,22 @@ TEST_F(PathVariablesTest, FailingResolversStopTheExpansion) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ASSERT_TRUE(native::LoadRegistryText(c.reg != nullptr ? c.reg : kSeed));
-        native::SetSystemDirectory(c.system != nullptr ? c.system : "C:\\WINDOWS\\system32");
-        native::ClearFaults();
-        if (c.fail_call != nullptr) native::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
-        native::RecordCalls(true);
-        native::ClearRecordedCalls();
+        ASSERT_TRUE(winsim::LoadRegistryText(c.reg != nullptr ? c.reg : kSeed));
+        winsim::SetSystemDirectory(c.system != nullptr ? c.system : "C:\\WINDOWS\\system32");
+        winsim::ClearFaults();
+        if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
+        winsim::RecordCalls(true);
+        winsim::ClearRecordedCalls();
         EXPECT_EQ(Expand(c.input), c.expected);
         if (std::string(c.input) == "%UserID%\\%System%") {
             EXPECT_EQ(CallsNamed("GetSystemDirectoryA"), 0u);  // nothing after the token
         }
-        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
 }
 
 TEST_F(PathVariablesTest, FailureWithoutLastErrorIsStillAFailure) {
-    native::FailCall("GetSystemDirectoryA", 0);  // returns 0, last error 0
+    winsim::FailCall("GetSystemDirectoryA", 0);  // returns 0, last error 0
     EXPECT_EQ(Expand("%System%"), "<code 1359>");
 }
 
@@ -191,7 +191,7 @@ TEST_F(PathVariablesTest, OutputNeverPassesItsCapacity) {
         }
     }
     // A 260-character folder fits the 268-byte name buffer alone, not with more text.
-    native::SetSystemDirectory(folder_260.c_str());
+    winsim::SetSystemDirectory(folder_260.c_str());
     char name[kNameSize];
     ASSERT_EQ(ExpandPathVariables("%System%\\123456", name, sizeof name), 0);
     EXPECT_EQ(strlen(name), kNameSize - 1);

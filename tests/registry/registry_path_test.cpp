@@ -27,7 +27,7 @@ bool KeyExists(HKEY root, const char* sub_key) {
 }
 
 TEST_F(RegistryPathTest, OpenRegistryPath) {
-    ASSERT_TRUE(native::LoadRegistryText(
+    ASSERT_TRUE(winsim::LoadRegistryText(
         "REGEDIT4\n"
         "[HKEY_CURRENT_USER]\n\"Marker\"=\"user root\"\n"
         "[HKEY_CURRENT_USER\\Software\\Target]\n\"Marker\"=\"user target\"\n"
@@ -73,9 +73,9 @@ TEST_F(RegistryPathTest, OpenRegistryPath) {
             EXPECT_EQ(MarkerOf(key), c.marker);
             EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
         }
-        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
-    native::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
     HKEY key = nullptr;
     EXPECT_EQ(OpenRegistryPath("HKEY_CURRENT_USER\\%UserName%", &key), ERROR_ACCESS_DENIED);
 }
@@ -109,8 +109,8 @@ const char kWorkedExample[] =
     "[HKEY_CURRENT_USER\\Software\\Other]\n";
 
 TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
-    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
-    native::RecordCalls(true);
+    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+    winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
     const std::string k = "HKEY_CURRENT_USER\\Software\\K";
     const std::vector<std::string> expected = {
@@ -142,18 +142,18 @@ TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
         "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, K)",
         "RegCloseKey(HKEY_CURRENT_USER\\Software)",
     };
-    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
-    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
-    native::RecordCalls(true);
+    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+    winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K\\", nullptr), 0);
     std::vector<std::string> opens;
-    for (const std::string& call : native::RecordedCalls()) {
+    for (const std::string& call : winsim::RecordedCalls()) {
         if (call.compare(0, 12, "RegOpenKeyA(") == 0 ||
             call.compare(0, 14, "RegDeleteKeyA(") == 0) {
             opens.push_back(call);
@@ -191,12 +191,12 @@ TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
         }
         ++keys;
     }
-    ASSERT_TRUE(native::LoadRegistryText(seed));
-    native::RecordCalls(true);
+    ASSERT_TRUE(winsim::LoadRegistryText(seed));
+    winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("hkey_current_user\\software\\tree", nullptr), 0);
     unsigned deletes = 0;
     std::vector<std::string> top_enumerations;
-    for (const std::string& call : native::RecordedCalls()) {
+    for (const std::string& call : winsim::RecordedCalls()) {
         deletes += call.compare(0, 14, "RegDeleteKeyA(") == 0 ? 1 : 0;
         const std::string top = "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree,";
         if (call.compare(0, top.size(), top) == 0) {
@@ -210,43 +210,43 @@ TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
         "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 0)",
     };
     EXPECT_EQ(top_enumerations, highest_first);
-    EXPECT_EQ(native::SaveRegistryText(),
+    EXPECT_EQ(winsim::SaveRegistryText(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n\n");
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(RegistryPathTest, KeyDirectlyBelowARoot) {
-    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Top\\Child]\n"));
-    native::RecordCalls(true);
+    ASSERT_TRUE(winsim::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Top\\Child]\n"));
+    winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Top", nullptr), 0);
     const std::vector<std::string> tail = {
         "RegOpenKeyA(HKEY_CURRENT_USER, )",
         "RegDeleteKeyA(HKEY_CURRENT_USER, Top)",
         "RegCloseKey(HKEY_CURRENT_USER)",
     };
-    const std::vector<std::string>& calls = native::RecordedCalls();
+    const std::vector<std::string>& calls = winsim::RecordedCalls();
     ASSERT_GE(calls.size(), tail.size());
     EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()), tail);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Top"));
 }
 
 TEST_F(RegistryPathTest, RootsAreRefusedWithNothingTouched) {
-    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\K]\n"));
-    const std::string before = native::SaveRegistryText();
+    ASSERT_TRUE(winsim::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\K]\n"));
+    const std::string before = winsim::SaveRegistryText();
     for (const char* path :
          {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", "  hkey_users\\", "HKEY_LOCAL_MACHINE"}) {
         SCOPED_TRACE(path);
-        native::RecordCalls(true);
-        native::ClearRecordedCalls();
+        winsim::RecordCalls(true);
+        winsim::ClearRecordedCalls();
         EXPECT_EQ(DeleteRegistryItem(path, nullptr), ERROR_BADKEY);
-        EXPECT_TRUE(native::RecordedCalls().empty());
-        EXPECT_EQ(native::SaveRegistryText(), before);
+        EXPECT_TRUE(winsim::RecordedCalls().empty());
+        EXPECT_EQ(winsim::SaveRegistryText(), before);
     }
 }
 
 TEST_F(RegistryPathTest, DeletingValues) {
-    ASSERT_TRUE(native::LoadRegistryText(
+    ASSERT_TRUE(winsim::LoadRegistryText(
         "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Run]\n@=\"default\"\n\"Screen\"=\"1\"\n"
         "\"tester.exe\"=\"2\"\n\"Other\"=\"3\"\n"));
     const std::string long_name(kNameSize, 'n');
@@ -268,18 +268,18 @@ TEST_F(RegistryPathTest, DeletingValues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.path) + " / " + c.name.substr(0, 20));
         EXPECT_EQ(DeleteRegistryItem(c.path, c.name.c_str()), c.result);
-        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
-    EXPECT_EQ(native::SaveRegistryText(),
+    EXPECT_EQ(winsim::SaveRegistryText(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Run]\n\"Other\"=\"3\"\n\n");
     // A name that cannot be expanded opens nothing.
-    native::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
-    native::RecordCalls(true);
-    native::ClearRecordedCalls();
+    winsim::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
+    winsim::RecordCalls(true);
+    winsim::ClearRecordedCalls();
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\Run", "%UserName%"),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(native::RecordedCalls(), std::vector<std::string>{"GetUserNameA(257)"});
+    EXPECT_EQ(winsim::RecordedCalls(), std::vector<std::string>{"GetUserNameA(257)"});
 }
 
 TEST_F(RegistryPathTest, PathsThatDoNotFitTheirBuffers) {
@@ -287,18 +287,18 @@ TEST_F(RegistryPathTest, PathsThatDoNotFitTheirBuffers) {
     const std::string parent_name(250, 'p');
     const std::string child_name(255, 'c');
     const std::string parent = "Software\\" + parent_name;
-    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\" + parent + "\\" +
+    ASSERT_TRUE(winsim::LoadRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\" + parent + "\\" +
                                          child_name + "]\n"));
     EXPECT_EQ(DeleteRegistryItem(("HKEY_CURRENT_USER\\" + parent).c_str(), nullptr),
               ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, (parent + "\\" + child_name).c_str()));
     const std::string huge = "HKEY_CURRENT_USER\\" + std::string(kKeyPathSize, 'h');
     EXPECT_EQ(DeleteRegistryItem(huge.c_str(), nullptr), ERROR_INSUFFICIENT_BUFFER);
 }
 
 TEST_F(RegistryPathTest, DoubleByteNamesSplitAtTheRealBackslash) {
-    native::SetDbcsLeadBytes(0x81, 0x9F);
+    winsim::SetDbcsLeadBytes(0x81, 0x9F);
     HKEY key = nullptr;
     // "Dir\x81\\X" is one name: 0x5C after the lead byte 0x81 is its second byte.
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Dir\x81\\X\\Sub", &key), ERROR_SUCCESS);
@@ -306,34 +306,34 @@ TEST_F(RegistryPathTest, DoubleByteNamesSplitAtTheRealBackslash) {
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\Dir\x81\\X", nullptr), 0);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Dir\x81\\X"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 // Every registry call of a subtree deletion fails once, in turn: the call's
 // code comes back (a failed close changes nothing), no handle stays open, and
 // what was deleted before the failure stays deleted.
 TEST_F(RegistryPathTest, FailureAtEveryCall) {
-    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
-    native::RecordCalls(true);
+    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+    winsim::RecordCalls(true);
     ASSERT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
-    const std::vector<std::string> calls = native::RecordedCalls();
+    const std::vector<std::string> calls = winsim::RecordedCalls();
     ASSERT_EQ(calls.size(), 27u);
     for (size_t n = 1; n <= calls.size(); ++n) {
         const std::string& failing = calls[n - 1];
         SCOPED_TRACE("call " + std::to_string(n) + ": " + failing);
         ResetProcessState();
-        ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
-        native::FailNthCall(static_cast<unsigned>(n), 1234);
+        ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+        winsim::FailNthCall(static_cast<unsigned>(n), 1234);
         int32_t result = DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr);
         bool is_close = failing.compare(0, 12, "RegCloseKey(") == 0;
         if (is_close) {
             EXPECT_EQ(result, 0);
-            EXPECT_EQ(native::OpenHandleCount(), 1u);  // the one whose close failed
+            EXPECT_EQ(winsim::OpenHandleCount(), 1u);  // the one whose close failed
             EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
             continue;
         }
         EXPECT_EQ(result, 1234);
-        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
         // Keys deleted before the failing call stay deleted; the others remain.
         for (const char* sub : {"C", "B", "A"}) {
             std::string deletion = std::string("RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K") +
@@ -352,16 +352,16 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
 TEST_F(RegistryPathTest, EnumerationWithoutANameIsNotSuccess) {
     // Were ERROR_MORE_DATA taken as success with no name in hand, the child's
     // path would be the key's own and the deletion would never end.
-    ASSERT_TRUE(native::LoadRegistryText(kWorkedExample));
-    native::FailCall("RegEnumKeyA", ERROR_MORE_DATA);
+    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+    winsim::FailCall("RegEnumKeyA", ERROR_MORE_DATA);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_MORE_DATA);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K\\B\\C"));
     // ERROR_NO_MORE_ITEMS ends the loop early and the key itself is tried next:
     // with its subkeys still there, that fails as the NT family does.
-    native::FailCall("RegEnumKeyA", ERROR_NO_MORE_ITEMS);
+    winsim::FailCall("RegEnumKeyA", ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "log/log.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 
@@ -26,7 +26,7 @@ class RegistryReportTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
-        native::SetLocalTime(FixedTime());
+        winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         log_ = folder_ + "/report.log";
     }
@@ -133,15 +133,15 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        native::Reset();
-        native::SetLocalTime(FixedTime());
+        winsim::Reset();
+        winsim::SetLocalTime(FixedTime());
         ResetLogState();
         remove(log_.c_str());
         std::string error;
-        ASSERT_TRUE(native::LoadRegistryText(kSeed, &error)) << error;
+        ASSERT_TRUE(winsim::LoadRegistryText(kSeed, &error)) << error;
         SetLogPath(log_.c_str());
         CaptureStdout([] { LogOpen(); });
-        if (c.fail_call != nullptr) native::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
+        if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
         int32_t result = -1;
         std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });
         LogClose();
@@ -157,14 +157,14 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
             start = end + 1;
         }
         EXPECT_EQ(log, expected_log);
-        const std::string registry = native::SaveRegistryText();
+        const std::string registry = winsim::SaveRegistryText();
         if (c.gone != nullptr) {
             EXPECT_EQ(registry.find(c.gone), std::string::npos) << registry;
         }
         if (c.present != nullptr) {
             EXPECT_NE(registry.find(c.present), std::string::npos) << registry;
         }
-        EXPECT_EQ(native::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
 }
 
@@ -176,7 +176,7 @@ namespace {
 // variable must be deleted as it stands, not as what it would expand to.
 TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
     ASSERT_TRUE(
-        native::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
+        winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
                                  "[HKEY_CURRENT_USER\\Software\\Report]\n"
                                  "\"%Temp%\"=\"worm\"\n"
                                  "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n"));
@@ -188,7 +188,7 @@ TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
         CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
     EXPECT_EQ(console,
               "Deleting registry value \"%Temp%\" in key \"" + std::string(kKey) + "\"... Done.\n");
-    const std::string registry = native::SaveRegistryText();
+    const std::string registry = winsim::SaveRegistryText();
     EXPECT_EQ(registry.find("\"%Temp%\""), std::string::npos) << registry;
     EXPECT_NE(registry.find("\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\""), std::string::npos)
         << registry;

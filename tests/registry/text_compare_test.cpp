@@ -40,7 +40,7 @@ TEST_F(TextCompareTest, CompareNoCase) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b + (c.double_byte ? " (double-byte)" : ""));
-        native::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
+        winsim::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
         EXPECT_EQ(Sign(CompareNoCase(c.a, c.b, c.n)), c.sign);
     }
 }
@@ -63,7 +63,7 @@ TEST_F(TextCompareTest, FindLastBackslash) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        native::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
+        winsim::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
         const char* found = FindLastBackslash(c.text);
         EXPECT_EQ(found == nullptr ? -1 : static_cast<int>(found - c.text), c.position);
     }

@@ -43,7 +43,7 @@ class FileHandlingTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
-        native::SetLocalTime(FixedTime());
+        winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         log_path_ = folder_ + "/scan.log";
         SetLogPath(log_path_.c_str());
@@ -117,11 +117,11 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         const std::string path =
             FileWith("infected" + std::to_string(index++) + ".exe", infected, c.attributes);
         SetQuietMode(c.keys.size() == 0);
-        native::ScriptConsoleKeys(c.keys);
-        native::SetVersion(c.version);
-        native::SetAdministrator(c.administrator);
-        if (c.delete_error != 0) native::FailCall("DeleteFileA", c.delete_error, 0);
-        const size_t restart_before = native::RestartOperations().size();
+        winsim::ScriptConsoleKeys(c.keys);
+        winsim::SetVersion(c.version);
+        winsim::SetAdministrator(c.administrator);
+        if (c.delete_error != 0) winsim::FailCall("DeleteFileA", c.delete_error, 0);
+        const size_t restart_before = winsim::RestartOperations().size();
         const size_t log_before = LogSinceStart().size();
         const uint32_t infected_before = InfectedFileCount();
         const uint32_t removed_before = RemovedFileCount();
@@ -130,7 +130,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         const std::string output = CaptureStdout([&] {
             result = ScanFileForDetection(path.c_str(), "WORM_TAMRIX.A", kTamrixSignatures);
         });
-        native::ClearFaults();
+        winsim::ClearFaults();
 
         EXPECT_EQ(result, 0);
         EXPECT_EQ(output, WithPath(" INFECTED (WORM_TAMRIX.A)!\n" + c.output, path));
@@ -141,8 +141,8 @@ TEST_F(FileHandlingTest, InfectedFiles) {
                      path));
         EXPECT_EQ(Exists(path), c.outcome != kDeleted);
         const std::vector<std::string> scheduled(
-            native::RestartOperations().begin() + static_cast<std::ptrdiff_t>(restart_before),
-            native::RestartOperations().end());
+            winsim::RestartOperations().begin() + static_cast<std::ptrdiff_t>(restart_before),
+            winsim::RestartOperations().end());
         EXPECT_EQ(scheduled, c.outcome == kScheduled ? std::vector<std::string>{path}
                                                      : std::vector<std::string>{});
         EXPECT_EQ(InfectedFileCount() - infected_before, 1u);
@@ -204,8 +204,8 @@ TEST_F(FileHandlingTest, DeleteFileWithPromptResults) {
     EXPECT_EQ(result, ERROR_CANCELLED);
     EXPECT_EQ(output, "Deleting file \"" + path + "\"...  Confirm (Yes/No/All yes)?   Skipped.\n");
     SetQuietMode(true);
-    native::SetVersion(k95Version);
-    native::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED, 0);
+    winsim::SetVersion(k95Version);
+    winsim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED, 0);
     output = CaptureStdout([&] { result = DeleteFileWithPrompt(path.c_str()); });
     EXPECT_EQ(result, ERROR_ACCESS_DENIED);
     EXPECT_TRUE(Exists(path));
@@ -259,17 +259,17 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
         SCOPED_TRACE(c.name);
         const std::string path =
             FileWith("force" + std::to_string(index++) + ".exe", "x", FILE_ATTRIBUTE_READONLY);
-        native::SetVersion(c.version);
-        for (const auto& fault : c.faults) native::FailCall(fault.first, c.code, fault.second);
-        native::ClearRecordedCalls();
-        native::RecordCalls(true);
+        winsim::SetVersion(c.version);
+        for (const auto& fault : c.faults) winsim::FailCall(fault.first, c.code, fault.second);
+        winsim::ClearRecordedCalls();
+        winsim::RecordCalls(true);
         EXPECT_EQ(ForceDeleteFile(path.c_str()), c.result);
-        native::RecordCalls(false);
-        native::ClearFaults();
+        winsim::RecordCalls(false);
+        winsim::ClearFaults();
         std::vector<std::string> expected;
         for (const std::string& call : c.calls) expected.push_back(WithPath(call, path));
         // GetVersion's record depends on the system facts; only its place matters.
-        std::vector<std::string> recorded = native::RecordedCalls();
+        std::vector<std::string> recorded = winsim::RecordedCalls();
         for (std::string& call : recorded) {
             if (call.rfind("GetVersion(", 0) == 0) call = "GetVersion()";
         }
@@ -278,11 +278,11 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
     }
     // The last attempt's error is the one reported: here the attribute change.
     const std::string path = FileWith("last.exe", "x");
-    native::SetVersion(k95Version);
-    native::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
-    native::FailCall("SetFileAttributesA", ERROR_INVALID_PARAMETER, 5);
+    winsim::SetVersion(k95Version);
+    winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
+    winsim::FailCall("SetFileAttributesA", ERROR_INVALID_PARAMETER, 5);
     EXPECT_EQ(ForceDeleteFile(path.c_str()), ERROR_INVALID_PARAMETER);
-    native::ClearFaults();
+    winsim::ClearFaults();
     EXPECT_EQ(ForceDeleteFile(nullptr), ERROR_INVALID_PARAMETER);
 }
 
@@ -295,7 +295,7 @@ TEST(IsWindowsNT, FollowsBit31OfTheVersion) {
                  {0xC0000A04u, 0}, {0x80000000u, 0}, {0xFFFFFFFFu, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
-        native::SetVersion(c.version);
+        winsim::SetVersion(c.version);
         EXPECT_EQ(IsWindowsNT(), c.nt);
     }
     ResetProcessState();

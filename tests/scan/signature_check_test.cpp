@@ -224,12 +224,12 @@ TEST_F(SignatureCheckTest, ParameterErrorsTouchNothing) {
         SCOPED_TRACE(c.name);
         const auto stored_before =
             c.list != nullptr ? StoredBytes(c.list) : decltype(StoredBytes(c.list))();
-        native::ClearRecordedCalls();
-        native::RecordCalls(true);
+        winsim::ClearRecordedCalls();
+        winsim::RecordCalls(true);
         counting.sizes.clear();
         EXPECT_EQ(CheckFileSignaturesWith(kCountingHeap, c.path, c.list), -2);
-        native::RecordCalls(false);
-        EXPECT_TRUE(native::RecordedCalls().empty()) << "no attribute is read or set";
+        winsim::RecordCalls(false);
+        EXPECT_TRUE(winsim::RecordedCalls().empty()) << "no attribute is read or set";
         EXPECT_TRUE(counting.sizes.empty());
         if (c.list != nullptr) {
             EXPECT_EQ(StoredBytes(c.list), stored_before);
@@ -290,7 +290,7 @@ TEST_F(SignatureCheckTest, AttributesAreNormalOnlyDuringTheCheck) {
     counting.on_take = [&] {
         if (during == 0) during = GetFileAttributesA(path.c_str());
     };
-    native::RecordCalls(true);
+    winsim::RecordCalls(true);
     EXPECT_EQ(CheckFileSignaturesWith(kCountingHeap, path.c_str(), kTamrixSignatures), 1);
     EXPECT_EQ(during, FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(GetFileAttributesA(path.c_str()), kReadOnlyHidden);
@@ -299,7 +299,7 @@ TEST_F(SignatureCheckTest, AttributesAreNormalOnlyDuringTheCheck) {
         "GetFileAttributesA(" + path + ")",  // the test's look during the check
         "GetFileAttributesA(" + path + ")", "SetFileAttributesA(" + path + ", 0x3)",
         "GetFileAttributesA(" + path + ")"};
-    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
 }
 
 TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
@@ -344,16 +344,16 @@ TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        native::ClearFaults();
+        winsim::ClearFaults();
         if (c.failing_call != nullptr)
-            native::FailCall(c.failing_call, ERROR_ACCESS_DENIED, c.occurrence);
-        native::ClearRecordedCalls();
-        native::RecordCalls(true);
+            winsim::FailCall(c.failing_call, ERROR_ACCESS_DENIED, c.occurrence);
+        winsim::ClearRecordedCalls();
+        winsim::RecordCalls(true);
         EXPECT_EQ(CheckFileSignatures(c.path.c_str(), kTamrixSignatures), c.result);
-        native::RecordCalls(false);
-        EXPECT_EQ(native::RecordedCalls(), c.calls);
+        winsim::RecordCalls(false);
+        EXPECT_EQ(winsim::RecordedCalls(), c.calls);
     }
-    native::ClearFaults();
+    winsim::ClearFaults();
     EXPECT_EQ(GetFileAttributesA(protected_file.c_str()), kReadOnlyHidden);
     EXPECT_EQ(GetFileAttributesA(normal.c_str()), FILE_ATTRIBUTE_NORMAL);
 }

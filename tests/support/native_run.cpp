@@ -8,7 +8,7 @@
 #include "support/capture.h"
 
 void ResetProcessState() {
-    native::Reset();
+    winsim::Reset();
     SetQuietMode(false);
     ResetLogState();
 }

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 
 // Resets the native layer, quiet mode and the log to their state at start.
 void ResetProcessState();

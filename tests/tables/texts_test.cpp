@@ -24,7 +24,7 @@ std::string Expected(const char* name) {
 // Runs the cleaner with /L `log` and scripted `keys`, its output going to
 // `output`; ends the process with 100 + the exit code if the run returns.
 void RunWithOutputIn(const std::string& output, std::string log, std::initializer_list<int> keys) {
-    native::ScriptConsoleKeys(keys);
+    winsim::ScriptConsoleKeys(keys);
     if (freopen(output.c_str(), "w", stdout) == nullptr) _exit(99);
     char program[] = "fix_tamrix";
     char option[] = "/L";

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/native/layer.h"
-#include "platform/native/registry_store.h"
-#include "platform/native/system_hooks.h"
+#include "winsim/layer.h"
+#include "winsim/registry_store.h"
+#include "winsim/test_hooks.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 struct SystemFacts {
@@ -58,40 +58,40 @@ bool IsCodePageLeadByte(BYTE byte) {
            byte <= Facts().lead_last;
 }
 
-}  // namespace native
+}  // namespace winsim
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetWindowsDirectoryA", "%u", size)) {
+    if (winsim::CallFails(&fault, "GetWindowsDirectoryA", "%u", size)) {
         SetLastError(fault);
         return 0;
     }
-    return native::CopyFolder(native::Facts().windows, buffer, size);
+    return winsim::CopyFolder(winsim::Facts().windows, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetSystemDirectoryA", "%u", size)) {
+    if (winsim::CallFails(&fault, "GetSystemDirectoryA", "%u", size)) {
         SetLastError(fault);
         return 0;
     }
-    return native::CopyFolder(native::Facts().system, buffer, size);
+    return winsim::CopyFolder(winsim::Facts().system, buffer, size);
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetTempPathA", "%lu", static_cast<unsigned long>(size))) {
+    if (winsim::CallFails(&fault, "GetTempPathA", "%lu", static_cast<unsigned long>(size))) {
         SetLastError(fault);
         return 0;
     }
-    return native::CopyFolder(native::Facts().temp, buffer, size);
+    return winsim::CopyFolder(winsim::Facts().temp, buffer, size);
 }
 
 // Too small: ERROR_BUFFER_OVERFLOW (111) and the size needed with the NUL;
 // success: the length without the NUL.
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetComputerNameA", "%lu",
+    if (winsim::CallFails(&fault, "GetComputerNameA", "%lu",
                           size != nullptr ? static_cast<unsigned long>(*size) : 0ul)) {
         SetLastError(fault);
         return FALSE;
@@ -100,7 +100,7 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const std::string& name = native::Facts().computer;
+    const std::string& name = winsim::Facts().computer;
     if (name.size() + 1 > *size) {
         *size = static_cast<DWORD>(name.size() + 1);
         SetLastError(ERROR_BUFFER_OVERFLOW);
@@ -115,7 +115,7 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
 // the buffer untouched; success: the size with the NUL.
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetUserNameA", "%lu",
+    if (winsim::CallFails(&fault, "GetUserNameA", "%lu",
                           size != nullptr ? static_cast<unsigned long>(*size) : 0ul)) {
         SetLastError(fault);
         return FALSE;
@@ -124,7 +124,7 @@ BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const std::string& name = native::Facts().user;
+    const std::string& name = winsim::Facts().user;
     if (buffer == nullptr || name.size() + 1 > *size) {
         *size = static_cast<DWORD>(name.size() + 1);
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -137,12 +137,12 @@ BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
 
 DWORD GetVersion() {
     DWORD fault = 0;
-    native::CallFails(&fault, "GetVersion", "%s", "");  // cannot fail on Windows either
-    return native::Facts().version;
+    winsim::CallFails(&fault, "GetVersion", "%s", "");  // cannot fail on Windows either
+    return winsim::Facts().version;
 }
 
 BOOL IsDBCSLeadByte(BYTE test_char) {
     DWORD fault = 0;
-    native::CallFails(&fault, "IsDBCSLeadByte", "%u", test_char);  // cannot fail either
-    return native::IsCodePageLeadByte(test_char) ? TRUE : FALSE;
+    winsim::CallFails(&fault, "IsDBCSLeadByte", "%u", test_char);  // cannot fail either
+    return winsim::IsCodePageLeadByte(test_char) ? TRUE : FALSE;
 }

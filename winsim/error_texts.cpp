@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/layer.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 thread_local DWORD last_error = 0;
@@ -87,11 +87,11 @@ void ResetErrorTexts() {
     last_error = 0;
 }
 
-}  // namespace native
+}  // namespace winsim
 
-DWORD GetLastError() { return native::last_error; }
+DWORD GetLastError() { return winsim::last_error; }
 
-void SetLastError(DWORD code) { native::last_error = code; }
+void SetLastError(DWORD code) { winsim::last_error = code; }
 
 // Supports what the program asks for: FROM_SYSTEM with ALLOCATE_BUFFER (the
 // text is returned in a LocalAlloc block stored through `buffer`), inserts
@@ -101,7 +101,7 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
     DWORD fault = 0;
     const bool allocate = (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0;
     if (allocate && buffer != nullptr) *reinterpret_cast<char**>(buffer) = nullptr;
-    if (native::CallFails(&fault, "FormatMessageA", "%lu",
+    if (winsim::CallFails(&fault, "FormatMessageA", "%lu",
                           static_cast<unsigned long>(message_id))) {
         SetLastError(fault);
         return 0;
@@ -110,7 +110,7 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const char* text = native::SystemText(message_id);
+    const char* text = winsim::SystemText(message_id);
     if (text == nullptr) {
         SetLastError(ERROR_MR_MID_NOT_FOUND);
         return 0;
@@ -136,7 +136,7 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "LocalAlloc", "%u, %zu", flags, bytes)) {
+    if (winsim::CallFails(&fault, "LocalAlloc", "%u, %zu", flags, bytes)) {
         SetLastError(fault);
         return nullptr;
     }
@@ -148,9 +148,9 @@ HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
 // Returns NULL on success, as Windows does.
 HLOCAL LocalFree(HLOCAL memory) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "LocalFree", "%s", memory == nullptr ? "NULL" : "block")) {
+    if (winsim::CallFails(&fault, "LocalFree", "%s", memory == nullptr ? "NULL" : "block")) {
         SetLastError(fault);
-        if (memory != nullptr) native::KeptBlocks().push_back(memory);
+        if (memory != nullptr) winsim::KeptBlocks().push_back(memory);
         return memory;
     }
     free(memory);

@@ -5,10 +5,10 @@
 #include <ctime>
 #include <string>
 
-#include "platform/native/layer.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 struct ProcessFacts {
@@ -39,20 +39,20 @@ void SetModuleFileName(const char* path) {
 
 void ResetProcessFacts() { Facts() = ProcessFacts(); }
 
-}  // namespace native
+}  // namespace winsim
 
 // As on Windows: the length copied without NUL; a path that does not fit is
 // cut to size - 1 characters, terminated, and the call returns size with
 // ERROR_INSUFFICIENT_BUFFER.
 DWORD GetModuleFileNameA(HMODULE /*module*/, LPSTR file_name, DWORD size) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetModuleFileNameA", "%lu", static_cast<unsigned long>(size))) {
+    if (winsim::CallFails(&fault, "GetModuleFileNameA", "%lu", static_cast<unsigned long>(size))) {
         SetLastError(fault);
         return 0;
     }
     std::string path;
-    if (native::Facts().fixed_module) {
-        path = native::Facts().module_path;
+    if (winsim::Facts().fixed_module) {
+        path = winsim::Facts().module_path;
     } else {
         char link[4096];
         ssize_t length = readlink("/proc/self/exe", link, sizeof link - 1);
@@ -78,9 +78,9 @@ DWORD GetModuleFileNameA(HMODULE /*module*/, LPSTR file_name, DWORD size) {
 
 void GetLocalTime(SYSTEMTIME* time) {
     DWORD fault = 0;
-    native::CallFails(&fault, "GetLocalTime", "%s", "");  // cannot fail on Windows either
-    if (native::Facts().fixed_clock) {
-        *time = native::Facts().clock;
+    winsim::CallFails(&fault, "GetLocalTime", "%s", "");  // cannot fail on Windows either
+    if (winsim::Facts().fixed_clock) {
+        *time = winsim::Facts().clock;
         return;
     }
     struct timespec now;

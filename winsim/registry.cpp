@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/native/layer.h"
-#include "platform/native/registry_hooks.h"
-#include "platform/native/registry_store.h"
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
+#include "winsim/registry_store.h"
 
-namespace native {
+namespace winsim {
 
 const RegistryRoot kRegistryRoots[kRegistryRootCount] = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
@@ -321,13 +321,13 @@ void ResetRegistry() {
     ReplaceRegistry(empty);
 }
 
-}  // namespace native
+}  // namespace winsim
 
 // --- The calls ----------------------------------------------------------------
 
-using native::KeyOf;
-using native::RegistryKey;
-using native::RegistryValue;
+using winsim::KeyOf;
+using winsim::RegistryKey;
+using winsim::RegistryValue;
 
 namespace {
 
@@ -338,17 +338,17 @@ constexpr size_t kDescribeSize = 560;
 #define REGISTRY_CALL_START(name, format, ...)                                     \
     do {                                                                           \
         DWORD fault_ = 0;                                                          \
-        if (native::CallFails(&fault_, name, format, __VA_ARGS__))                 \
+        if (winsim::CallFails(&fault_, name, format, __VA_ARGS__))                 \
             return static_cast<LONG>(fault_);                                      \
-        if (!native::RegistryFileReady(&fault_)) return static_cast<LONG>(fault_); \
+        if (!winsim::RegistryFileReady(&fault_)) return static_cast<LONG>(fault_); \
     } while (0)
 
 LONG OpenOrCreate(const char* call, HKEY key, LPCSTR sub_key, PHKEY result, bool create) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
+    winsim::DescribeHandle(key, where, sizeof where);
     DWORD fault = 0;
-    if (native::CallFails(&fault, call, "%s, %s", where, native::Shown(sub_key)) ||
-        !native::RegistryFileReady(&fault)) {
+    if (winsim::CallFails(&fault, call, "%s, %s", where, winsim::Shown(sub_key)) ||
+        !winsim::RegistryFileReady(&fault)) {
         if (result != nullptr) *result = nullptr;
         return static_cast<LONG>(fault);
     }
@@ -365,11 +365,11 @@ LONG OpenOrCreate(const char* call, HKEY key, LPCSTR sub_key, PHKEY result, bool
             *result = key;
             return ERROR_SUCCESS;
         }
-        return native::OpenHandle(found, result);
+        return winsim::OpenHandle(found, result);
     }
-    status = native::WalkPath(start, sub_key, create, &found);
+    status = winsim::WalkPath(start, sub_key, create, &found);
     if (status != ERROR_SUCCESS) return status;
-    return native::OpenHandle(found, result);
+    return winsim::OpenHandle(found, result);
 }
 
 }  // namespace
@@ -385,15 +385,15 @@ LONG RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD data_size) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegQueryValueExA", "%s, %s", where, native::Shown(name));
+    winsim::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegQueryValueExA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
     if (status != ERROR_SUCCESS) return status;
     if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
         return ERROR_INVALID_PARAMETER;
     }
-    const RegistryValue* value = native::FindValue(found, name != nullptr ? name : "");
+    const RegistryValue* value = winsim::FindValue(found, name != nullptr ? name : "");
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     DWORD stored = static_cast<DWORD>(value->data.size());
     if (type != nullptr) *type = value->type;
@@ -402,7 +402,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
             *data_size = stored;
             return ERROR_MORE_DATA;
         }
-        native::CopyData(*value, data, *data_size);
+        winsim::CopyData(*value, data, *data_size);
     }
     if (data_size != nullptr) *data_size = stored;
     return ERROR_SUCCESS;
@@ -411,7 +411,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD data_size) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
+    winsim::DescribeHandle(key, where, sizeof where);
     REGISTRY_CALL_START("RegEnumValueA", "%s, %lu", where, static_cast<unsigned long>(index));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
@@ -432,14 +432,14 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPD
     memcpy(name, value.name.c_str(), value.name.size() + 1);
     *name_capacity = static_cast<DWORD>(value.name.size());
     if (type != nullptr) *type = value.type;
-    if (data != nullptr) native::CopyData(value, data, *data_size);
+    if (data != nullptr) winsim::CopyData(value, data, *data_size);
     if (data_size != nullptr) *data_size = stored;
     return ERROR_SUCCESS;
 }
 
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
+    winsim::DescribeHandle(key, where, sizeof where);
     REGISTRY_CALL_START("RegEnumKeyA", "%s, %lu", where, static_cast<unsigned long>(index));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
@@ -457,7 +457,7 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWOR
                       LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
                       LPDWORD security_descriptor, PFILETIME last_write_time) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
+    winsim::DescribeHandle(key, where, sizeof where);
     REGISTRY_CALL_START("RegQueryInfoKeyA", "%s", where);
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
@@ -489,64 +489,64 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWOR
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data,
                     DWORD data_size) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegSetValueExA", "%s, %s", where, native::Shown(name));
+    winsim::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegSetValueExA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
     if (status != ERROR_SUCCESS) return status;
     if (data == nullptr && data_size != 0) return ERROR_INVALID_PARAMETER;
     size_t size = data_size;
     // Windows keeps the NUL that follows text whose size left it out.
-    if (data != nullptr && native::IsText(type) && (size == 0 || data[size - 1] != 0) &&
+    if (data != nullptr && winsim::IsText(type) && (size == 0 || data[size - 1] != 0) &&
         data[size] == 0) {
         ++size;
     }
-    native::StoreValue(found, name != nullptr ? name : "", type, data, data != nullptr ? size : 0);
-    native::MarkRegistryChanged();
+    winsim::StoreValue(found, name != nullptr ? name : "", type, data, data != nullptr ? size : 0);
+    winsim::MarkRegistryChanged();
     return ERROR_SUCCESS;
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegDeleteValueA", "%s, %s", where, native::Shown(name));
+    winsim::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegDeleteValueA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
     if (status != ERROR_SUCCESS) return status;
-    const RegistryValue* value = native::FindValue(found, name != nullptr ? name : "");
+    const RegistryValue* value = winsim::FindValue(found, name != nullptr ? name : "");
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     found->values.erase(found->values.begin() + (value - found->values.data()));
-    native::MarkRegistryChanged();
+    winsim::MarkRegistryChanged();
     return ERROR_SUCCESS;
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR sub_key) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegDeleteKeyA", "%s, %s", where, native::Shown(sub_key));
+    winsim::DescribeHandle(key, where, sizeof where);
+    REGISTRY_CALL_START("RegDeleteKeyA", "%s, %s", where, winsim::Shown(sub_key));
     RegistryKey* found = nullptr;
     LONG status = KeyOf(key, &found);
     if (status != ERROR_SUCCESS) return status;
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
     RegistryKey* target = found;  // "" deletes the handle's own key
     if (sub_key[0] != '\0') {
-        status = native::WalkPath(found, sub_key, false, &target);
+        status = winsim::WalkPath(found, sub_key, false, &target);
         if (status != ERROR_SUCCESS) return status;
     }
     // A root cannot be deleted, nor (as on the NT family) a key with subkeys.
     if (target->parent == nullptr || !target->subkeys.empty()) return ERROR_ACCESS_DENIED;
-    native::RemoveSubkey(target);
-    native::MarkRegistryChanged();
+    winsim::RemoveSubkey(target);
+    winsim::MarkRegistryChanged();
     return ERROR_SUCCESS;
 }
 
 LONG RegCloseKey(HKEY key) {
     char where[kDescribeSize];
-    native::DescribeHandle(key, where, sizeof where);
+    winsim::DescribeHandle(key, where, sizeof where);
     REGISTRY_CALL_START("RegCloseKey", "%s", where);
-    if (native::RootIndex(key) >= 0) return ERROR_SUCCESS;  // predefined: closing is harmless
-    native::HandleSlot* slot = native::SlotOf(key);
+    if (winsim::RootIndex(key) >= 0) return ERROR_SUCCESS;  // predefined: closing is harmless
+    winsim::HandleSlot* slot = winsim::SlotOf(key);
     if (slot == nullptr) return ERROR_INVALID_HANDLE;
-    native::CloseSlot(slot);
+    winsim::CloseSlot(slot);
     return ERROR_SUCCESS;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
 
@@ -16,7 +16,7 @@ class NativeRegistryTest : public testing::Test {
     void SetUp() override {
         ResetProcessState();
         ASSERT_TRUE(
-            native::LoadRegistryText("REGEDIT4\n\n"
+            winsim::LoadRegistryText("REGEDIT4\n\n"
                                      "[HKEY_CURRENT_USER\\Software\\Run]\n"
                                      "\"Screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n"
                                      "\"Count\"=dword:00000002\n"));
@@ -25,23 +25,23 @@ class NativeRegistryTest : public testing::Test {
 };
 
 TEST_F(NativeRegistryTest, CountsOpenHandles) {
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     HKEY first = nullptr;
     HKEY second = nullptr;
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &first), ERROR_SUCCESS);
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &second), ERROR_SUCCESS);
     EXPECT_NE(first, second);
-    EXPECT_EQ(native::OpenHandleCount(), 2u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 2u);
     HKEY same = nullptr;
     ASSERT_EQ(RegOpenKeyA(first, "", &same), ERROR_SUCCESS);  // no new handle
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "", &same), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 2u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 2u);
     HKEY again = nullptr;
     ASSERT_EQ(RegCreateKeyA(first, "", &again), ERROR_SUCCESS);  // a new one on the same key
-    EXPECT_EQ(native::OpenHandleCount(), 3u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 3u);
     EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(first), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 1u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 1u);
     // A slot used again does not revive the closed handle's value.
     HKEY third = nullptr;
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &third), ERROR_SUCCESS);
@@ -49,7 +49,7 @@ TEST_F(NativeRegistryTest, CountsOpenHandles) {
     EXPECT_EQ(RegCloseKey(first), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(second), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(third), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 // Handle values carry a serial that grows with every opening; none may equal a
@@ -64,7 +64,7 @@ TEST_F(NativeRegistryTest, NoHandleTakesARootsValue) {
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
         for (HKEY root : roots) ASSERT_NE(key, root) << "opening " << i;
         ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-        ASSERT_EQ(native::OpenHandleCount(), 0u) << "opening " << i;
+        ASSERT_EQ(winsim::OpenHandleCount(), 0u) << "opening " << i;
     }
 }
 
@@ -72,22 +72,22 @@ TEST_F(NativeRegistryTest, DeletedKeyHandlesStayCountedUntilClosed) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Gone", &key), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Gone"), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 1u);
-    native::RecordCalls(true);
+    EXPECT_EQ(winsim::OpenHandleCount(), 1u);
+    winsim::RecordCalls(true);
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     // The record still names the key by the path it had.
     const std::vector<std::string> expected = {
         "RegQueryValueExA(HKEY_CURRENT_USER\\Software\\Gone, x)",
         "RegCloseKey(HKEY_CURRENT_USER\\Software\\Gone)",
     };
-    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
 }
 
 TEST_F(NativeRegistryTest, RecordsCallsWithFullKeyPaths) {
-    native::RecordCalls(true);
+    winsim::RecordCalls(true);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "software", &key), ERROR_SUCCESS);
     HKEY run = nullptr;
@@ -123,21 +123,21 @@ TEST_F(NativeRegistryTest, RecordsCallsWithFullKeyPaths) {
         "RegCreateKeyA(HKEY_LOCAL_MACHINE, A\\B)",
         "RegCloseKey(HKEY_LOCAL_MACHINE\\A\\B)",
     };
-    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
 }
 
 TEST_F(NativeRegistryTest, InjectedFaults) {
     // A failed open leaves nothing open and clears the handle.
-    native::FailCall("RegOpenKeyA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("RegOpenKeyA", ERROR_ACCESS_DENIED);
     HKEY key = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
     EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_ACCESS_DENIED);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
 
     // The second query fails; the data stays untouched; a failed delete deletes nothing.
-    native::FailCall("RegQueryValueExA", 1234, 2);
-    native::FailCall("RegDeleteValueA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("RegQueryValueExA", 1234, 2);
+    winsim::FailCall("RegDeleteValueA", ERROR_ACCESS_DENIED);
     char data[64] = "untouched";
     DWORD size = sizeof data;
     EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
@@ -153,9 +153,9 @@ TEST_F(NativeRegistryTest, InjectedFaults) {
         ERROR_SUCCESS);
     EXPECT_STREQ(data, "C:\\WINDOWS\\system32\\Screen.scr");
     // A close made to fail did nothing: the handle stays open.
-    native::FailCall("RegCloseKey", ERROR_ACCESS_DENIED);
+    winsim::FailCall("RegCloseKey", ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCloseKey(key), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(native::OpenHandleCount(), 1u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 1u);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
@@ -196,9 +196,9 @@ TEST_F(NativeRegistryTest, HandleTableIsBounded) {
     }
     EXPECT_EQ(result, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_GE(keys.size(), 256u);
-    EXPECT_EQ(native::OpenHandleCount(), keys.size());
+    EXPECT_EQ(winsim::OpenHandleCount(), keys.size());
     for (HKEY key : keys) EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(native::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "platform/console_key.h"
-#include "platform/native/console_hooks.h"
-#include "platform/native/layer.h"
+#include "winsim/test_hooks.h"
+#include "winsim/layer.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 // After Reset the keys come from a script instead of the terminal.
@@ -199,48 +199,48 @@ void ScriptConsoleKeys(std::initializer_list<int> keys) {
 
 void ResetConsoleKeys() { ScriptConsoleKeys({}); }
 
-}  // namespace native
+}  // namespace winsim
 
 namespace {
 
-void RestoreTerminalAtExit() { native::RestoreTerminalMode(); }
+void RestoreTerminalAtExit() { winsim::RestoreTerminalMode(); }
 
 }  // namespace
 
 int ReadConsoleKey() {
     DWORD fault;
-    if (native::CallFails(&fault, "ReadConsoleKey", "%s", "")) return -1;
-    if (native::pending_code >= 0) {
-        const int code = native::pending_code;
-        native::pending_code = -1;
+    if (winsim::CallFails(&fault, "ReadConsoleKey", "%s", "")) return -1;
+    if (winsim::pending_code >= 0) {
+        const int code = winsim::pending_code;
+        winsim::pending_code = -1;
         return code;
     }
-    native::KeyScript& script = native::Script();
+    winsim::KeyScript& script = winsim::Script();
     if (script.active) {
         return script.next < script.keys.size() ? script.keys[script.next++] : -1;
     }
 
     // The controlling terminal, not standard input, as a console reader would.
-    if (!native::terminal_opened) {
-        native::terminal_opened = true;
-        native::terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (!winsim::terminal_opened) {
+        winsim::terminal_opened = true;
+        winsim::terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
-    if (native::terminal < 0) return -1;
+    if (winsim::terminal < 0) return -1;
     termios mode;
-    if (tcgetattr(native::terminal, &mode) != 0) return -1;
-    native::saved_mode = mode;
+    if (tcgetattr(winsim::terminal, &mode) != 0) return -1;
+    winsim::saved_mode = mode;
     // No echo, no line editing, no signals (Ctrl+C arrives as 3), Enter as 13.
     mode.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     mode.c_iflag &= ~(IXON | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK);
     mode.c_cc[VMIN] = 1;
     mode.c_cc[VTIME] = 0;
-    if (!native::restore_registered) {
+    if (!winsim::restore_registered) {
         // Should the process end while the mode is raw, the shell gets its mode back.
-        native::restore_registered = atexit(RestoreTerminalAtExit) == 0;
+        winsim::restore_registered = atexit(RestoreTerminalAtExit) == 0;
     }
-    if (tcsetattr(native::terminal, TCSANOW, &mode) != 0) return -1;
-    native::mode_is_raw = true;
-    const int key = native::ReadTerminalKey();
-    native::RestoreTerminalMode();
+    if (tcsetattr(winsim::terminal, TCSANOW, &mode) != 0) return -1;
+    winsim::mode_is_raw = true;
+    const int key = winsim::ReadTerminalKey();
+    winsim::RestoreTerminalMode();
     return key;
 }

@@ -12,10 +12,10 @@
 #include <sstream>
 #include <string>
 
-#include "platform/native/registry_hooks.h"
-#include "platform/native/registry_store.h"
+#include "winsim/test_hooks.h"
+#include "winsim/registry_store.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 enum class FileState { kUnchecked, kNone, kPending, kLoaded, kBroken };
@@ -119,4 +119,4 @@ bool WriteBackRegistryFile(std::string* error) {
     return true;
 }
 
-}  // namespace native
+}  // namespace winsim

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/layer.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 constexpr DWORD kKeptBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
@@ -121,13 +121,13 @@ void SetAdministrator(bool on) { Files().administrator = on; }
 
 void ResetFiles() { Files() = FileState(); }
 
-}  // namespace native
+}  // namespace winsim
 
-using native::Fails;
+using winsim::Fails;
 
 DWORD GetFileAttributesA(LPCSTR path) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "GetFileAttributesA", "%s", native::Shown(path))) {
+    if (winsim::CallFails(&fault, "GetFileAttributesA", "%s", winsim::Shown(path))) {
         SetLastError(fault);
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -137,10 +137,10 @@ DWORD GetFileAttributesA(LPCSTR path) {
     }
     struct stat info;
     if (stat(path, &info) != 0) {
-        SetLastError(native::ErrorOfMissing(path, errno));
+        SetLastError(winsim::ErrorOfMissing(path, errno));
         return INVALID_FILE_ATTRIBUTES;
     }
-    DWORD attributes = native::KeptBits(path, info);
+    DWORD attributes = winsim::KeptBits(path, info);
     if (S_ISDIR(info.st_mode)) {
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
     } else if ((info.st_mode & S_IWUSR) == 0) {
@@ -154,7 +154,7 @@ DWORD GetFileAttributesA(LPCSTR path) {
 // since its mode guards its contents on Linux.
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "SetFileAttributesA", "%s, 0x%lx", native::Shown(path),
+    if (winsim::CallFails(&fault, "SetFileAttributesA", "%s, 0x%lx", winsim::Shown(path),
                           static_cast<unsigned long>(attributes))) {
         return Fails(fault);
     }
@@ -162,9 +162,9 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
         return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
     }
     struct stat info;
-    if (stat(path, &info) != 0) return Fails(native::ErrorOfMissing(path, errno));
+    if (stat(path, &info) != 0) return Fails(winsim::ErrorOfMissing(path, errno));
     const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    DWORD kept = attributes & native::kKeptBits;
+    DWORD kept = attributes & winsim::kKeptBits;
     if (S_ISDIR(info.st_mode)) {
         if (read_only) kept |= FILE_ATTRIBUTE_READONLY;
     } else {
@@ -173,25 +173,25 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
             return Fails(ERROR_ACCESS_DENIED);
         }
     }
-    native::KeepBits(native::CanonicalPath(path), info, kept);
+    winsim::KeepBits(winsim::CanonicalPath(path), info, kept);
     return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR path) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "DeleteFileA", "%s", native::Shown(path))) return Fails(fault);
+    if (winsim::CallFails(&fault, "DeleteFileA", "%s", winsim::Shown(path))) return Fails(fault);
     if (path == nullptr || path[0] == '\0') {
         return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
     }
     struct stat info;
-    if (lstat(path, &info) != 0) return Fails(native::ErrorOfMissing(path, errno));
+    if (lstat(path, &info) != 0) return Fails(winsim::ErrorOfMissing(path, errno));
     if (S_ISDIR(info.st_mode)) return Fails(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
         return Fails(ERROR_ACCESS_DENIED);  // read-only
     }
-    const std::string canonical = native::CanonicalPath(path);
-    if (unlink(path) != 0) return Fails(native::ErrorOfMissing(path, errno));
-    native::Files().attributes.erase(canonical);
+    const std::string canonical = winsim::CanonicalPath(path);
+    if (unlink(path) != 0) return Fails(winsim::ErrorOfMissing(path, errno));
+    winsim::Files().attributes.erase(canonical);
     return TRUE;
 }
 
@@ -199,32 +199,32 @@ BOOL DeleteFileA(LPCSTR path) {
 // only records it for the next restart; otherwise the file is renamed now.
 BOOL MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
     DWORD fault = 0;
-    if (native::CallFails(&fault, "MoveFileExA", "%s, %s, 0x%lx", native::Shown(existing),
-                          native::Shown(new_name), static_cast<unsigned long>(flags))) {
+    if (winsim::CallFails(&fault, "MoveFileExA", "%s, %s, 0x%lx", winsim::Shown(existing),
+                          winsim::Shown(new_name), static_cast<unsigned long>(flags))) {
         return Fails(fault);
     }
     if (existing == nullptr || existing[0] == '\0') return Fails(ERROR_INVALID_PARAMETER);
     if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0) {
-        if (!native::Files().administrator) return Fails(ERROR_ACCESS_DENIED);
-        native::Files().restart_operations.push_back(new_name == nullptr ? std::string(existing)
+        if (!winsim::Files().administrator) return Fails(ERROR_ACCESS_DENIED);
+        winsim::Files().restart_operations.push_back(new_name == nullptr ? std::string(existing)
                                                                          : std::string(existing) +
                                                                                " -> " + new_name);
         return TRUE;
     }
     if (new_name == nullptr || new_name[0] == '\0') return Fails(ERROR_INVALID_PARAMETER);
     struct stat info;
-    if (lstat(existing, &info) != 0) return Fails(native::ErrorOfMissing(existing, errno));
+    if (lstat(existing, &info) != 0) return Fails(winsim::ErrorOfMissing(existing, errno));
     struct stat target;
-    if ((flags & native::kMoveReplaceExisting) == 0 && lstat(new_name, &target) == 0) {
-        return Fails(native::kErrorAlreadyExists);
+    if ((flags & winsim::kMoveReplaceExisting) == 0 && lstat(new_name, &target) == 0) {
+        return Fails(winsim::kErrorAlreadyExists);
     }
-    const std::string from = native::CanonicalPath(existing);
-    if (rename(existing, new_name) != 0) return Fails(native::ErrorOfMissing(new_name, errno));
-    auto found = native::Files().attributes.find(from);
-    if (found != native::Files().attributes.end()) {
-        const native::KeptAttributes kept = found->second;
-        native::Files().attributes.erase(found);
-        native::Files().attributes[native::CanonicalPath(new_name)] = kept;
+    const std::string from = winsim::CanonicalPath(existing);
+    if (rename(existing, new_name) != 0) return Fails(winsim::ErrorOfMissing(new_name, errno));
+    auto found = winsim::Files().attributes.find(from);
+    if (found != winsim::Files().attributes.end()) {
+        const winsim::KeptAttributes kept = found->second;
+        winsim::Files().attributes.erase(found);
+        winsim::Files().attributes[winsim::CanonicalPath(new_name)] = kept;
     }
     return TRUE;
 }

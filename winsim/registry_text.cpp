@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/registry_hooks.h"
-#include "platform/native/registry_store.h"
+#include "winsim/test_hooks.h"
+#include "winsim/registry_store.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 const char kHeader4[] = "REGEDIT4";
@@ -398,4 +398,4 @@ std::string SaveRegistryText() {
     return out;
 }
 
-}  // namespace native
+}  // namespace winsim

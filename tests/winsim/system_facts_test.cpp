@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "support/native_run.h"
 
 namespace {
@@ -43,9 +43,9 @@ TEST_F(SystemFactsTest, FolderCallsReturnLengthOrSizeNeeded) {
 }
 
 TEST_F(SystemFactsTest, SetValuesAndTrailingBackslashOfTemp) {
-    native::SetWindowsDirectory("D:\\");
-    native::SetSystemDirectory("D:\\SYS");
-    native::SetTempPath("D:\\T");  // the temporary folder always ends in a backslash
+    winsim::SetWindowsDirectory("D:\\");
+    winsim::SetSystemDirectory("D:\\SYS");
+    winsim::SetTempPath("D:\\T");  // the temporary folder always ends in a backslash
     char buffer[32];
     EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 3u);
     EXPECT_STREQ(buffer, "D:\\");
@@ -53,7 +53,7 @@ TEST_F(SystemFactsTest, SetValuesAndTrailingBackslashOfTemp) {
     EXPECT_STREQ(buffer, "D:\\SYS");
     EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 5u);
     EXPECT_STREQ(buffer, "D:\\T\\");
-    native::SetTempPath("E:\\");
+    winsim::SetTempPath("E:\\");
     EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 3u);
     EXPECT_STREQ(buffer, "E:\\");
 }
@@ -71,7 +71,7 @@ TEST_F(SystemFactsTest, NameCallsAndTheirDifferentSizeRules) {
     EXPECT_STREQ(buffer, "TESTPC");
     EXPECT_EQ(size, 6u);  // without the NUL
 
-    native::SetUserName("somebody");
+    winsim::SetUserName("somebody");
     size = 8;
     EXPECT_FALSE(GetUserNameA(buffer, &size));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
@@ -85,31 +85,31 @@ TEST_F(SystemFactsTest, NameCallsAndTheirDifferentSizeRules) {
 TEST_F(SystemFactsTest, InjectedFailuresSetTheLastError) {
     char buffer[300];
     DWORD size = sizeof buffer;
-    native::FailCall("GetWindowsDirectoryA", 5);
+    winsim::FailCall("GetWindowsDirectoryA", 5);
     EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 0u);
     EXPECT_EQ(GetLastError(), 5u);
-    native::FailCall("GetTempPathA", 3);
+    winsim::FailCall("GetTempPathA", 3);
     EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 0u);
     EXPECT_EQ(GetLastError(), 3u);
-    native::FailCall("GetComputerNameA", 87);
+    winsim::FailCall("GetComputerNameA", 87);
     EXPECT_FALSE(GetComputerNameA(buffer, &size));
     EXPECT_EQ(GetLastError(), 87u);
-    native::FailCall("GetUserNameA", 1359);
+    winsim::FailCall("GetUserNameA", 1359);
     EXPECT_FALSE(GetUserNameA(buffer, &size));
     EXPECT_EQ(GetLastError(), 1359u);
 }
 
 TEST_F(SystemFactsTest, VersionAndLeadBytes) {
     EXPECT_EQ(GetVersion() & 0x80000000u, 0u);  // the NT family by default
-    native::SetVersion(0xC0000A04u);
+    winsim::SetVersion(0xC0000A04u);
     EXPECT_NE(GetVersion() & 0x80000000u, 0u);
     EXPECT_FALSE(IsDBCSLeadByte(0x81));
-    native::SetDbcsLeadBytes(0x81, 0x9F);
+    winsim::SetDbcsLeadBytes(0x81, 0x9F);
     EXPECT_TRUE(IsDBCSLeadByte(0x81));
     EXPECT_TRUE(IsDBCSLeadByte(0x9F));
     EXPECT_FALSE(IsDBCSLeadByte(0xA0));
     EXPECT_FALSE(IsDBCSLeadByte('\\'));
-    native::SetDbcsLeadBytes(1, 0);
+    winsim::SetDbcsLeadBytes(1, 0);
     EXPECT_FALSE(IsDBCSLeadByte(0x81));
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/win32_api.h"
+#include "winsim/win32_api.h"
 
-namespace native {
+namespace winsim {
 
 struct RegistryValue {
     std::string name;  // "" is the key's default value
@@ -74,4 +74,4 @@ bool RegistryFileReady(DWORD* code);
 // Forgets the registry file: after Reset the environment is not consulted.
 void DetachRegistryFile();
 
-}  // namespace native
+}  // namespace winsim

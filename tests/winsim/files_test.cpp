@@ -140,7 +140,7 @@ TEST_F(NativeFilesTest, BitsDoNotPassToALaterFileAtThePath) {
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ(GetFileAttributesA((folder_ + "/./a").c_str()), FILE_ATTRIBUTE_HIDDEN);
     // Reset forgets every kept bit.
-    native::Reset();
+    winsim::Reset();
     EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -151,13 +151,13 @@ TEST_F(NativeFilesTest, MoveFileEx) {
 
     EXPECT_TRUE(MoveFileExA(a.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_TRUE(MoveFileExA(b.c_str(), moved.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT));
-    EXPECT_EQ(native::RestartOperations(), (std::vector<std::string>{a, b + " -> " + moved}));
+    EXPECT_EQ(winsim::RestartOperations(), (std::vector<std::string>{a, b + " -> " + moved}));
     EXPECT_EQ(access(a.c_str(), F_OK), 0) << "nothing happens before the restart";
 
-    native::SetAdministrator(false);
+    winsim::SetAdministrator(false);
     EXPECT_FALSE(MoveFileExA(a.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(native::RestartOperations().size(), 2u);
+    EXPECT_EQ(winsim::RestartOperations().size(), 2u);
 
     // Moves done at once carry the kept bits along.
     ASSERT_TRUE(SetFileAttributesA(a.c_str(), FILE_ATTRIBUTE_HIDDEN));
@@ -170,24 +170,24 @@ TEST_F(NativeFilesTest, MoveFileEx) {
     EXPECT_FALSE(MoveFileExA(b.c_str(), nullptr, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
-    native::Reset();
-    EXPECT_TRUE(native::RestartOperations().empty());
+    winsim::Reset();
+    EXPECT_TRUE(winsim::RestartOperations().empty());
 }
 
 TEST_F(NativeFilesTest, InjectedFailuresAndRecords) {
     const std::string path = File("a");
-    native::RecordCalls(true);
-    native::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-    native::FailCall("GetFileAttributesA", ERROR_ACCESS_DENIED);
-    native::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED);
-    native::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+    winsim::RecordCalls(true);
+    winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+    winsim::FailCall("GetFileAttributesA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED);
+    winsim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
     EXPECT_FALSE(DeleteFileA(path.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(GetFileAttributesA(path.c_str()), kInvalid);
     EXPECT_FALSE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(native::RestartOperations().empty());
+    EXPECT_TRUE(winsim::RestartOperations().empty());
     EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL)
         << "the failed set did nothing";
     EXPECT_EQ(access(path.c_str(), F_OK), 0);
@@ -195,7 +195,7 @@ TEST_F(NativeFilesTest, InjectedFailuresAndRecords) {
         "DeleteFileA(" + path + ")", "GetFileAttributesA(" + path + ")",
         "SetFileAttributesA(" + path + ", 0x2)", "MoveFileExA(" + path + ", NULL, 0x4)",
         "GetFileAttributesA(" + path + ")"};
-    EXPECT_EQ(native::RecordedCalls(), expected);
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
 }
 
 }  // namespace

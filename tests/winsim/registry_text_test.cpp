@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/native/native_hooks.h"
+#include "winsim/test_hooks.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 
@@ -62,7 +62,7 @@ const char kEveryKind[] =
 
 TEST_F(RegistryTextTest, EveryKindOfValueRoundTrips) {
     std::string error;
-    ASSERT_TRUE(native::LoadRegistryText(kEveryKind, &error)) << error;
+    ASSERT_TRUE(winsim::LoadRegistryText(kEveryKind, &error)) << error;
     struct Case {
         const char* sub_key;
         const char* name;
@@ -96,9 +96,9 @@ TEST_F(RegistryTextTest, EveryKindOfValueRoundTrips) {
     RegCloseKey(key);
 
     // Saved and loaded again, the registry reads back the same.
-    std::string saved = native::SaveRegistryText();
-    ASSERT_TRUE(native::LoadRegistryText(saved, &error)) << error;
-    EXPECT_EQ(native::SaveRegistryText(), saved);
+    std::string saved = winsim::SaveRegistryText();
+    ASSERT_TRUE(winsim::LoadRegistryText(saved, &error)) << error;
+    EXPECT_EQ(winsim::SaveRegistryText(), saved);
     EXPECT_EQ(saved, kEveryKind);  // the text above is already in saved form
 }
 
@@ -134,14 +134,14 @@ TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
         SCOPED_TRACE(c.label);
         const std::string& text = c.text;
         std::string error;
-        ASSERT_TRUE(native::LoadRegistryText(text, &error)) << error;
-        EXPECT_EQ(native::SaveRegistryText(), expected);
+        ASSERT_TRUE(winsim::LoadRegistryText(text, &error)) << error;
+        EXPECT_EQ(winsim::SaveRegistryText(), expected);
     }
 }
 
 TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
-    ASSERT_TRUE(native::LoadRegistryText("REGEDIT4\n[HKEY_USERS\\Kept]\n\"v\"=\"1\"\n"));
-    const std::string before = native::SaveRegistryText();
+    ASSERT_TRUE(winsim::LoadRegistryText("REGEDIT4\n[HKEY_USERS\\Kept]\n\"v\"=\"1\"\n"));
+    const std::string before = winsim::SaveRegistryText();
     struct Case {
         std::string text;
         const char* error;
@@ -168,9 +168,9 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         std::string error;
-        EXPECT_FALSE(native::LoadRegistryText(c.text, &error));
+        EXPECT_FALSE(winsim::LoadRegistryText(c.text, &error));
         EXPECT_EQ(error.compare(0, strlen(c.error), c.error), 0) << error;
-        EXPECT_EQ(native::SaveRegistryText(), before);
+        EXPECT_EQ(winsim::SaveRegistryText(), before);
     }
 }
 
@@ -180,19 +180,19 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     const std::string original =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
     WriteWholeFile(path, original);
-    native::UseRegistryFile(path.c_str());
-    EXPECT_EQ(native::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n");  // not yet
+    winsim::UseRegistryFile(path.c_str());
+    EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n");  // not yet
     EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, "Software\\Run", "Keep"), std::string("1\0", 2));
 
     // Nothing changed: the file is not rewritten.
-    EXPECT_TRUE(native::WriteBackRegistryFile());
+    EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(path), original);
 
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteValueA(key, "Drop"), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_TRUE(native::WriteBackRegistryFile());
+    EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(path),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\n");
@@ -200,16 +200,16 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
 
     // A missing file is an empty registry, created once something is written.
     const std::string fresh = folder + "/fresh.reg";
-    native::UseRegistryFile(fresh.c_str());
+    winsim::UseRegistryFile(fresh.c_str());
     EXPECT_EQ(RegCreateKeyA(HKEY_USERS, "New", &key), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_TRUE(native::WriteBackRegistryFile());
+    EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(fresh),
               "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\New]\n\n");
 
     // After Reset neither the file nor the environment is consulted.
     setenv("FIX_TAMRIX_REGISTRY", path.c_str(), 1);
-    native::Reset();
+    winsim::Reset();
     EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_FILE_NOT_FOUND);
     unsetenv("FIX_TAMRIX_REGISTRY");
     remove(path.c_str());
@@ -226,7 +226,7 @@ TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
     // A process that only reads leaves the file as it was...
     EXPECT_EXIT(
         {
-            native::UseRegistryFile(path.c_str());
+            winsim::UseRegistryFile(path.c_str());
             HKEY key = nullptr;
             exit(RegOpenKeyA(HKEY_CURRENT_USER, "Run", &key) == ERROR_SUCCESS ? 0 : 3);
         },
@@ -235,7 +235,7 @@ TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
     // ...and one that deletes a value writes the registry back as it exits.
     EXPECT_EXIT(
         {
-            native::UseRegistryFile(path.c_str());
+            winsim::UseRegistryFile(path.c_str());
             HKEY key = nullptr;
             if (RegOpenKeyA(HKEY_CURRENT_USER, "Run", &key) != ERROR_SUCCESS) exit(3);
             exit(RegDeleteValueA(key, "Drop") == ERROR_SUCCESS ? 0 : 4);
@@ -253,7 +253,7 @@ TEST_F(RegistryTextTest, MalformedFileRefusesEveryCallAndIsNeverWritten) {
     const std::string path = folder + "/broken.reg";
     const std::string broken = "REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"v\"=dword:zz\n";
     WriteWholeFile(path, broken);
-    native::UseRegistryFile(path.c_str());
+    winsim::UseRegistryFile(path.c_str());
     HKEY key = nullptr;
     testing::internal::CaptureStderr();
     LONG first = RegCreateKeyA(HKEY_CURRENT_USER, "Software\\New", &key);
@@ -264,7 +264,7 @@ TEST_F(RegistryTextTest, MalformedFileRefusesEveryCallAndIsNeverWritten) {
     EXPECT_EQ(message, "fix_tamrix: the registry file \"" + path +
                            "\" is malformed: line 3: bad dword data; every registry call fails "
                            "and the file is left as it is\n");
-    EXPECT_TRUE(native::WriteBackRegistryFile());
+    EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(path), broken);
     remove(path.c_str());
     remove(folder.c_str());

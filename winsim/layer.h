@@ -1,9 +1,9 @@
 // Shared plumbing of the native layer's calls: recording and injected faults.
 #pragma once
 
-#include "platform/native/win32_api.h"
+#include "winsim/win32_api.h"
 
-namespace native {
+namespace winsim {
 
 // Every layer call starts here. Records "name(detail)" when recording is on
 // (detail is a printf format; nothing is formatted or allocated otherwise)
@@ -11,7 +11,7 @@ namespace native {
 bool CallFails(DWORD* code, const char* name, const char* detail_format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// Reset hooks of the layer's parts, called by native::Reset.
+// Reset hooks of the layer's parts, called by winsim::Reset.
 void ResetErrorTexts();
 void ResetProcessFacts();
 void ResetRegistry();
@@ -19,4 +19,4 @@ void ResetSystemFacts();
 void ResetFiles();
 void ResetConsoleKeys();
 
-}  // namespace native
+}  // namespace winsim

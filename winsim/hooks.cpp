@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/native/layer.h"
-#include "platform/native/native_hooks.h"
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
 
-namespace native {
+namespace winsim {
 namespace {
 
 struct Fault {
@@ -88,4 +88,4 @@ void Reset() {
     ResetConsoleKeys();
 }
 
-}  // namespace native
+}  // namespace winsim

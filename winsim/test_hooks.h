@@ -1,0 +1,119 @@
+// Test hooks of winsim, the native stand-in of Win32: seed its state, fix the
+// clock, record the calls made, make any call fail with a chosen code and count
+// open handles. Implemented by hooks.cpp and by the file of each part it names.
+// Only tests, benchmarks and fuzzers include this header.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "winsim/win32_api.h"
+
+namespace winsim {
+// Puts the whole layer back as on a fresh machine: no faults, no recording,
+// real clock, default system texts, empty registry, default system facts.
+void Reset();
+
+// --- Faults -------------------------------------------------------------
+// The occurrence-th call named `name` from now on fails with `code`
+// (occurrence 0: every call of that name fails until ClearFaults).
+void FailCall(const char* name, DWORD code, unsigned occurrence = 1);
+// The n-th layer call from now on (1-based, any name) fails with `code`.
+void FailNthCall(unsigned n, DWORD code);
+void ClearFaults();
+
+// --- Recording ------------------------------------------------------------
+// While on, every layer call appends "Name(detail)" to the record.
+void RecordCalls(bool on);
+const std::vector<std::string>& RecordedCalls();
+void ClearRecordedCalls();
+// Layer calls made since Reset (counted whether recording is on or not).
+unsigned CallCount();
+
+// --- Clock, process, error texts -------------------------------------------
+void SetLocalTime(const SYSTEMTIME& time);  // fixed until UseRealClock
+void UseRealClock();
+void SetModuleFileName(const char* path);   // nullptr: the real executable path
+// Replaces the system text of `code` (as FormatMessageA returns it, line end
+// included); nullptr removes the code's text so FormatMessageA fails with 317.
+void SetSystemMessage(DWORD code, const char* text);
+
+// --- Console keys (console_keys.cpp) -------------------------------------------
+// Test hooks of the native console key reader. After Reset the reader is
+// scripted with no keys (it returns -1 at once, as without a console), so
+// unit tests never wait on the real terminal; the program itself, which never
+// calls Reset, reads the controlling terminal.
+// Keys that ReadConsoleKey returns, one code per call, then -1. A key without
+// a character is scripted as its two codes, e.g. {224, 72} for Up.
+void ScriptConsoleKeys(std::initializer_list<int> keys);
+
+// --- Files (files.cpp) ---------------------------------------------------------
+// Test hooks of the native layer's file services. Attributes other than
+// read-only (which is the owner's write bit) are kept by the layer per path;
+// deletions at restart are recorded instead of written to a registry.
+// What MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT scheduled, in call order:
+// the path for a deletion, "path -> new path" for a rename.
+const std::vector<std::string>& RestartOperations();
+
+// Without administrator rights scheduling at restart fails with 5, as on
+// Windows. On after Reset.
+void SetAdministrator(bool on);
+
+// --- Registry (registry.cpp, registry_text.cpp, registry_file.cpp) -------------
+// Test hooks of the native registry: seed and read it as .reg text, count
+// open handles, stand in for FIX_TAMRIX_REGISTRY. (Calls are recorded and
+// faults injected through this header.)
+//
+// Recorded calls name keys by their full path as created, subkeys and value
+// names as passed ("NULL" for a null pointer, nothing for ""):
+//   RegOpenKeyA(HKEY_CURRENT_USER\K, B)      RegCreateKeyA(HKEY_CURRENT_USER, K\B)
+//   RegQueryValueExA(HKEY_CURRENT_USER\K, Name)   RegSetValueExA(<key>, <name>)
+//   RegEnumValueA(<key>, 0)   RegEnumKeyA(<key>, 1)   RegQueryInfoKeyA(<key>)
+//   RegDeleteValueA(<key>, <name>)   RegDeleteKeyA(<key>, <subkey>)   RegCloseKey(<key>)
+// A closed or unknown handle shows as "<invalid 0x...>"; a deleted key by its former path.
+// A fault injected into any call makes it do nothing: a failed RegCloseKey keeps its handle.
+// Replaces the whole registry with the keys and values of `.reg` text
+// ("REGEDIT4" or "Windows Registry Editor Version 5.00" header; string,
+// expandable string, dword, hex and default values; [-key] and "name"=-
+// delete what the text created before them; text in hex is UTF-16 in a
+// UTF-16 text and ANSI bytes otherwise, as Wine's `reg import` reads it).
+// Every open handle is closed.
+// False, with "line N: ..." in *error, when the text cannot be read; the
+// registry is then unchanged.
+bool LoadRegistryText(const std::string& text, std::string* error = nullptr);
+
+// The whole registry as "Windows Registry Editor Version 5.00" text, keys and
+// values in creation order, ANSI, lines ending in "\n". A key has its [header] when
+// it holds values or has no subkeys (a root only when it holds values).
+std::string SaveRegistryText();
+
+// Registry handles opened and not yet closed (predefined roots not counted).
+unsigned OpenHandleCount();
+
+// As if FIX_TAMRIX_REGISTRY named `path` (nullptr: no file): the file is read
+// at the next registry call (a missing file is an empty registry); a file
+// that cannot be read makes every registry call fail with ERROR_BADDB (1009)
+// and is never written. Reset forgets the file and the environment.
+void UseRegistryFile(const char* path);
+
+// What the program does at exit: writes the registry back to its file when a
+// call changed it since it was read. False, with a message, when that fails.
+bool WriteBackRegistryFile(std::string* error = nullptr);
+
+// --- System information (system_facts.cpp) -------------------------------------
+// Test hooks of the native layer's system information. Defaults after Reset:
+// Windows folder "C:\WINDOWS", system folder "C:\WINDOWS\system32", temporary
+// folder "C:\WINDOWS\TEMP\", computer "TESTPC", user "tester", the NT family,
+// a single-byte code page.
+void SetWindowsDirectory(const char* path);
+void SetSystemDirectory(const char* path);
+void SetTempPath(const char* path);
+void SetComputerName(const char* name);
+void SetUserName(const char* name);
+void SetVersion(DWORD version);  // bit 31 set: the 95 family
+// Bytes from `first` to `last` become lead bytes of a double-byte code page
+// (IsDBCSLeadByte); first > last gives a single-byte code page again.
+void SetDbcsLeadBytes(BYTE first, BYTE last);
+
+}  // namespace winsim
