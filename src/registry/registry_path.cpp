@@ -26,24 +26,30 @@ const RootName kRootNames[] = {
 
 }  // namespace
 
-int32_t OpenRegistryPath(const char* path, HKEY* key) {
-    *key = nullptr;
+int32_t ParseRegistryRoot(const char* path, HKEY* root, const char** sub_key) {
     const char* p = path;
     while (*p == ' ' || *p == '\t') ++p;
     if (CompareNoCase(p, "HKEY_", 5) != 0) return ERROR_BADKEY;
     p += 5;
-    const RootName* root = nullptr;
     for (const RootName& candidate : kRootNames) {
-        if (CompareNoCase(p, candidate.name, candidate.length) == 0) {
-            root = &candidate;
-            break;
-        }
+        if (CompareNoCase(p, candidate.name, candidate.length) != 0) continue;
+        p += candidate.length;
+        if (*p != '\\') return ERROR_BADKEY;
+        *root = candidate.key;
+        *sub_key = p + 1;
+        return 0;
     }
-    if (root == nullptr) return ERROR_BADKEY;
-    p += root->length;
-    if (*p != '\\') return ERROR_BADKEY;
-    char subkey[kKeyPathSize];
-    int32_t result = ExpandPathVariables(p + 1, subkey, sizeof subkey);
+    return ERROR_BADKEY;
+}
+
+int32_t OpenRegistryPath(const char* path, HKEY* key) {
+    *key = nullptr;
+    HKEY root = nullptr;
+    const char* rest = nullptr;
+    int32_t result = ParseRegistryRoot(path, &root, &rest);
     if (result != 0) return result;
-    return RegOpenKeyA(root->key, subkey, key);
+    char subkey[kKeyPathSize];
+    result = ExpandPathVariables(rest, subkey, sizeof subkey);
+    if (result != 0) return result;
+    return RegOpenKeyA(root, subkey, key);
 }

@@ -11,9 +11,16 @@
 // or RegOpenKeyA's.
 int32_t OpenRegistryPath(const char* path, HKEY* key);
 
+// Finds the predefined root a full registry path begins with (after blanks
+// and tabs) and where its subkey path starts, right after the root's
+// backslash. 0, or ERROR_BADKEY (1010) for a malformed path.
+int32_t ParseRegistryRoot(const char* path, HKEY* root, const char** sub_key);
+
 // Deletes the value `value_name` ("" is the default value) of the key at
-// `path`, or, with value_name nullptr, the key with its whole subtree. Returns
-// 0 or the first failure's code (ERROR_BADKEY for a root key, or
+// `path`, or, with value_name nullptr, the key with its whole subtree. The
+// path's variables are expanded once; names found below the key are taken as
+// they stand, never expanded. Returns 0 or the first failure's code
+// (ERROR_BADKEY for a root key or a found name that would name another key,
 // ERROR_INSUFFICIENT_BUFFER when a path or name does not fit its buffer); no
 // handle stays open on any return.
 int32_t DeleteRegistryItem(const char* path, const char* value_name);

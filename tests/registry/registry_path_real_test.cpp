@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "registry/path_variables.h"
+#include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "support/registry_sandbox.h"
 
@@ -94,6 +96,44 @@ TEST_F(RegistryPathRealTest, DeletesWholeTrees) {
     EXPECT_EQ(SubkeyNamesForTest(sub_key_), "Sibling");
     EXPECT_EQ(SubkeyNamesForTest(Sub("Sibling")), "Kept");
     EXPECT_EQ(DeleteRegistryItem((path_ + "\\Tree").c_str(), nullptr), ERROR_FILE_NOT_FOUND);
+}
+
+// Subkeys named like path variables, beside the keys their values would
+// name: a deletion goes by the names it finds, never by their expansion, and
+// only the caller's own path is expanded, once.
+TEST_F(RegistryPathRealTest, FoundNamesAreNeverExpanded) {
+    std::string besides[3];
+    const char* const tokens[] = {"%UserName%", "%Temp%", "%System%"};
+    for (int i = 0; i < 3; ++i) {
+        char value[kKeyPathSize];
+        ASSERT_EQ(ExpandPathVariables(tokens[i], value, sizeof value), 0);
+        besides[i] = value;
+        if (besides[i].back() == '\\') besides[i].pop_back();  // the temporary folder's
+    }
+    for (const char* tree : {"Doomed", "Kept"}) {
+        for (int i = 0; i < 3; ++i) {
+            for (const std::string& name : {std::string(tokens[i]), besides[i]}) {
+                const std::string key = Sub(std::string(tree) + "\\" + name + "\\Inner");
+                ASSERT_TRUE(SetTextForTest(key, "Marker", name));
+            }
+        }
+    }
+    ASSERT_TRUE(CreateKeyForTest(Sub("Doomed\\%UserID%\\Inner")));  // may not expand at all
+
+    // The caller's path names <user>: that tree goes, the literal one stays.
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Kept\\%UserName%").c_str(), nullptr), 0);
+    EXPECT_FALSE(KeyExistsForTest(Sub("Kept\\" + besides[0])));
+    EXPECT_TRUE(KeyExistsForTest(Sub("Kept\\%UserName%\\Inner")));
+
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Doomed").c_str(), nullptr), 0);
+    EXPECT_EQ(SubkeyNamesForTest(sub_key_), "Kept");
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(tokens[i]);
+        EXPECT_TRUE(KeyExistsForTest(Sub(std::string("Kept\\") + tokens[i] + "\\Inner")));
+        if (i > 0) {
+            EXPECT_TRUE(KeyExistsForTest(Sub("Kept\\" + besides[i] + "\\Inner")));
+        }
+    }
 }
 
 TEST_F(RegistryPathRealTest, RefusesRoots) {
