@@ -3,6 +3,7 @@
 // Ctrl+C 3; cursor and function keys as 0 or 224 and then their scan code).
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,8 +13,8 @@
 #include <vector>
 
 #include "platform/console_key.h"
-#include "winsim/test_hooks.h"
 #include "winsim/layer.h"
+#include "winsim/test_hooks.h"
 
 namespace winsim {
 namespace {
@@ -33,7 +34,7 @@ KeyScript& Script() {
 // The terminal reader. Its mode is raw only while a read is under way.
 int terminal = -1;
 bool terminal_opened = false;
-bool mode_is_raw = false;
+volatile sig_atomic_t mode_is_raw = 0;  // read by the signal handler
 bool restore_registered = false;
 termios saved_mode;
 int pending_code = -1;  // the second code of a key that has two
@@ -77,7 +78,42 @@ constexpr TwoCodes FunctionKey(int number) { return TwoCodes{kPrefixFunction, 58
 void RestoreTerminalMode() {
     if (!mode_is_raw) return;
     tcsetattr(terminal, TCSANOW, &saved_mode);
-    mode_is_raw = false;
+    mode_is_raw = 0;
+}
+
+// Signals that end the process by default. While the mode is raw, each one
+// puts the terminal back first and then ends the process as it would have.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGINT};
+constexpr size_t kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+struct sigaction previous_actions[kEndingSignalCount];
+bool caught[kEndingSignalCount];
+
+void RestoreTerminalAndEnd(int number) {
+    if (mode_is_raw) tcsetattr(terminal, TCSANOW, &saved_mode);
+    // SA_RESETHAND has put back the default action and SA_NODEFER lets the
+    // signal through at once: the process ends here, with the signal's status.
+    raise(number);
+}
+
+// Signals already ignored or handled by someone else are left as they are.
+void CatchEndingSignals() {
+    struct sigaction action = {};
+    action.sa_handler = RestoreTerminalAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int number : kEndingSignals) sigaddset(&action.sa_mask, number);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (size_t i = 0; i < kEndingSignalCount; ++i) {
+        caught[i] = sigaction(kEndingSignals[i], nullptr, &previous_actions[i]) == 0 &&
+                    previous_actions[i].sa_handler == SIG_DFL &&
+                    sigaction(kEndingSignals[i], &action, nullptr) == 0;
+    }
+}
+
+void ReleaseEndingSignals() {
+    for (size_t i = 0; i < kEndingSignalCount; ++i) {
+        if (caught[i]) sigaction(kEndingSignals[i], &previous_actions[i], nullptr);
+        caught[i] = false;
+    }
 }
 
 // One byte from the terminal; -1 on end of input, an error, or when
@@ -238,9 +274,16 @@ int ReadConsoleKey() {
         // Should the process end while the mode is raw, the shell gets its mode back.
         winsim::restore_registered = atexit(RestoreTerminalAtExit) == 0;
     }
-    if (tcsetattr(winsim::terminal, TCSANOW, &mode) != 0) return -1;
-    winsim::mode_is_raw = true;
+    winsim::CatchEndingSignals();
+    // Marked raw before it is: a signal in between restores a mode never left.
+    winsim::mode_is_raw = 1;
+    if (tcsetattr(winsim::terminal, TCSANOW, &mode) != 0) {
+        winsim::mode_is_raw = 0;
+        winsim::ReleaseEndingSignals();
+        return -1;
+    }
     const int key = winsim::ReadTerminalKey();
     winsim::RestoreTerminalMode();
+    winsim::ReleaseEndingSignals();
     return key;
 }

@@ -8,6 +8,7 @@ is not installed.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -80,6 +81,40 @@ def pause_cases(checks, workdir, program):
     checks.equal("Ctrl+C: lines after the prompt", lines_after(lines, PAUSE)[:3],
                  [PAUSE, "", "EXIT=1"])
     checks.true("Ctrl+C: no log", not os.path.exists(log))
+
+
+def child_pids(pane):
+    """The processes that the pane's shell has started."""
+    shell = pane.tmux("display-message", "-p", "-t", "t", "#{pane_pid}").strip()
+    done = subprocess.run(["ps", "-o", "pid=", "--ppid", shell], stdout=subprocess.PIPE)
+    return [int(pid) for pid in done.stdout.decode().split()]
+
+
+def signal_cases(checks, workdir, program):
+    """A signal that ends the program at the pause gives the terminal back in
+    its own mode first, and the program ends as that signal ends it."""
+    for number in (signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT):
+        name = number.name
+        modes = os.path.join(workdir, name + ".stty")
+
+        def steps(pane, number=number, name=name):
+            if not pane.wait_for_key_read(PAUSE):
+                checks.fail("%s: no pause in raw mode; screen:\n%s" % (name, pane.screen()))
+                return
+            pids = child_pids(pane)
+            checks.equal("%s: one program waits" % name, len(pids), 1)
+            for pid in pids:
+                os.kill(pid, number)
+
+        # No core file from SIGQUIT; `stty -a` once the program has ended.
+        command = "ulimit -c 0; %s /L %s; code=$?; stty -a > %s; (exit $code)" % (
+            program, os.path.join(workdir, name + ".log"), modes)
+        lines, code = run_program(checks, workdir, name, command, steps)
+        checks.equal("%s: exit status" % name, code, str(128 + number))
+        with open(modes) as text:
+            words = set(text.read().replace(";", " ").split())
+        checks.true("%s: stty -a shows icanon echo isig" % name,
+                    {"icanon", "echo", "isig"} <= words)
 
 
 def confirm_cases(checks, workdir, probe):
@@ -174,6 +209,7 @@ def main():
     workdir = tempfile.mkdtemp(prefix="fix_tamrix_terminal_")
     try:
         pause_cases(checks, workdir, program)
+        signal_cases(checks, workdir, program)
         confirm_cases(checks, workdir, probe)
         key_code_cases(checks, workdir, probe)
     finally:
