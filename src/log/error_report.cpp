@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/bounded_format.h"
 #include "log/log.h"
 #include "log/log_stamp.h"
 #include "platform/platform.h"
@@ -36,8 +37,8 @@ char* SystemErrorText(int32_t code) {
     }
     text = static_cast<char*>(LocalAlloc(LMEM_FIXED, kFallbackTextSize));
     if (text == nullptr) return nullptr;
-    snprintf(text, kFallbackTextSize, "%lu",
-             static_cast<unsigned long>(static_cast<uint32_t>(code)));
+    FormatBounded(text, kFallbackTextSize, "%lu",
+                  static_cast<unsigned long>(static_cast<uint32_t>(code)));
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/bounded_format.h"
 #include "log/log.h"
 #include "log/log_stamp.h"
 #include "platform/platform.h"
@@ -43,8 +44,8 @@ void ComposeDefaultLogPath() {
     size_t folder_length = strlen(buffer);
     const size_t name_length = strlen(kToolName) + strlen(kLogExtension);
     if (folder_length + name_length + 1 > sizeof log_path_buffer) folder_length = 0;
-    snprintf(buffer + folder_length, sizeof log_path_buffer - folder_length, "%s%s", kToolName,
-             kLogExtension);
+    FormatBounded(buffer + folder_length, sizeof log_path_buffer - folder_length, "%s%s", kToolName,
+                  kLogExtension);
     log_path = buffer;
 }
 

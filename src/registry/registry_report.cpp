@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/bounded_format.h"
 #include "log/log.h"
 #include "platform/platform.h"
 #include "registry/registry_limits.h"
@@ -18,8 +19,10 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     size_t used = 0;
     buffer[0] = '\0';
     for (uint32_t i = 0; i < match.length && used + 4 < size; ++i) {
-        used += static_cast<size_t>(
-            snprintf(buffer + used, size - used, i == 0 ? "%02x" : ",%02x", bytes[i]));
+        const int written =
+            FormatBounded(buffer + used, size - used, i == 0 ? "%02x" : ",%02x", bytes[i]);
+        if (written < 0) break;  // cut short: what stands is terminated
+        used += static_cast<size_t>(written);
     }
     return buffer;
 }

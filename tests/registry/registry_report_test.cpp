@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "log/log.h"
-#include "winsim/test_hooks.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
@@ -59,6 +60,12 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     const RegistryData text = {REG_SZ, "C:\\x", 5};
     const RegistryData none = {REG_SZ, nullptr, 0};
     const RegistryData bytes = {REG_BINARY, kBytes, 3};
+    // More bytes than the shown text holds: as many pairs as fit its 804 bytes.
+    unsigned char many[400];
+    memset(many, 0xab, sizeof many);
+    const RegistryData long_bytes = {REG_BINARY, many, sizeof many};
+    std::string long_shown = "ab";
+    for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
     const std::string missing = key + "\\Missing";
     const Case cases[] = {
@@ -84,6 +91,10 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
          "Registry entry \"v\"=\"01,00,ff\" in key \"" + key + "\" was not found.\n",
          "Registry entry \"v\"=\"01,00,ff\" in key \"" + key + "\" was not found.\n", nullptr,
          nullptr},
+        {"entry with long raw data not found", 2, Row(kKey, "v", long_bytes), nullptr,
+         "Registry entry \"v\"=\"" + long_shown + "\" in key \"" + key + "\" was not found.\n",
+         "Registry entry \"v\"=\"" + long_shown + "\" in key \"" + key + "\" was not found.\n",
+         nullptr, nullptr},
         {"value access error", 234, Row(kKey, "v", text), nullptr,
          "\nAn error was detected while accessing registry value \"v\" in key \"" + key +
              "\": More data is available.\n",

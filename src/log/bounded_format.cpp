@@ -1,0 +1,23 @@
+#include "log/bounded_format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+int FormatBounded(char* buffer, size_t size, const char* format, ...) {
+    if (size == 0) return -1;
+    va_list args;
+    va_start(args, format);
+#ifdef _WIN32
+    // The system runtime's own call, so no C99 wrapper (which probes the
+    // runtime with Unicode-only calls at run time) comes into the exe.
+    const int written = _vsnprintf(buffer, size, format, args);
+#else
+    const int written = vsnprintf(buffer, size, format, args);
+#endif
+    va_end(args);
+    if (written < 0 || static_cast<size_t>(written) >= size) {
+        buffer[size - 1] = '\0';
+        return -1;
+    }
+    return written;
+}
