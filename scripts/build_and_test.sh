@@ -9,6 +9,8 @@ for preset in native native-asan win32 win64; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
+# Two clean builds of the committed source in fresh clones give the same exes.
+scripts/check_reproducible.sh
 # One CTest tree over the four builds, so that one summary line ends the run.
 cat > build/CTestTestfile.cmake <<'CTEST'
 subdirs("native" "native-asan" "win32" "win64")
