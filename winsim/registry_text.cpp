@@ -1,43 +1,79 @@
 // The native registry as .reg text: read ("REGEDIT4" or version 5.00, as
-// `reg export` writes them) and written (version 5.00, in creation order).
+// `reg import` reads them) and written (version 5.00, in creation order).
+// What the text holds is kept exactly or the text is refused: nothing is
+// cut, merged or replaced by a stand-in character.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-#include "winsim/test_hooks.h"
 #include "winsim/registry_store.h"
+#include "winsim/test_hooks.h"
 
 namespace winsim {
 namespace {
 
 const char kHeader4[] = "REGEDIT4";
 const char kHeader5[] = "Windows Registry Editor Version 5.00";
+const char kNotHeld[] = "cannot be held exactly in the code page";
 
 bool IsTextType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-// Version 5.00 files written by Windows are UTF-16; their characters become
-// ANSI bytes here (anything past Latin-1 becomes '?').
+// --- UTF-16 text ------------------------------------------------------------
+// Version 5.00 files written by Windows are UTF-16. The native registry holds
+// ANSI bytes of a single-byte code page whose first 256 characters are
+// U+0000..U+00FF; any other character cannot be held and refuses the line.
+
 bool IsUtf16(const std::string& text) {
     return text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
            static_cast<unsigned char>(text[1]) == 0xFE;
 }
 
-std::string Narrow(const std::string& text) {
-    if (IsUtf16(text)) {
-        std::string narrow;
-        for (size_t i = 2; i + 1 < text.size(); i += 2) {
-            unsigned unit = static_cast<unsigned char>(text[i]) |
-                            static_cast<unsigned>(static_cast<unsigned char>(text[i + 1])) << 8;
-            narrow.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
-        }
-        return narrow;
+struct NarrowText {
+    std::string text;
+    std::vector<unsigned> unheld;  // per line (0-based): the first unit not held, or 0
+};
+
+void Narrow(const std::string& text, NarrowText* out) {
+    out->unheld.assign(1, 0);
+    if (!IsUtf16(text)) {
+        out->text = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
+        return;
     }
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) return text.substr(3);
-    return text;
+    out->text.reserve(text.size() / 2);
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+        unsigned unit = static_cast<unsigned char>(text[i]) |
+                        static_cast<unsigned>(static_cast<unsigned char>(text[i + 1])) << 8;
+        if (unit >= 0x100 && out->unheld.back() == 0) out->unheld.back() = unit;
+        out->text.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
+        if (unit == '\n') out->unheld.push_back(0);
+    }
 }
+
+// UTF-16LE text data of a UTF-16 file back to ANSI bytes.
+bool NarrowTextData(std::vector<BYTE>* bytes, std::string* error) {
+    if (bytes->size() % 2 != 0) {
+        *error = "text data with an odd number of bytes";
+        return false;
+    }
+    std::vector<BYTE> narrow;
+    for (size_t i = 0; i < bytes->size(); i += 2) {
+        if ((*bytes)[i + 1] != 0) {
+            char unit[12];
+            snprintf(unit, sizeof unit, "%04X", (*bytes)[i] | (*bytes)[i + 1] << 8);
+            *error = std::string("text data with U+") + unit + ", which " + kNotHeld;
+            return false;
+        }
+        narrow.push_back((*bytes)[i]);
+    }
+    bytes->swap(narrow);
+    return true;
+}
+
+// --- Lines ----------------------------------------------------------------------
 
 std::string TrimRight(const std::string& line) {
     size_t end = line.size();
@@ -53,6 +89,30 @@ std::string TrimLeft(const std::string& line) {
     return line.substr(start);
 }
 
+struct Lines {
+    const NarrowText* source;
+    size_t at = 0;
+    size_t number = 0;  // of the line last read, 1-based
+};
+
+// The next line without its end and outer blanks; false past the last one.
+bool NextLine(Lines* lines, std::string* line) {
+    const std::string& text = lines->source->text;
+    if (lines->at >= text.size()) return false;
+    size_t end = text.find('\n', lines->at);
+    if (end == std::string::npos) end = text.size();
+    *line = TrimLeft(TrimRight(text.substr(lines->at, end - lines->at)));
+    lines->at = end + 1;
+    ++lines->number;
+    return true;
+}
+
+// The first character of line `number` that the code page cannot hold, or 0.
+unsigned UnheldUnit(const Lines& lines, size_t number) {
+    const std::vector<unsigned>& unheld = lines.source->unheld;
+    return number - 1 < unheld.size() ? unheld[number - 1] : 0;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -60,15 +120,26 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted text with \\ and \" escapes starting at text[*at] == '"';
-// leaves *at after the closing quote.
+// Reads a quoted text starting at text[*at] == '"' and leaves *at after the
+// closing quote. Escapes as `reg import` reads them: \\ \" \n \r, any other
+// character after a backslash stands for itself; \0 is refused. Double-byte
+// characters are taken whole, so a trail byte never ends the text.
 bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
     size_t i = *at + 1;
     out->clear();
     while (i < text.size() && text[i] != '"') {
+        if (IsCodePageLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+            out->append(text, i, 2);
+            i += 2;
+            continue;
+        }
         if (text[i] == '\\') {
-            if (i + 1 >= text.size() || (text[i + 1] != '\\' && text[i + 1] != '"')) return false;
+            if (i + 1 >= text.size() || text[i + 1] == '0') return false;
             ++i;
+            char c = text[i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i];
+            out->push_back(c);
+            ++i;
+            continue;
         }
         out->push_back(text[i++]);
     }
@@ -77,13 +148,13 @@ bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
     return true;
 }
 
-// "01,ab,ff" (blanks allowed around the bytes); an empty list is no bytes.
+// "01,ab,ff" (blanks allowed around the bytes, one trailing comma); an empty
+// list is no bytes.
 bool ReadHexBytes(const std::string& text, std::vector<BYTE>* bytes) {
     bytes->clear();
     std::string rest = TrimLeft(TrimRight(text));
-    if (rest.empty()) return true;
     size_t i = 0;
-    while (true) {
+    while (i < rest.size()) {
         while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
         int value = 0, digits = 0;
         while (i < rest.size() && HexDigit(rest[i]) >= 0 && digits < 2) {
@@ -96,14 +167,60 @@ bool ReadHexBytes(const std::string& text, std::vector<BYTE>* bytes) {
         if (i == rest.size()) return true;
         if (rest[i++] != ',') return false;
     }
+    return true;
 }
 
+// --- Reading into a tree ----------------------------------------------------------
+
+// Names as they compare: ASCII letters folded, double-byte characters as they
+// are (the rule of RegistryNamesEqual), so that lookups take constant time.
+std::string FoldedName(const char* name, size_t length) {
+    std::string folded(name, length);
+    for (size_t i = 0; i < length; ++i) {
+        if (IsCodePageLeadByte(static_cast<BYTE>(folded[i])) && i + 1 < length) {
+            ++i;
+        } else if (folded[i] >= 'A' && folded[i] <= 'Z') {
+            folded[i] = static_cast<char>(folded[i] + 32);
+        }
+    }
+    return folded;
+}
+
+struct KeyIndex {
+    std::unordered_map<std::string, RegistryKey*> subkeys;
+    std::unordered_map<std::string, size_t> values;  // position in the key's values
+};
+
 struct Reader {
-    RegistryKey roots[kRegistryRootCount];
+    RegistryKey* roots[kRegistryRootCount] = {};
+    bool live = false;           // roots are the registry's own: changes are marked
     bool unicode = false;        // the text came as UTF-16: text in hex is UTF-16 too
     RegistryKey* key = nullptr;  // values go here; nullptr before any key or after [-key]
     bool skipping = false;       // values of a deleted key are ignored
+    std::unordered_map<const RegistryKey*, KeyIndex> index;
 };
+
+KeyIndex& IndexOf(Reader* reader, RegistryKey* key) {
+    auto found = reader->index.find(key);
+    if (found != reader->index.end()) return found->second;
+    KeyIndex& index = reader->index[key];
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        index.subkeys.emplace(FoldedName(child->name.data(), child->name.size()), child.get());
+    }
+    for (size_t i = 0; i < key->values.size(); ++i) {
+        const std::string& name = key->values[i].name;
+        index.values.emplace(FoldedName(name.data(), name.size()), i);
+    }
+    return index;
+}
+
+// Forgets `key` and its subtree before they are removed.
+void ForgetSubtree(Reader* reader, RegistryKey* key) {
+    reader->index.erase(key);
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        ForgetSubtree(reader, child.get());
+    }
+}
 
 // Resolves "HKEY_...\a\b" in the reader's tree, creating keys unless `existing_only`.
 bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, RegistryKey** key,
@@ -113,7 +230,7 @@ bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, Re
     RegistryKey* at = nullptr;
     for (int i = 0; i < kRegistryRootCount; ++i) {
         if (RegistryNamesEqual(root.c_str(), root.size(), kRegistryRoots[i].name)) {
-            at = &reader->roots[i];
+            at = reader->roots[i];
         }
     }
     if (at == nullptr) {
@@ -129,13 +246,18 @@ bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, Re
             *error = "bad key name in \"" + path + "\"";
             return false;
         }
-        RegistryKey* child = FindSubkey(at, path.c_str() + start, length);
+        KeyIndex& index = IndexOf(reader, at);
+        std::string folded = FoldedName(path.c_str() + start, length);
+        auto found = index.subkeys.find(folded);
+        RegistryKey* child = found != index.subkeys.end() ? found->second : nullptr;
         if (child == nullptr) {
             if (existing_only) {
                 *key = nullptr;
                 return true;
             }
             child = AddSubkey(at, path.c_str() + start, length);
+            index.subkeys.emplace(folded, child);
+            if (reader->live) MarkRegistryChanged();
         }
         at = child;
         start = end + 1;
@@ -144,12 +266,23 @@ bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, Re
     return true;
 }
 
+// The ']' that closes a key line: the last one followed by nothing or by a comment.
+size_t KeyLineEnd(const std::string& line) {
+    for (size_t close = line.rfind(']'); close != std::string::npos && close > 0;
+         close = line.rfind(']', close - 1)) {
+        std::string rest = TrimLeft(line.substr(close + 1));
+        if (rest.empty() || rest[0] == ';') return close;
+    }
+    return std::string::npos;
+}
+
 bool ReadKeyLine(Reader* reader, const std::string& line, std::string* error) {
-    if (line.back() != ']') {
+    size_t close = KeyLineEnd(line);
+    if (close == std::string::npos) {
         *error = "a key line must end with ']'";
         return false;
     }
-    std::string path = line.substr(1, line.size() - 2);
+    std::string path = line.substr(1, close - 1);
     bool remove = !path.empty() && path[0] == '-';
     if (remove) path.erase(0, 1);
     if (!path.empty() && path.back() == '\\') path.pop_back();
@@ -162,24 +295,108 @@ bool ReadKeyLine(Reader* reader, const std::string& line, std::string* error) {
             *error = "a root key cannot be deleted";
             return false;
         }
+        IndexOf(reader, key->parent).subkeys.erase(FoldedName(key->name.data(), key->name.size()));
+        ForgetSubtree(reader, key);
         RemoveSubkey(key);
+        if (reader->live) MarkRegistryChanged();
     }
     return true;
 }
 
-// UTF-16LE text data of a UTF-16 file back to ANSI bytes.
-bool NarrowTextData(std::vector<BYTE>* bytes) {
-    if (bytes->size() % 2 != 0) return false;
-    std::vector<BYTE> narrow;
-    for (size_t i = 0; i < bytes->size(); i += 2) {
-        unsigned unit = (*bytes)[i] | static_cast<unsigned>((*bytes)[i + 1]) << 8;
-        narrow.push_back(unit < 0x100 ? static_cast<BYTE>(unit) : static_cast<BYTE>('?'));
+// Hex data goes on over lines that end with a backslash; comment lines
+// between them are skipped.
+bool ReadHexContinuation(Lines* lines, std::string* data, std::string* error) {
+    while (!data->empty() && data->back() == '\\') {
+        data->pop_back();
+        std::string next;
+        do {
+            if (!NextLine(lines, &next)) {
+                *error = "hex data ends with a backslash on the last line";
+                return false;
+            }
+        } while (!next.empty() && next[0] == ';');
+        *data += next;
     }
-    bytes->swap(narrow);
     return true;
 }
 
-bool ReadValueLine(Reader* reader, const std::string& line, std::string* error) {
+bool ReadDword(const std::string& text, std::vector<BYTE>* data) {
+    std::string digits = TrimLeft(text);
+    if (digits.empty() || digits.size() > 8) return false;
+    uint32_t value = 0;
+    for (char c : digits) {
+        if (HexDigit(c) < 0) return false;
+        value = value * 16 + static_cast<uint32_t>(HexDigit(c));
+    }
+    for (int i = 0; i < 4; ++i) data->push_back(static_cast<BYTE>(value >> (8 * i)));
+    return true;
+}
+
+// "hex:", "hex(N):" and the bytes that follow, over continuation lines.
+bool ReadHexValue(Reader* reader, Lines* lines, const std::string& rest, DWORD* type,
+                  std::vector<BYTE>* data, std::string* error) {
+    size_t colon = rest.find(':');
+    std::string kind = rest.substr(3, colon == std::string::npos ? 0 : colon - 3);
+    *type = REG_BINARY;
+    if (!kind.empty()) {
+        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')' || kind.size() > 10) {
+            *error = "bad hex type";
+            return false;
+        }
+        *type = 0;
+        for (size_t i = 1; i + 1 < kind.size(); ++i) {
+            if (HexDigit(kind[i]) < 0) {
+                *error = "bad hex type";
+                return false;
+            }
+            *type = *type * 16 + static_cast<DWORD>(HexDigit(kind[i]));
+        }
+    }
+    if (colon == std::string::npos) {
+        *error = "bad hex data";
+        return false;
+    }
+    std::string bytes = rest.substr(colon + 1);
+    if (!ReadHexContinuation(lines, &bytes, error)) return false;
+    if (!ReadHexBytes(bytes, data)) {
+        *error = "bad hex data";
+        return false;
+    }
+    if (IsTextType(*type)) {
+        if (reader->unicode && !NarrowTextData(data, error)) return false;
+        // `reg import` ends text in hex with a NUL when it has none.
+        if (!data->empty() && data->back() != 0) data->push_back(0);
+    }
+    return true;
+}
+
+void StoreRead(Reader* reader, std::string name, DWORD type, std::vector<BYTE> data, bool remove) {
+    RegistryKey* key = reader->key;
+    KeyIndex& index = IndexOf(reader, key);
+    std::string folded = FoldedName(name.data(), name.size());
+    auto found = index.values.find(folded);
+    if (remove) {
+        if (found == index.values.end()) return;
+        size_t gone = found->second;
+        key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(gone));
+        index.values.erase(found);
+        for (auto& entry : index.values) {
+            if (entry.second > gone) --entry.second;
+        }
+    } else if (found != index.values.end()) {
+        key->values[found->second].type = type;
+        key->values[found->second].data.swap(data);
+    } else {
+        index.values.emplace(folded, key->values.size());
+        key->values.emplace_back();
+        key->values.back().name.swap(name);
+        key->values.back().type = type;
+        key->values.back().data.swap(data);
+    }
+    if (reader->live) MarkRegistryChanged();
+}
+
+bool ReadValueLine(Reader* reader, Lines* lines, const std::string& line, std::string* error) {
     if (reader->key == nullptr && !reader->skipping) {
         *error = "a value before the first key";
         return false;
@@ -206,99 +423,113 @@ bool ReadValueLine(Reader* reader, const std::string& line, std::string* error) 
     } else if (!rest.empty() && rest[0] == '"') {
         std::string text;
         size_t end = 0;
-        if (!ReadQuoted(rest, &end, &text) || !TrimLeft(rest.substr(end)).empty()) {
+        std::string after;
+        if (ReadQuoted(rest, &end, &text)) after = TrimLeft(rest.substr(end));
+        if (end == 0 || (!after.empty() && after[0] != ';')) {
             *error = "bad string data";
             return false;
         }
         data.assign(text.begin(), text.end());
         data.push_back(0);
     } else if (rest.compare(0, 6, "dword:") == 0) {
-        std::string digits = rest.substr(6);
-        if (digits.empty() || digits.size() > 8) {
+        type = REG_DWORD;
+        if (!ReadDword(rest.substr(6), &data)) {
             *error = "bad dword data";
             return false;
         }
-        uint32_t value = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0) {
-                *error = "bad dword data";
-                return false;
-            }
-            value = value * 16 + static_cast<uint32_t>(HexDigit(c));
-        }
-        type = REG_DWORD;
-        for (int i = 0; i < 4; ++i) data.push_back(static_cast<BYTE>(value >> (8 * i)));
     } else if (rest.compare(0, 3, "hex") == 0) {
-        size_t colon = rest.find(':');
-        std::string kind = rest.substr(3, colon == std::string::npos ? 0 : colon - 3);
-        type = REG_BINARY;
-        if (!kind.empty()) {
-            if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')' || kind.size() > 10) {
-                *error = "bad hex type";
-                return false;
-            }
-            type = 0;
-            for (size_t i = 1; i + 1 < kind.size(); ++i) {
-                if (HexDigit(kind[i]) < 0) {
-                    *error = "bad hex type";
-                    return false;
-                }
-                type = type * 16 + static_cast<DWORD>(HexDigit(kind[i]));
-            }
-        }
-        if (colon == std::string::npos || !ReadHexBytes(rest.substr(colon + 1), &data)) {
-            *error = "bad hex data";
-            return false;
-        }
-        if (reader->unicode && IsTextType(type) && !NarrowTextData(&data)) {
-            *error = "text data with an odd number of bytes";
-            return false;
-        }
+        if (!ReadHexValue(reader, lines, rest, &type, &data, error)) return false;
     } else {
         *error = "unknown kind of data";
         return false;
     }
-    if (reader->skipping) return true;
-    if (remove) {
-        RegistryValue* value = FindValue(reader->key, name.c_str());
-        if (value != nullptr)
-            reader->key->values.erase(reader->key->values.begin() +
-                                      (value - reader->key->values.data()));
-        return true;
-    }
-    StoreValue(reader->key, name.c_str(), type, data.data(), data.size());
+    if (!reader->skipping) StoreRead(reader, std::move(name), type, std::move(data), remove);
     return true;
 }
 
+// Reads `text` into reader->roots; false with "line N: ..." in *error.
+bool ReadRegistryText(Reader* reader, const std::string& text, std::string* error) {
+    NarrowText narrow;
+    Narrow(text, &narrow);
+    // Text data in hex is UTF-16 in a UTF-16 file and ANSI bytes in any
+    // other, whatever the header says: Wine's `reg import` reads it so.
+    reader->unicode = IsUtf16(text);
+    Lines lines{&narrow};
+    bool have_header = false;
+    std::string line;
+    std::string message;
+    while (message.empty() && NextLine(&lines, &line)) {
+        size_t first_line = lines.number;
+        unsigned unheld = UnheldUnit(lines, first_line);
+        if (!have_header) {
+            if (line.empty()) continue;
+            if (line != kHeader4 && line != kHeader5) {
+                message =
+                    "the first line is neither \"REGEDIT4\" nor \"" + std::string(kHeader5) + "\"";
+            }
+            have_header = true;
+        } else if (line.empty() || line[0] == ';') {
+            continue;  // a comment ends at its line, backslash or not
+        } else if (unheld != 0) {
+            char unit[12];
+            snprintf(unit, sizeof unit, "%04X", unheld);
+            message = std::string("U+") + unit + ", which " + kNotHeld;
+        } else if (line[0] == '[') {
+            ReadKeyLine(reader, line, &message);
+        } else if (line[0] == '@' || line[0] == '"') {
+            ReadValueLine(reader, &lines, line, &message);
+        } else {
+            message = "unexpected text";
+        }
+        if (!message.empty()) message = "line " + std::to_string(first_line) + ": " + message;
+    }
+    if (message.empty() && !have_header) message = "no \"REGEDIT4\" or version 5.00 header";
+    if (message.empty()) return true;
+    if (error != nullptr) *error = message;
+    return false;
+}
+
+// --- Writing ----------------------------------------------------------------------
+
+// The inverse of ReadQuoted; a NUL stays a raw byte, which the reader keeps.
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') quoted.push_back('\\');
-        quoted.push_back(c);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (IsCodePageLeadByte(static_cast<BYTE>(c)) && i + 1 < text.size()) {
+            quoted.append(text, i++, 2);
+        } else if (c == '\\' || c == '"') {
+            quoted += {'\\', c};
+        } else if (c == '\n' || c == '\r') {
+            quoted += {'\\', c == '\n' ? 'n' : 'r'};
+        } else {
+            quoted.push_back(c);
+        }
     }
     return quoted + "\"";
 }
 
 std::string HexList(const std::vector<BYTE>& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
     std::string list;
-    char byte[4];
+    list.reserve(bytes.size() * 3);
     for (size_t i = 0; i < bytes.size(); ++i) {
-        snprintf(byte, sizeof byte, "%s%02x", i == 0 ? "" : ",", bytes[i]);
-        list += byte;
+        if (i != 0) list.push_back(',');
+        list.push_back(kDigits[bytes[i] >> 4]);
+        list.push_back(kDigits[bytes[i] & 15]);
     }
     return list;
 }
 
-// A REG_SZ that reads back unchanged from a quoted string: one final NUL,
-// no other NUL and no line break.
+// A REG_SZ that reads back unchanged from a quoted string: one final NUL and
+// no other.
 bool PlainString(const std::vector<BYTE>& data) {
     if (data.empty() || data.back() != 0) return false;
-    for (size_t i = 0; i + 1 < data.size(); ++i) {
-        if (data[i] == 0 || data[i] == '\n' || data[i] == '\r') return false;
-    }
-    return true;
+    return memchr(data.data(), 0, data.size() - 1) == nullptr;
 }
 
+// Text stored without its final NUL (only RegSetValueExA makes such values)
+// is written in hex, and a reader adds the NUL as `reg import` does.
 void WriteValue(const RegistryValue& value, std::string* out) {
     *out += value.name.empty() ? "@" : Quoted(value.name);
     *out += "=";
@@ -336,58 +567,24 @@ void WriteKey(const RegistryKey& key, const std::string& path, bool root, std::s
 }  // namespace
 
 bool LoadRegistryText(const std::string& text, std::string* error) {
-    std::string narrow = Narrow(text);
+    RegistryKey roots[kRegistryRootCount];
     Reader reader;
-    // Text data in hex is UTF-16 in a UTF-16 file and ANSI bytes in any
-    // other, whatever the header says: Wine's `reg import` reads it so.
-    reader.unicode = IsUtf16(text);
-    bool have_header = false;
-    size_t line_number = 0;
-    size_t start = 0;
-    std::string message;
-    while (start < narrow.size()) {
-        size_t end = narrow.find('\n', start);
-        if (end == std::string::npos) end = narrow.size();
-        ++line_number;
-        size_t first_line = line_number;
-        std::string line = TrimLeft(TrimRight(narrow.substr(start, end - start)));
-        start = end + 1;
-        // Hex data goes on over lines that end with a backslash.
-        while (!line.empty() && line.back() == '\\' && line[0] != '[' && start < narrow.size()) {
-            end = narrow.find('\n', start);
-            if (end == std::string::npos) end = narrow.size();
-            ++line_number;
-            line.pop_back();
-            line += TrimLeft(TrimRight(narrow.substr(start, end - start)));
-            start = end + 1;
-        }
-        if (!have_header) {
-            if (line.empty()) continue;
-            if (line != kHeader4 && line != kHeader5) {
-                message =
-                    "the first line is neither \"REGEDIT4\" nor \"" + std::string(kHeader5) + "\"";
-            }
-            have_header = true;
-        } else if (line.empty() || line[0] == ';') {
-            continue;
-        } else if (line[0] == '[') {
-            ReadKeyLine(&reader, line, &message);
-        } else if (line[0] == '@' || line[0] == '"') {
-            ReadValueLine(&reader, line, &message);
-        } else {
-            message = "unexpected text";
-        }
-        if (!message.empty()) {
-            if (error != nullptr) *error = "line " + std::to_string(first_line) + ": " + message;
-            return false;
-        }
-    }
-    if (!have_header) {
-        if (error != nullptr) *error = "no \"REGEDIT4\" or version 5.00 header";
+    for (int i = 0; i < kRegistryRootCount; ++i) reader.roots[i] = &roots[i];
+    if (!ReadRegistryText(&reader, text, error)) return false;
+    ReplaceRegistry(roots);
+    return true;
+}
+
+bool ImportRegistryText(const std::string& text, std::string* error) {
+    DWORD code = 0;
+    if (!RegistryFileReady(&code)) {
+        if (error != nullptr) *error = "the registry file could not be read";
         return false;
     }
-    ReplaceRegistry(reader.roots);
-    return true;
+    Reader reader;
+    for (int i = 0; i < kRegistryRootCount; ++i) reader.roots[i] = RegistryRootKey(i);
+    reader.live = true;
+    return ReadRegistryText(&reader, text, error);
 }
 
 std::string SaveRegistryText() {

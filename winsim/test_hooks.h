@@ -34,7 +34,7 @@ unsigned CallCount();
 // --- Clock, process, error texts -------------------------------------------
 void SetLocalTime(const SYSTEMTIME& time);  // fixed until UseRealClock
 void UseRealClock();
-void SetModuleFileName(const char* path);   // nullptr: the real executable path
+void SetModuleFileName(const char* path);  // nullptr: the real executable path
 // Replaces the system text of `code` (as FormatMessageA returns it, line end
 // included); nullptr removes the code's text so FormatMessageA fails with 317.
 void SetSystemMessage(DWORD code, const char* text);
@@ -73,15 +73,20 @@ void SetAdministrator(bool on);
 //   RegDeleteValueA(<key>, <name>)   RegDeleteKeyA(<key>, <subkey>)   RegCloseKey(<key>)
 // A closed or unknown handle shows as "<invalid 0x...>"; a deleted key by its former path.
 // A fault injected into any call makes it do nothing: a failed RegCloseKey keeps its handle.
-// Replaces the whole registry with the keys and values of `.reg` text
-// ("REGEDIT4" or "Windows Registry Editor Version 5.00" header; string,
-// expandable string, dword, hex and default values; [-key] and "name"=-
-// delete what the text created before them; text in hex is UTF-16 in a
-// UTF-16 text and ANSI bytes otherwise, as Wine's `reg import` reads it).
-// Every open handle is closed.
-// False, with "line N: ..." in *error, when the text cannot be read; the
-// registry is then unchanged.
+// Replaces the whole registry with the keys and values of `.reg` text as
+// Wine's `reg import` reads it ("REGEDIT4" or "Windows Registry Editor
+// Version 5.00" header; string, dword, hex and default values; [-key] and
+// "name"=- delete what the text created before them; text in hex is UTF-16
+// in a UTF-16 text and ANSI bytes otherwise, and gets a final NUL when it
+// has none). Every open handle is closed.
+// False, with "line N: ..." in *error, when the text cannot be read or holds
+// a character that the code page cannot hold; the registry is then unchanged.
 bool LoadRegistryText(const std::string& text, std::string* error = nullptr);
+
+// Adds `.reg` text to the registry as `reg import` does: open handles stay
+// open, [-key] and "name"=- delete what is there. False, with "line N: ...",
+// at the first line that cannot be read; the lines before it have been applied.
+bool ImportRegistryText(const std::string& text, std::string* error = nullptr);
 
 // The whole registry as "Windows Registry Editor Version 5.00" text, keys and
 // values in creation order, ANSI, lines ending in "\n". A key has its [header] when
