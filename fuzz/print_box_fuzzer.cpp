@@ -25,7 +25,7 @@ std::string PrintedBox(int32_t alignment, const char* text) {
     if (memory == nullptr) FuzzFailure("open_memstream failed");
     FILE* saved = stdout;
     stdout = memory;
-    PrintBox(alignment, text);
+    PrintBox(static_cast<BoxAlignment>(alignment), text);
     stdout = saved;
     fclose(memory);
     std::string printed(buffer, length);

@@ -1,3 +1,4 @@
+// Implemented in hooks.cpp (CallFails) and in each part's own file (its Reset hook).
 // Shared plumbing of the native layer's calls: recording and injected faults.
 #pragma once
 

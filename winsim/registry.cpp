@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "winsim/layer.h"
-#include "winsim/test_hooks.h"
 #include "winsim/registry_store.h"
+#include "winsim/test_hooks.h"
 
 namespace winsim {
 
@@ -48,6 +48,9 @@ RegistryState& State() {
     }();
     return *state;
 }
+
+// Set by every call that changes the registry: the file is written back only then.
+void MarkRegistryChanged() { State().changed = true; }
 
 int RootIndex(HKEY handle) {
     for (int i = 0; i < kRegistryRootCount; ++i) {
@@ -305,7 +308,6 @@ void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]) {
     state.changed = false;
 }
 
-void MarkRegistryChanged() { State().changed = true; }
 bool RegistryChanged() { return State().changed; }
 void ClearRegistryChanged() { State().changed = false; }
 

@@ -1,3 +1,4 @@
+// Implemented in registry.cpp, registry_file.cpp and system_facts.cpp (IsCodePageLeadByte).
 // The native registry's tree of keys and values, shared by its Win32 calls
 // (registry.cpp), its .reg reader and writer (registry_text.cpp) and the
 // registry file named by FIX_TAMRIX_REGISTRY (registry_file.cpp).
@@ -62,9 +63,8 @@ void RemoveSubkey(RegistryKey* key);
 // from); every open handle is closed. Clears the change mark.
 void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]);
 
-// Set by every call that changes the registry; the registry file is written
-// back at exit only when it is set.
-void MarkRegistryChanged();
+// Whether a call changed the registry since it was loaded or cleared; the
+// registry file is written back at exit only then.
 bool RegistryChanged();
 void ClearRegistryChanged();
 

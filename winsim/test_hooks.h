@@ -1,6 +1,7 @@
+// Implemented in hooks.cpp and in the file of each part named below.
 // Test hooks of winsim, the native stand-in of Win32: seed its state, fix the
 // clock, record the calls made, make any call fail with a chosen code and count
-// open handles. Implemented by hooks.cpp and by the file of each part it names.
+// open handles.
 // Only tests, benchmarks and fuzzers include this header.
 #pragma once
 

@@ -1,6 +1,7 @@
+// Implemented in registry.cpp, error_texts.cpp, process_facts.cpp, system_facts.cpp, files.cpp.
 // The Win32 subset that fix_tamrix uses, declared for the native (Linux) build.
-// Names, types, values and contracts follow Windows; the implementations live
-// beside this file and behave like Windows wherever the program can tell.
+// Names, types, values and contracts follow Windows; the implementations
+// behave like Windows wherever the program can tell.
 #pragma once
 
 #include <cstdarg>

@@ -60,7 +60,7 @@ int32_t WrappedLength(const char* p, int32_t room) {
 // Lays out one output line from `state` and moves it on; prints the line when
 // `print` is set. Returns true when the line began at a newline (an empty
 // text line), which is where a page may end.
-bool LayOutLine(LayoutState* state, int32_t alignment, bool print) {
+bool LayOutLine(LayoutState* state, BoxAlignment alignment, bool print) {
     const bool empty_line = *state->position == '\n';
     if (!state->continuation) {
         state->level = 0;
@@ -123,13 +123,14 @@ bool LayOutLine(LayoutState* state, int32_t alignment, bool print) {
     return empty_line;
 }
 
-}  // namespace
-
+// The border line that opens and closes a box.
 void PrintBoxBorder() {
     fputs("+==============================================================+\n", stdout);
 }
 
-void PrintBox(int32_t alignment, const char* text) {
+}  // namespace
+
+void PrintBox(BoxAlignment alignment, const char* text) {
     if (text == nullptr) return;
     PrintBoxBorder();
     LayoutState page_start = {text, 0, false};

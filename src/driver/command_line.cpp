@@ -20,6 +20,18 @@ CommandLine Stop(CommandLine parsed, CommandLineOutcome outcome, const char* off
     return parsed;
 }
 
+// Prints the usage text.
+void PrintUsage() {
+    printf(
+        "Scans for \"%s\" and removes it from the system\n\n%s [<folder>] [/Q] [/?]\n\n"
+        "    <folder>    The folder where the tool will begin scanning.\n"
+        "                If unspecified, the tool will scan all local\n"
+        "                hard drives.\n"
+        "    /Q          Quiet mode: suppresses prompting\n"
+        "    /?          Display help information\n\n",
+        kFamilyName, kToolName);
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
@@ -50,17 +62,6 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         }
     }
     return parsed;
-}
-
-void PrintUsage() {
-    printf(
-        "Scans for \"%s\" and removes it from the system\n\n%s [<folder>] [/Q] [/?]\n\n"
-        "    <folder>    The folder where the tool will begin scanning.\n"
-        "                If unspecified, the tool will scan all local\n"
-        "                hard drives.\n"
-        "    /Q          Quiet mode: suppresses prompting\n"
-        "    /?          Display help information\n\n",
-        kFamilyName, kToolName);
 }
 
 int32_t ReportCommandLine(const CommandLine& command_line) {

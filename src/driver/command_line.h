@@ -27,6 +27,3 @@ CommandLine ParseCommandLine(int argc, char** argv);
 // Prints the message or the usage text of a parse that does not run the
 // cleaner, and returns the exit code (1 for the usage text, 2 for an error).
 int32_t ReportCommandLine(const CommandLine& command_line);
-
-// Prints the usage text.
-void PrintUsage();

@@ -11,17 +11,25 @@
 #include "tables/registry_actions.h"
 #include "tables/texts.h"
 
+namespace {
+
+// Prints the title box, centred, if there is a title text.
 void PrintTitle() {
     if (kBoxTexts.title != nullptr) PrintBox(kAlignCentre, kBoxTexts.title);
 }
 
+// Prints the instructions box, left-aligned, and pauses, if there is an
+// instructions text.
 void PrintInstructions() {
     if (kBoxTexts.instructions == nullptr) return;
     PrintBox(kAlignLeft, kBoxTexts.instructions);
     PauseForKey();
 }
 
+// The file-scanning stage of this configuration: empty.
 void RunScanStage() {}
+
+}  // namespace
 
 int32_t RunCleaner(int argc, char** argv) {
     printf("\n");

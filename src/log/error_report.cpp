@@ -5,7 +5,7 @@
 
 #include "log/bounded_format.h"
 #include "log/log.h"
-#include "log/log_stamp.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,13 +15,6 @@ const DWORD kSystemTextFlags =
 const size_t kFallbackTextSize = 32;
 
 }  // namespace
-
-void WriteLogStamp(FILE* file) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay, now.wHour,
-            now.wMinute, now.wSecond);
-}
 
 char* SystemErrorText(int32_t code) {
     char* text = nullptr;
@@ -57,7 +50,7 @@ void ReportError(int32_t code, const char* format, ...) {
     va_end(args);
     printf(": %s\n", shown);
 
-    FILE* log = OpenLogStream();
+    FILE* log = LogStreamIfOpen();
     if (log != nullptr) {
         WriteLogStamp(log);
         va_start(args, format);

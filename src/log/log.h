@@ -1,3 +1,4 @@
+// Implemented in log_file.cpp (the log) and error_report.cpp (error reports).
 // The run's log file (append-only, one framed header per opening, one
 // time-stamped line per event) and the one way failures are reported.
 #pragma once

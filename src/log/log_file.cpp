@@ -1,11 +1,12 @@
 // The log file: path, opening with its header, time-stamped lines, closing.
+#include "log/log_file.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "log/bounded_format.h"
 #include "log/log.h"
-#include "log/log_stamp.h"
 #include "platform/platform.h"
 #include "tables/texts.h"
 
@@ -82,7 +83,14 @@ void LogClose() {
 
 bool LogIsOpen() { return log_file != nullptr; }
 
-FILE* OpenLogStream() { return log_file; }
+FILE* LogStreamIfOpen() { return log_file; }
+
+void WriteLogStamp(FILE* file) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay, now.wHour,
+            now.wMinute, now.wSecond);
+}
 
 void LogLine(const char* format, ...) {
     if (log_file == nullptr) return;

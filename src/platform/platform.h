@@ -1,5 +1,6 @@
-// The one header engine code includes for system calls: the real Win32 on
-// Windows, winsim, the native stand-in (same names and contracts), everywhere else.
+// Header only: the one header engine code includes for system calls. The real
+// Win32 on Windows, winsim, the native stand-in (same names and contracts),
+// everywhere else.
 #pragma once
 
 #ifdef _WIN32

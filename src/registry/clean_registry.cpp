@@ -78,7 +78,7 @@ int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
     // Never trust a length beyond the buffer, whatever the system says.
     if (length > sizeof walk->found_data) length = sizeof walk->found_data;
     const RegistryData found = {type, walk->found_data, length};
-    return row.matcher(&row.match, &found) != 0 ? 0 : ERROR_FILE_NOT_FOUND;
+    return row.matcher(&row.match, &found) ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
 // Search row: one callback per matching value, per enumeration error, or for
@@ -98,7 +98,7 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
             if (length > sizeof walk->enumerated_data) length = sizeof walk->enumerated_data;
             const RegistryData found = {type, walk->enumerated_data, length};
             // A search without a matcher would take every value: it takes none.
-            if (row.matcher != nullptr && row.matcher(&row.match, &found) != 0) {
+            if (row.matcher != nullptr && row.matcher(&row.match, &found)) {
                 row.value_name = walk->enumerated_name;
                 last = callback(0, &row);
             }

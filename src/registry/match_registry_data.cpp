@@ -1,3 +1,4 @@
+// The matcher of the registry rows: text against text, bytes against bytes.
 #include <cstring>
 
 #include "platform/platform.h"
@@ -24,10 +25,10 @@ void Trim(const char** text, size_t* length) {
 
 }  // namespace
 
-int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* found) {
+bool MatchRegistryData(const RegistryData* expected, const RegistryData* found) {
     if (IsTextType(expected->type)) {
-        if (!IsTextType(found->type)) return 0;
-        if (expected->data == nullptr || found->data == nullptr) return 0;
+        if (!IsTextType(found->type)) return false;
+        if (expected->data == nullptr || found->data == nullptr) return false;
         // Our own texts are terminated; found data is read no further than
         // the bytes the system returned, terminator or not.
         const char* want = static_cast<const char*>(expected->data);
@@ -36,11 +37,11 @@ int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* foun
         size_t have_length = found->length;
         Trim(&want, &want_length);
         Trim(&have, &have_length);
-        if (want_length != have_length) return 0;
-        return want_length == 0 || CompareNoCase(want, have, want_length) == 0 ? 1 : 0;
+        if (want_length != have_length) return false;
+        return want_length == 0 || CompareNoCase(want, have, want_length) == 0;
     }
-    if (expected->length != found->length) return 0;
-    if (expected->length == 0) return 1;
-    if (expected->data == nullptr || found->data == nullptr) return 0;
-    return memcmp(expected->data, found->data, expected->length) == 0 ? 1 : 0;
+    if (expected->length != found->length) return false;
+    if (expected->length == 0) return true;
+    if (expected->data == nullptr || found->data == nullptr) return false;
+    return memcmp(expected->data, found->data, expected->length) == 0;
 }

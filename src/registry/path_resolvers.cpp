@@ -7,6 +7,11 @@
 
 namespace {
 
+// What GetComputerNameA and GetUserNameA are asked for, terminator included:
+// the longest computer name (15) and user name (256) Windows allows, plus 1.
+constexpr DWORD kComputerNameSize = 16;
+constexpr DWORD kUserNameSize = 257;
+
 // A failing call whose last error is 0 must still fail.
 int32_t LastErrorCode() {
     DWORD code = GetLastError();
@@ -42,17 +47,17 @@ int32_t ResolveTemp(char* out, uint32_t* written) {
 
 // 0 or GetComputerNameA's last error.
 int32_t ResolveComputerName(char* out, uint32_t* written) {
-    DWORD size = 16;
+    DWORD size = kComputerNameSize;
     if (!GetComputerNameA(out, &size)) return LastErrorCode();
-    *written = BoundedLength(out, 16);
+    *written = BoundedLength(out, kComputerNameSize);
     return 0;
 }
 
 // 0 or GetUserNameA's last error.
 int32_t ResolveUserName(char* out, uint32_t* written) {
-    DWORD size = 257;
+    DWORD size = kUserNameSize;
     if (!GetUserNameA(out, &size)) return LastErrorCode();
-    *written = BoundedLength(out, 257);
+    *written = BoundedLength(out, kUserNameSize);
     return 0;
 }
 
@@ -73,15 +78,21 @@ int32_t ResolveUserId(char* out, uint32_t* written) {
     return 0;
 }
 
+// A table row whose compared length is the token's own, counted by the compiler.
+template <size_t N>
+constexpr PathVariable Variable(const char (&token)[N], PathResolver resolver) {
+    return PathVariable{token, static_cast<uint32_t>(N - 1), resolver};
+}
+
 }  // namespace
 
 // Searched in this order; no terminating row.
 const PathVariable kPathVariables[kPathVariableCount] = {
-    {"%Windows%", 9, ResolveWindows},
-    {"%System%", 8, ResolveSystem},
-    {"%ProgramFiles%", 14, ResolveProgramFiles},
-    {"%ComputerName%", 14, ResolveComputerName},
-    {"%UserName%", 10, ResolveUserName},
-    {"%UserID%", 8, ResolveUserId},
-    {"%Temp%", 6, ResolveTemp},
+    Variable("%Windows%", ResolveWindows),
+    Variable("%System%", ResolveSystem),
+    Variable("%ProgramFiles%", ResolveProgramFiles),
+    Variable("%ComputerName%", ResolveComputerName),
+    Variable("%UserName%", ResolveUserName),
+    Variable("%UserID%", ResolveUserId),
+    Variable("%Temp%", ResolveTemp),
 };

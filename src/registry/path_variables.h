@@ -1,3 +1,4 @@
+// Implemented in path_variables.cpp and path_resolvers.cpp (the variable table).
 // Path variables such as %System% and %Temp% in texts of the built-in tables.
 #pragma once
 

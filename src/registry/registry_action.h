@@ -1,3 +1,4 @@
+// Implemented in clean_registry.cpp (the walk) and match_registry_data.cpp (the matcher).
 // Registry action tables and the cleaning walk over them.
 #pragma once
 
@@ -16,8 +17,8 @@ struct RegistryData {
     uint32_t length;
 };
 
-// Compares the data a row expects with the data found: 1 for a match, 0 for none.
-typedef int32_t (*RegistryMatcher)(const RegistryData* expected, const RegistryData* found);
+// Compares the data a row expects with the data found: true for a match.
+typedef bool (*RegistryMatcher)(const RegistryData* expected, const RegistryData* found);
 
 // One row of a registry action table; a row whose key path is nullptr ends it.
 struct RegistryAction {
@@ -40,4 +41,4 @@ int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback);
 // Text expected (type 1 or 2): the found data must be text too, and the two
 // match without regard to case once white space is trimmed at both ends.
 // Other types: the same length and the same bytes.
-int32_t MatchRegistryData(const RegistryData* expected, const RegistryData* found);
+bool MatchRegistryData(const RegistryData* expected, const RegistryData* found);

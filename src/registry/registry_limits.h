@@ -1,4 +1,4 @@
-// Sizes of the registry engine's fixed buffers, terminator included.
+// Header only: sizes of the registry engine's fixed buffers, terminator included.
 #pragma once
 
 #include <cstddef>

@@ -7,21 +7,30 @@
 
 namespace {
 
+constexpr char kRootPrefix[] = "HKEY_";
+constexpr size_t kRootPrefixLength = sizeof kRootPrefix - 1;
+
 struct RootName {
     const char* name;  // after "HKEY_"
     size_t length;
     HKEY key;
 };
 
+// A table row whose compared length is the name's own, counted by the compiler.
+template <size_t N>
+constexpr RootName Root(const char (&name)[N], HKEY key) {
+    return RootName{name, N - 1, key};
+}
+
 // Tested in this order, each as a prefix over its own length.
 const RootName kRootNames[] = {
-    {"CLASSES_ROOT", 12, HKEY_CLASSES_ROOT},
-    {"CURRENT_CONFIG", 14, HKEY_CURRENT_CONFIG},
-    {"CURRENT_USER", 12, HKEY_CURRENT_USER},
-    {"LOCAL_MACHINE", 13, HKEY_LOCAL_MACHINE},
-    {"USERS", 5, HKEY_USERS},
-    {"PERFORMANCE_DATA", 16, HKEY_PERFORMANCE_DATA},
-    {"DYN_DATA", 8, HKEY_DYN_DATA},
+    Root("CLASSES_ROOT", HKEY_CLASSES_ROOT),
+    Root("CURRENT_CONFIG", HKEY_CURRENT_CONFIG),
+    Root("CURRENT_USER", HKEY_CURRENT_USER),
+    Root("LOCAL_MACHINE", HKEY_LOCAL_MACHINE),
+    Root("USERS", HKEY_USERS),
+    Root("PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA),
+    Root("DYN_DATA", HKEY_DYN_DATA),
 };
 
 }  // namespace
@@ -29,8 +38,8 @@ const RootName kRootNames[] = {
 int32_t ParseRegistryRoot(const char* path, HKEY* root, const char** sub_key) {
     const char* p = path;
     while (*p == ' ' || *p == '\t') ++p;
-    if (CompareNoCase(p, "HKEY_", 5) != 0) return ERROR_BADKEY;
-    p += 5;
+    if (CompareNoCase(p, kRootPrefix, kRootPrefixLength) != 0) return ERROR_BADKEY;
+    p += kRootPrefixLength;
     for (const RootName& candidate : kRootNames) {
         if (CompareNoCase(p, candidate.name, candidate.length) != 0) continue;
         p += candidate.length;

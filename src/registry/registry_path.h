@@ -1,3 +1,4 @@
+// Implemented in registry_path.cpp (opening) and registry_delete.cpp (deleting).
 // Full registry paths ("HKEY_CURRENT_USER\Software\...") opened and deleted.
 #pragma once
 

@@ -84,8 +84,8 @@ void DeleteValue(const RegistryAction* row) {
     LogLine("Registry value \"%s\" in key \"%s\" was deleted.", row->value_name, row->key_path);
 }
 
-}  // namespace
-
+// Deletes the value, sets it to the replacement data, or deletes the whole
+// key, announcing it first and reporting the outcome. Always returns 0.
 int32_t ApplyRegistryAction(const RegistryAction* row) {
     if (row->value_name == nullptr) {
         DeleteKey(row);
@@ -96,6 +96,8 @@ int32_t ApplyRegistryAction(const RegistryAction* row) {
     }
     return 0;
 }
+
+}  // namespace
 
 int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
     if (code == 0) return ApplyRegistryAction(row);

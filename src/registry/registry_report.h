@@ -1,5 +1,5 @@
-// The standard reporting callback of the cleaning walk, and the actions it
-// takes on what the walk found.
+// The standard reporting callback of the cleaning walk, which also takes the
+// row's action on what the walk found.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,3 @@
 // not found (codes 2 and 3) or the access error with the system's text.
 // Always returns 0, so the walk visits every row.
 int32_t ReportRegistryResult(int32_t code, const RegistryAction* row);
-
-// Deletes the value, sets it to the replacement data, or deletes the whole
-// key, announcing it first and reporting the outcome. Always returns 0.
-int32_t ApplyRegistryAction(const RegistryAction* row);

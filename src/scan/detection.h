@@ -1,5 +1,5 @@
-// What the file-scanning stage looks for: signature records, detection rows
-// and the scan job that ties file masks to a detection table.
+// Header only: what the file-scanning stage looks for (signature records,
+// detection rows and the scan job that ties file masks to a detection table).
 #pragma once
 
 #include <cstdint>

@@ -21,9 +21,9 @@ int32_t ForceDeleteFile(const char* path) {
         if (SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(path)) return 0;
     }
     const int32_t error = FailureCode(GetLastError());
-    if (IsWindowsNT() == 0) return error;
+    if (!IsWindowsNT()) return error;
     if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
     return FailureCode(GetLastError());
 }
 
-int32_t IsWindowsNT() { return (GetVersion() & kWindows95Family) == 0 ? 1 : 0; }
+bool IsWindowsNT() { return (GetVersion() & kWindows95Family) == 0; }

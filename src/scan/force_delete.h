@@ -9,5 +9,5 @@
 // Prints and logs nothing.
 int32_t ForceDeleteFile(const char* path);
 
-// 1 on the Windows NT family, 0 on the Windows 95 family.
-int32_t IsWindowsNT();
+// True on the Windows NT family, false on the Windows 95 family.
+bool IsWindowsNT();

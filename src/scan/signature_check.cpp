@@ -15,6 +15,7 @@ constexpr size_t kRelocationOffsetAt = 24;  // in the DOS header
 constexpr size_t kNewHeaderOffsetAt = 60;   // in the DOS header
 constexpr uint16_t kMinRelocationOffset = 64;
 constexpr uint32_t kLargestFilePosition = 0x7FFFFFFF;
+constexpr char kPeSignature[] = {'P', 'E', '\0', '\0'};  // at the new header's start
 
 void* TakeFromCHeap(size_t size) { return malloc(size); }
 void ReleaseToCHeap(void* block) { free(block); }
@@ -93,7 +94,7 @@ int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProb
                           new_header) != 0) {
             return kResultFileMapping;
         }
-        if (memcmp(new_header, "PE\0\0", 4) != 0) return kResultFileType;
+        if (memcmp(new_header, kPeSignature, sizeof kPeSignature) != 0) return kResultFileType;
     }
     for (uint32_t i = 0; i < count; ++i) {
         const SignatureProbe& probe = probes[i];
@@ -105,6 +106,30 @@ int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProb
         if (probe.length != 0 && memcmp(found, probe.bytes, probe.length) != 0) return 0;
     }
     return 1;
+}
+
+// CheckSignatureProbes with the blocks taken from `heap`.
+int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
+                                 const SignatureProbe* probes, uint32_t count) {
+    if (path == nullptr || path[0] == '\0' || probes == nullptr || count == 0 ||
+        count > kMaxCheckedProbes) {
+        return kResultParameter;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (probes[i].length > kMaxSignatureLength) return kResultParameter;
+        if (probes[i].length != 0 && probes[i].bytes == nullptr) return kResultParameter;
+    }
+
+    // Read-only, hidden and system files are made normal for the check. A
+    // failed query has the NORMAL bit set too, so then nothing changes.
+    const DWORD kept = GetFileAttributesA(path);
+    if ((kept & FILE_ATTRIBUTE_NORMAL) == 0) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+
+    const int32_t result = ExamineFile(heap, path, probes, count);
+
+    const DWORD now = GetFileAttributesA(path);
+    if (kept != INVALID_FILE_ATTRIBUTES && now != kept) SetFileAttributesA(path, kept);
+    return result;
 }
 
 }  // namespace
@@ -148,29 +173,6 @@ int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
 
 int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count) {
     return CheckSignatureProbesWith(kStandardBlockHeap, path, probes, count);
-}
-
-int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
-                                 const SignatureProbe* probes, uint32_t count) {
-    if (path == nullptr || path[0] == '\0' || probes == nullptr || count == 0 ||
-        count > kMaxCheckedProbes) {
-        return kResultParameter;
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-        if (probes[i].length > kMaxSignatureLength) return kResultParameter;
-        if (probes[i].length != 0 && probes[i].bytes == nullptr) return kResultParameter;
-    }
-
-    // Read-only, hidden and system files are made normal for the check. A
-    // failed query has the NORMAL bit set too, so then nothing changes.
-    const DWORD kept = GetFileAttributesA(path);
-    if ((kept & FILE_ATTRIBUTE_NORMAL) == 0) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-
-    const int32_t result = ExamineFile(heap, path, probes, count);
-
-    const DWORD now = GetFileAttributesA(path);
-    if (kept != INVALID_FILE_ATTRIBUTES && now != kept) SetFileAttributesA(path, kept);
-    return result;
 }
 
 int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buffer) {

@@ -46,8 +46,6 @@ int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
 // touched; on every other path the file is closed, every block released and
 // attributes made normal for the check are set back.
 int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count);
-int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
-                                 const SignatureProbe* probes, uint32_t count);
 
 // Zeroes `size` bytes of `buffer` and reads up to `size` bytes at
 // `file_offset` into it; what lies beyond the end of the file, or cannot be

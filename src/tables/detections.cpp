@@ -18,13 +18,16 @@ uint8_t tamrix_bytes_3[47] = {
 
 const char* const kScanFileMasks[] = {"*", nullptr};
 
+// Selected for the check, with two more bits that nothing reads.
+constexpr uint32_t kTamrixSignatureFlags = kSignatureSelected | 0x21;
+
 }  // namespace
 
 // Compared in this order, which is not the order of their offsets.
 const SignatureRecord kTamrixSignatures[] = {
-    {0x31, 0x5257, sizeof tamrix_bytes_1, tamrix_bytes_1},
-    {0x31, 0x514C, sizeof tamrix_bytes_2, tamrix_bytes_2},
-    {0x31, 0x7636, sizeof tamrix_bytes_3, tamrix_bytes_3},
+    {kTamrixSignatureFlags, 0x5257, sizeof tamrix_bytes_1, tamrix_bytes_1},
+    {kTamrixSignatureFlags, 0x514C, sizeof tamrix_bytes_2, tamrix_bytes_2},
+    {kTamrixSignatureFlags, 0x7636, sizeof tamrix_bytes_3, tamrix_bytes_3},
     {0, 0, 0, nullptr},
 };
 

@@ -62,7 +62,8 @@ std::string Printed(int32_t alignment, const std::string& text) {
         if (freopen(path, "w", stdout) == nullptr) _exit(99);
         std::unique_ptr<char[]> exact(new char[text.size() + 1]);
         memcpy(exact.get(), text.c_str(), text.size() + 1);
-        PrintBox(alignment, exact.get());
+        // Any 32-bit value may come in as an alignment; unknown ones are laid out as left.
+        PrintBox(static_cast<BoxAlignment>(alignment), exact.get());
         fflush(stdout);
         _exit(0);
     }

@@ -13,9 +13,9 @@
 #include "scan/force_delete.h"
 #include "scan/result_codes.h"
 #include "support/capture.h"
-#include "support/temp_files.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
+#include "support/temp_files.h"
 #include "tables/detections.h"
 
 namespace {
@@ -290,9 +290,9 @@ TEST(IsWindowsNT, FollowsBit31OfTheVersion) {
     ResetProcessState();
     const struct {
         DWORD version;
-        int32_t nt;
-    } cases[] = {{0x0A280105u, 1}, {0x7FFFFFFFu, 1}, {0u, 1},
-                 {0xC0000A04u, 0}, {0x80000000u, 0}, {0xFFFFFFFFu, 0}};
+        bool nt;
+    } cases[] = {{0x0A280105u, true},  {0x7FFFFFFFu, true},  {0u, true},
+                 {0xC0000A04u, false}, {0x80000000u, false}, {0xFFFFFFFFu, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         winsim::SetVersion(c.version);
