@@ -16,11 +16,12 @@
 #include "platform/console_key.h"
 #include "support/alloc_counter.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/native_run.h"
 
 namespace {
 
-const std::string kBorder = "+==============================================================+\n";
+const std::string kBorder = ExpectedText("box_border.txt");
 const std::string kPause = "\nPress any key to continue...\n\n";
 const std::string kEmptyRow = "|" + std::string(62, ' ') + "|\n";
 

@@ -11,18 +11,12 @@
 #include "driver/run_cleaner.h"
 #include "log/log.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/native_run.h"
 
 namespace {
 
-const char kUsage[] =
-    "Scans for \"WORM_TAMRIX\" and removes it from the system\n\n"
-    "fix_tamrix [<folder>] [/Q] [/?]\n\n"
-    "    <folder>    The folder where the tool will begin scanning.\n"
-    "                If unspecified, the tool will scan all local\n"
-    "                hard drives.\n"
-    "    /Q          Quiet mode: suppresses prompting\n"
-    "    /?          Display help information\n\n";
+const std::string kUsage = ExpectedText("usage.txt");
 
 class CommandLineTest : public testing::Test {
   protected:
@@ -39,8 +33,7 @@ TEST_F(CommandLineTest, EveryCommandLine) {
     const std::string folder = MakeTempFolder();
     ASSERT_EQ(chdir(folder.c_str()), 0);
 
-    const std::string instructions = ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) +
-                                                   "/tests/wine/expected/instructions_box.txt");
+    const std::string instructions = ExpectedText("instructions_box.txt");
     const std::string run_key =
         "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     std::string walk;  // the walk on a machine without the worm

@@ -7,15 +7,12 @@
 #include <string>
 
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/native_run.h"
 
 namespace {
 
-const char kHeader[] =
-    "\n\n/--------------------------------------------------------------\\\n"
-    "|                      Vantorelkis, Inc.                       |\n"
-    "|                           Log File                           |\n"
-    "\\--------------------------------------------------------------/\n\n\n";
+const std::string kHeader = ExpectedText("log_header.txt");
 const char kStamp[] = "2026-12-08, 09:05:03,   ";
 
 class LogTest : public testing::Test {
@@ -42,14 +39,14 @@ TEST_F(LogTest, HeaderAndLines) {
     ASSERT_TRUE(LogIsOpen());
     EXPECT_EQ(ReadWholeFile(path_), kHeader) << "the header is flushed at once";
     LogLine("Quiet mode specified.");
-    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp + "Quiet mode specified.\n")
+    EXPECT_EQ(ReadWholeFile(path_), kHeader + kStamp + "Quiet mode specified.\n")
         << "each line is flushed at once";
     LogLine("%s=%u, 100%% %s", "a", 7u, "done");
     LogClose();
     LogLine("after");
     EXPECT_FALSE(LogIsOpen());
-    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp + "Quiet mode specified.\n" +
-                                        kStamp + "a=7, 100% done\n");
+    EXPECT_EQ(ReadWholeFile(path_),
+              kHeader + kStamp + "Quiet mode specified.\n" + kStamp + "a=7, 100% done\n");
 }
 
 TEST_F(LogTest, EachOpeningAppendsAHeader) {
@@ -80,7 +77,7 @@ TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
     LogOpen();
     LogLine("x");
     LogClose();
-    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + "0987-01-02, 00:00:59,   x\n");
+    EXPECT_EQ(ReadWholeFile(path_), kHeader + "0987-01-02, 00:00:59,   x\n");
 }
 
 TEST_F(LogTest, ClosedLogReadsNoClock) {
@@ -199,7 +196,7 @@ TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
     EXPECT_EQ(output,
               "Deleting registry value \"a\" in key \"b\"...\n"
               "Registry value \"a\" could not be deleted: Access is denied.\n");
-    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp +
+    EXPECT_EQ(ReadWholeFile(path_), kHeader + kStamp +
                                         "Registry value \"a\" could not be deleted: Access is "
                                         "denied.\n");
 
@@ -208,7 +205,7 @@ TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
     output = CaptureStdout([] { ReportError(2, "Gone %d", 1); });
     EXPECT_EQ(output, "\nGone 1: \n") << "no text at all: empty after the colon";
     LogClose();
-    EXPECT_EQ(ReadWholeFile(path_), std::string(kHeader) + kStamp +
+    EXPECT_EQ(ReadWholeFile(path_), kHeader + kStamp +
                                         "Registry value \"a\" could not be deleted: Access is "
                                         "denied.\n" +
                                         kStamp + "Gone 1: \n");

@@ -6,6 +6,7 @@
 #include "driver/run_cleaner.h"
 #include "log/log.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 void ResetProcessState() {
     winsim::Reset();
@@ -27,7 +28,7 @@ RunResult RunInProcess(std::initializer_list<std::string> arguments) {
 }
 
 std::string AfterTitleBox(const std::string& output) {
-    const std::string border = "+==============================================================+\n";
+    const std::string border = ExpectedText("box_border.txt");
     size_t first = output.find(border);
     if (first == std::string::npos) return "<no title box>";
     size_t second = output.find(border, first + border.size());

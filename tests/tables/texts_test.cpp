@@ -11,15 +11,12 @@
 
 #include "driver/run_cleaner.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/native_run.h"
 
 namespace {
 
 const std::string kPause = "\nPress any key to continue...\n\n";
-
-std::string Expected(const char* name) {
-    return ReadWholeFile(std::string(FIX_TAMRIX_SOURCE_DIR) + "/tests/wine/expected/" + name);
-}
 
 // Runs the cleaner with /L `log` and scripted `keys`, its output going to
 // `output`; ends the process with 100 + the exit code if the run returns.
@@ -72,8 +69,8 @@ TEST_F(TextsTest, TitleAndInstructionsFollowTheirRules) {
 TEST_F(TextsTest, BoxesOfAQuietRun) {
     RunResult run = RunInProcess({"/Q", "/L", log_});
     EXPECT_EQ(run.exit_code, 0);
-    const std::string start =
-        "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + "\n\nQUIET MODE\n";
+    const std::string start = "\n" + ExpectedText("title_box.txt") +
+                              ExpectedText("instructions_box.txt") + "\n\nQUIET MODE\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
 }
 
@@ -82,8 +79,8 @@ TEST_F(TextsTest, BoxesOfAQuietRun) {
 TEST_F(TextsTest, PauseWithoutAConsoleLetsTheRunGoOn) {
     RunResult run = RunInProcess({"/L", log_});
     EXPECT_EQ(run.exit_code, 0);
-    const std::string start =
-        "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + kPause + "\n\n\n\n";
+    const std::string start = "\n" + ExpectedText("title_box.txt") +
+                              ExpectedText("instructions_box.txt") + kPause + "\n\n\n\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
     EXPECT_NE(ReadWholeFile(log_), "<missing>");
 }
@@ -92,7 +89,7 @@ TEST_F(TextsTest, CtrlCAtThePauseEndsTheRunBeforeTheLog) {
     const std::string output = folder_ + "/output.txt";
     EXPECT_EXIT(RunWithOutputIn(output, log_, {3}), testing::ExitedWithCode(1), "");
     EXPECT_EQ(ReadWholeFile(output),
-              "\n" + Expected("title_box.txt") + Expected("instructions_box.txt") + kPause);
+              "\n" + ExpectedText("title_box.txt") + ExpectedText("instructions_box.txt") + kPause);
     EXPECT_EQ(ReadWholeFile(log_), "<missing>") << "the log is not opened";
     remove(output.c_str());
 }
