@@ -12,8 +12,13 @@ case "$action" in
         # runs (each would otherwise start its own); cleanup stops it.
         wineserver -p >/dev/null 2>&1
         wineboot -i >/dev/null 2>&1 || true
-        # wineboot may report a missing 32-bit half; the prefix is usable if it exists.
-        test -d "$WINEPREFIX/drive_c/windows/system32"
+        # Both halves: 64-bit Wine's system32, 32-bit Wine's syswow64.
+        for dll in system32/kernel32.dll syswow64/kernel32.dll; do
+            if [ ! -f "$WINEPREFIX/drive_c/windows/$dll" ]; then
+                echo "the new Wine prefix has no $dll (is wine32:i386 installed?)" >&2
+                exit 1
+            fi
+        done
         ;;
     cleanup)
         wineserver -k >/dev/null 2>&1 || true

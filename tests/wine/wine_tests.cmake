@@ -1,6 +1,6 @@
-# Tests of the Windows builds. The x86_64 build runs under wine64 in a
-# throw-away prefix that the "wine_prefix" fixture creates and removes again;
-# the i686 build cannot run here, so only the exe itself is read.
+# Tests of the Windows builds under Wine: the i686 build (the product) under
+# 32-bit Wine, the x86_64 build under 64-bit Wine, each in a throw-away prefix
+# of its own that the "<build>wine_prefix" fixture creates and removes again.
 set(TESTS_DIR ${CMAKE_CURRENT_SOURCE_DIR})
 
 find_program(OBJDUMP NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-objdump objdump REQUIRED)
@@ -8,30 +8,55 @@ find_program(OBJDUMP NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-objdump objdump
 add_test(NAME ${P}loadable
   COMMAND python3 ${TESTS_DIR}/wine/loadable_test.py $<TARGET_FILE:fix_tamrix>
     ${CMAKE_BINARY_DIR}/fix_tamrix.map)
-add_test(NAME ${P}resources
-  COMMAND python3 ${TESTS_DIR}/wine/check_resources.py ${OBJDUMP} $<TARGET_FILE:fix_tamrix>)
+add_python_test(resources tests.wine.test_resources
+  "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>" "FIX_TAMRIX_OBJDUMP=${OBJDUMP}")
 
-if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  return()
+# `wine` picks the loader by the exe's kind; the 64-bit one is named outright
+# so that a 64-bit test never depends on that choice.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(WINE_LOADER /usr/lib/wine/wine64)
+else()
+  set(WINE_LOADER wine)
 endif()
 
 set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wine-test-prefix)
+set(PREFIX_FIXTURE ${P}wine_prefix)
+set(RUNS_FIXTURE ${P}wine_runs)
 add_test(NAME ${P}wine_prefix_setup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh setup ${WINE_PREFIX_DIR})
 add_test(NAME ${P}wine_prefix_cleanup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh cleanup ${WINE_PREFIX_DIR})
-set_tests_properties(${P}wine_prefix_setup PROPERTIES FIXTURES_SETUP wine_prefix)
-set_tests_properties(${P}wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wine_prefix)
+set_tests_properties(${P}wine_prefix_setup PROPERTIES FIXTURES_SETUP ${PREFIX_FIXTURE})
+set_tests_properties(${P}wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP ${PREFIX_FIXTURE})
 
-# Runs `name` under wine in the test prefix; every such test shares it, so
-# they take turns.
-function(add_wine_test name)
-  add_test(NAME ${P}${name} COMMAND ${ARGN})
-  set_tests_properties(${P}${name} PROPERTIES
-    FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine_prefix
-    ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR};WINEDEBUG=-all;FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>;FIX_TAMRIX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+# A program of this build that prints a known line: every other Wine test of
+# the build waits for it, since a loader that cannot run the build's programs
+# exits 0 and prints nothing.
+add_executable(wine_probe ${TESTS_DIR}/wine/probe.cpp)
+set(WINE_ENV "WINEPREFIX=${WINE_PREFIX_DIR}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
+  "FIX_TAMRIX_WINE=${WINE_LOADER}" "FIX_TAMRIX_PROBE=$<TARGET_FILE:wine_probe>"
+  "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>")
+add_test(NAME ${P}wine_runs COMMAND ${WINE_LOADER} $<TARGET_FILE:wine_probe>)
+set_tests_properties(${P}wine_runs PROPERTIES
+  ENVIRONMENT "${WINE_ENV}" PASS_REGULAR_EXPRESSION "fix_tamrix probe: Windows program running"
+  FIXTURES_REQUIRED ${PREFIX_FIXTURE} FIXTURES_SETUP ${RUNS_FIXTURE} RESOURCE_LOCK ${PREFIX_FIXTURE})
+
+# A unittest module run under Wine in this build's prefix, optionally with
+# Wine reporting another Windows version (the test is then named after it);
+# the tests of one prefix take turns.
+function(add_wine_python_test name module version)
+  set(env ${WINE_ENV} ${ARGN})
+  set(test_name ${name})
+  if(version)
+    list(APPEND env "FIX_TAMRIX_WINDOWS_VERSION=${version}")
+    set(test_name ${name}.${version})
+  endif()
+  add_python_test(${test_name} ${module} ${env})
+  set_tests_properties(${P}${test_name} PROPERTIES
+    FIXTURES_REQUIRED "${PREFIX_FIXTURE};${RUNS_FIXTURE}" RESOURCE_LOCK ${PREFIX_FIXTURE})
 endfunction()
 
 # The unit tests that need no fault injection, cross-built with GoogleTest's
 # sources and run against Wine's real registry and files.
+file(GLOB REAL_TEST_SOURCES CONFIGURE_DEPENDS ${TESTS_DIR}/*/*_real_test.cpp)
 if(REAL_TEST_SOURCES)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -45,17 +70,36 @@ if(REAL_TEST_SOURCES)
     target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
     target_compile_options(gtest PUBLIC -include ${TESTS_DIR}/wine/gtest_notification.h)
   endif()
-  # Support for native builds only: it drives the native layer's hooks.
-  list(FILTER SUPPORT_SOURCES EXCLUDE REGEX "/native_run\\.cpp$")
+  # Support for native builds only: it drives the stand-in's hooks or reads
+  # the source tree.
+  list(FILTER SUPPORT_SOURCES EXCLUDE REGEX "/(native_run|expected_text)\\.cpp$")
   add_executable(fix_tamrix_real_tests ${REAL_TEST_SOURCES} ${SUPPORT_SOURCES})
   target_include_directories(fix_tamrix_real_tests PRIVATE ${TESTS_DIR})
   target_link_libraries(fix_tamrix_real_tests PRIVATE fix_tamrix_engine gtest gmock gtest_main)
-  add_wine_test(real_tests wine $<TARGET_FILE:fix_tamrix_real_tests>)
+  set(REAL_TESTS_ENV "FIX_TAMRIX_REAL_TESTS=$<TARGET_FILE:fix_tamrix_real_tests>")
+  add_wine_python_test(real_tests tests.wine.real_tests "" ${REAL_TESTS_ENV})
+  if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    # The file deletions on both Windows families: deletion at restart on
+    # the NT family, a plain failure on the 95 family.
+    foreach(version win98 winxp)
+      add_wine_python_test(real_files tests.wine.real_tests ${version} ${REAL_TESTS_ENV}
+        "FIX_TAMRIX_GTEST_FILTER=SignatureRealTest.*:ForceDeleteRealTest.*")
+    endforeach()
+  endif()
 endif()
 
 # End-to-end runs of the program: whole console transcripts, logs, registry.
-file(GLOB E2E_SCRIPTS CONFIGURE_DEPENDS ${TESTS_DIR}/wine/*_e2e.py)
-foreach(script ${E2E_SCRIPTS})
-  get_filename_component(stem ${script} NAME_WE)
-  add_wine_test(${stem} python3 ${script})
+# The product's cleaning runs go through every Windows family it is for.
+file(GLOB E2E_MODULES CONFIGURE_DEPENDS ${TESTS_DIR}/wine/test_*.py)
+list(FILTER E2E_MODULES EXCLUDE REGEX "/test_resources\\.py$")
+foreach(module ${E2E_MODULES})
+  get_filename_component(stem ${module} NAME_WE)
+  string(REGEX REPLACE "^test_" "" name ${stem})
+  if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    foreach(version win98 nt40 winxp win10)
+      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version})
+    endforeach()
+  else()
+    add_wine_python_test(e2e.${name} tests.wine.${stem} "")
+  endif()
 endforeach()

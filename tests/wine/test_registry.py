@@ -3,10 +3,10 @@ text with reg.exe, the program runs in quiet mode, and the whole console
 transcript, the log and the Run key afterwards are compared."""
 import os
 import re
-import shutil
-import tempfile
+import unittest
 
-from wine_support import (Checks, run, stamps_masked, wine_command, windows_lines)
+from tests.support.e2e import (WineTestCase, add_cases, expected_windows, stamps_masked,
+                               wine_command, wine_path)
 
 RUN = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 SYSTEM = "C:\\windows\\system32"
@@ -31,34 +31,34 @@ def binary(text):
     return "hex:" + ",".join("%02x" % b for b in text.encode() + b"\0")
 
 
-# name, Run key values (None: no Run key), console lines of the walk, log
-# lines of the walk, names of the values left in the Run key, unchanged
-# (None: no Run key).
+# id, Run key values (None: no Run key), console lines of the walk, log lines
+# of the walk, names of the values left in the Run key, unchanged (None: no
+# Run key).
 CASES = [
-    ("no worm", UNRELATED, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480],
+    ("no_worm", UNRELATED, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480],
      ["Tray", "Updater"]),
-    ("Run key missing", None, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], None),
-    ("screen in mixed case with white space",
+    ("run_key_missing", None, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], None),
+    ("screen_mixed_case_white_space",
      ['"screen"=" \t%s\\\\sCrEeN.ScR  "' % SYSTEM_REG.upper()] + UNRELATED,
      [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray", "Updater"]),
-    ("sys holding List.txt.scr", ['"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG],
+    ("sys_txt", ['"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG],
      [SCREEN, DELETING_SYS, SYS_480], [SCREEN, DELETED_SYS, SYS_480], []),
-    ("sys holding List480.txt.scr", ['"sys"="%s\\\\List480.txt.scr"' % SYSTEM_REG],
+    ("sys_480", ['"sys"="%s\\\\List480.txt.scr"' % SYSTEM_REG],
      [SCREEN, SYS_TXT, DELETING_SYS], [SCREEN, SYS_TXT, DELETED_SYS], []),
-    ("all three variants beside unrelated values",
+    ("all_three_beside_unrelated",
      UNRELATED[:1] + ['"screen"="%s\\\\Screen.scr"' % SYSTEM_REG,
                       '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG] + UNRELATED[1:],
      [DELETING_SCREEN, DELETING_SYS, SYS_480], [DELETED_SCREEN, DELETED_SYS, SYS_480],
      ["Tray", "Updater"]),
-    ("screen in quotes", ['"screen"="\\"%s\\\\Screen.scr\\""' % SYSTEM_REG],
+    ("screen_in_quotes", ['"screen"="\\"%s\\\\Screen.scr\\""' % SYSTEM_REG],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen with arguments", ['"screen"="%s\\\\Screen.scr /s"' % SYSTEM_REG],
+    ("screen_with_arguments", ['"screen"="%s\\\\Screen.scr /s"' % SYSTEM_REG],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen in another folder", ['"screen"="C:\\\\windows\\\\Screen.scr"'],
+    ("screen_in_another_folder", ['"screen"="C:\\\\windows\\\\Screen.scr"'],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen as REG_BINARY", ['"screen"=' + binary(SYSTEM + "\\Screen.scr")],
+    ("screen_as_binary", ['"screen"=' + binary(SYSTEM + "\\Screen.scr")],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen longer than 268 bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
+    ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]
 
@@ -70,13 +70,14 @@ def pattern(lines):
 
 
 def seed(folder, values):
+    """Replaces the Run key with `values` (None: no Run key)."""
     wine_command(["reg", "delete", RUN, "/f"])
     if values is None:
         return
     path = os.path.join(folder, "seed.reg")
     with open(path, "w", newline="\r\n") as f:
         f.write("REGEDIT4\n\n[%s]\n%s\n" % (RUN, "\n".join(values)))
-    code, _ = wine_command(["reg", "import", "Z:" + path.replace("/", "\\")])
+    code, _ = wine_command(["reg", "import", wine_path(path)])
     if code != 0:
         raise RuntimeError("reg import failed for " + path)
 
@@ -94,34 +95,33 @@ def run_key_values():
     return values
 
 
-def main():
-    checks = Checks()
-    folder = tempfile.mkdtemp(prefix="fix_tamrix_registry_e2e_")
-    header_end = b"/\r\n\r\n\r\n"
-    try:
-        for name, values, console, log_lines, left in CASES:
-            seed(folder, values)
-            log = os.path.join(folder, "case.log")
-            if os.path.exists(log):
-                os.remove(log)
-            before = run_key_values()
-            code, output = run(["/Q", "/L", "case.log"], cwd=folder)
-            checks.equal(name + ": exit code", code, 0)
-            walk = output[output.find(b"QUIET MODE\r\n\r\n\r\n") + 16:]
-            checks.true(name + ": console %r" % walk,
-                        re.fullmatch(pattern(console) + rb"\r\n", walk))
-            with open(log, "rb") as f:
-                logged = stamps_masked(f.read())
-            logged = logged[logged.find(header_end) + len(header_end):]
-            expected_log = ["<stamp>Quiet mode specified."] + ["<stamp>" + l for l in log_lines]
-            checks.true(name + ": log %r" % logged, re.fullmatch(pattern(expected_log), logged))
-            # What stays is untouched: same names, types and data as before.
-            checks.equal(name + ": Run key afterwards", run_key_values(),
-                         None if left is None else {k: before[k] for k in left})
-    finally:
-        wine_command(["reg", "delete", RUN, "/f"])
-        shutil.rmtree(folder)
-    checks.finish()
+class RegistryTest(WineTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.addClassCleanup(wine_command, ["reg", "delete", RUN, "/f"])
+
+    def check_case(self, values, console, log_lines, left):
+        folder = self.temp_folder("fix_tamrix_registry_")
+        seed(folder, values)
+        before = run_key_values()
+        code, output = self.run_program(["/Q", "/L", "case.log"], cwd=folder)
+        self.assertEqual(code, 0, "exit code")
+        quiet = b"QUIET MODE\r\n\r\n\r\n"
+        self.assertIn(quiet, output)
+        walk = output[output.find(quiet) + len(quiet):]
+        self.assertRegex(walk, b"^" + pattern(console) + rb"\r\n\Z")
+        with open(os.path.join(folder, "case.log"), "rb") as f:
+            logged = stamps_masked(f.read())
+        header = expected_windows("log_header.txt")
+        self.assertEqual(logged[:len(header)], header)
+        expected_log = ["<stamp>Quiet mode specified."] + ["<stamp>" + l for l in log_lines]
+        self.assertRegex(logged[len(header):], b"^" + pattern(expected_log) + rb"\Z")
+        # What stays is untouched: same names, types and data as before.
+        self.assertEqual(run_key_values(), None if left is None else {k: before[k] for k in left})
 
 
-main()
+add_cases(RegistryTest, CASES, RegistryTest.check_case)
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,273 @@
+"""Shared support of the end-to-end tests (unittest modules under tests/wine
+and tests/interactive): the expected texts, the program under Wine, and a
+command in a tmux pane of its own.
+
+The Wine tests take their setting from the environment, as CTest gives it:
+  FIX_TAMRIX_EXE              the Windows program under test
+  FIX_TAMRIX_WINE             the loader that runs it ("wine" picks 32 or 64 bits
+                              by the exe; /usr/lib/wine/wine64 for the 64-bit one)
+  FIX_TAMRIX_PROBE            a tiny program of the same build that prints a
+                              known line and the Windows version it sees
+  FIX_TAMRIX_WINDOWS_VERSION  optional: the Windows version Wine reports
+                              (win98, nt40, winxp, win10...) for this module
+  WINEPREFIX                  a throw-away prefix made by the test fixture
+Run one case alone from the source folder, e.g.
+  python3 -m unittest tests.wine.test_registry -k sys_480
+"""
+import itertools
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+EXPECTED_DIR = os.path.join(SOURCE_DIR, "tests", "expected")
+
+# The line the probe prints first, and the GetVersion() value Wine gives for
+# each Windows version it can be told to report (measured under Wine 8.0).
+PROBE_LINE = "fix_tamrix probe: Windows program running"
+GET_VERSION = {"win95": 0xC0000004, "win98": 0xC0000A04, "winme": 0xC0005A04,
+               "nt40": 0x05650004, "win2k": 0x08930005, "winxp": 0x0A280105,
+               "win10": 0x23F00206}
+WINE_KEY = "HKEY_CURRENT_USER\\Software\\Wine"
+STAMP = re.compile(rb"\d{4}-\d{2}-\d{2}, \d{2}:\d{2}:\d{2},   ")
+
+
+def expected_text(name):
+    """A file of tests/expected as text, with "\\n" line ends."""
+    with open(os.path.join(EXPECTED_DIR, name), "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def windows_lines(text):
+    """The bytes the Windows C runtime writes for `text` in text mode."""
+    return text.encode("latin-1").replace(b"\n", b"\r\n")
+
+
+def expected_windows(name):
+    """A file of tests/expected as the Windows program prints it."""
+    return windows_lines(expected_text(name))
+
+
+def stamps_masked(log_bytes):
+    """A log with every time stamp replaced by a fixed marker."""
+    return STAMP.sub(b"<stamp>", log_bytes)
+
+
+def wine_path(path):
+    """The Wine path of a host path (drive Z: is the host's root)."""
+    return "Z:" + path.replace("/", "\\")
+
+
+def setting(name):
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest("%s is not set: run this module through CTest" % name)
+    return value
+
+
+def wine_env():
+    env = dict(os.environ)
+    env["WINEDEBUG"] = "-all"
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    return env
+
+
+def wine_command(args, timeout=120):
+    """Runs a Wine command line (e.g. reg.exe); returns (exit code, stdout)."""
+    done = subprocess.run(["wine"] + list(args), stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          env=wine_env(), timeout=timeout)
+    return done.returncode, done.stdout
+
+
+def unix_path(windows_path):
+    """The host path of a Wine path such as C:\\x.log."""
+    done = subprocess.run(["winepath", "-u", windows_path], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, env=wine_env(), check=True)
+    return done.stdout.decode().strip()
+
+
+def set_windows_version(version):
+    """Makes Wine report `version` to programs started from now on (None: its
+    default)."""
+    if version is None:
+        args = ["reg", "delete", WINE_KEY, "/v", "Version", "/f"]
+    else:
+        args = ["reg", "add", WINE_KEY, "/v", "Version", "/t", "REG_SZ", "/d", version, "/f"]
+    code, output = wine_command(args)
+    if version is not None and code != 0:
+        raise RuntimeError("cannot set the Windows version %s: %r" % (version, output))
+
+
+class WineTestCase(unittest.TestCase):
+    """Runs the Windows program of one build under Wine. Before the first test
+    it checks that the loader really runs a program of that build (a loader
+    without its 32-bit half exits 0 and prints nothing) and, when a Windows
+    version is asked for, that the program sees that version."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.exe = setting("FIX_TAMRIX_EXE")
+        cls.exe_dir = os.path.dirname(cls.exe)
+        cls.loader = os.environ.get("FIX_TAMRIX_WINE", "wine")
+        cls.windows_version = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
+        if cls.windows_version is not None:
+            set_windows_version(cls.windows_version)
+            cls.addClassCleanup(set_windows_version, None)
+        probe = os.environ.get("FIX_TAMRIX_PROBE")
+        if probe:
+            code, output = cls.run_loader(probe, [])
+            lines = output.decode("latin-1").splitlines()
+            if lines[:1] != [PROBE_LINE]:
+                raise AssertionError("%s did not run the probe %s (exit code %d, output %r)"
+                                     % (cls.loader, probe, code, output))
+            if cls.windows_version is not None:
+                want = "GetVersion 0x%08X" % GET_VERSION[cls.windows_version]
+                if want not in lines:
+                    raise AssertionError("Wine does not report %s: probe printed %r, not %r"
+                                         % (cls.windows_version, lines, want))
+
+    @classmethod
+    def run_loader(cls, program, args, cwd=None, timeout=120):
+        done = subprocess.run([cls.loader, program] + list(args), cwd=cwd,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, env=wine_env(), timeout=timeout)
+        return done.returncode, done.stdout
+
+    def run_program(self, args, cwd=None, timeout=120):
+        """Runs the program with no console input, in `cwd` (default: its own
+        folder); returns (exit code, stdout bytes)."""
+        return self.run_loader(self.exe, args, cwd=cwd or self.exe_dir, timeout=timeout)
+
+    def temp_folder(self, prefix="fix_tamrix_"):
+        """A fresh folder removed again after the test."""
+        folder = tempfile.mkdtemp(prefix=prefix)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        return folder
+
+
+def add_cases(cls, cases, check):
+    """Adds one test method test_<id> to `cls` per case: (id, case...) tuples,
+    each checked by check(self, *case)."""
+    for case in cases:
+        def method(self, case=case):
+            check(self, *case[1:])
+        method.__name__ = "test_" + case[0]
+        method.__doc__ = None
+        setattr(cls, method.__name__, method)
+
+
+# --- A command in a tmux pane --------------------------------------------------
+
+def have_tmux():
+    return shutil.which("tmux") is not None
+
+
+_pane_numbers = itertools.count()
+
+
+class Pane:
+    """A command running in a tmux pane of its own: type keys into it, read its
+    screen back, and see whether its terminal is in raw mode. Every pane runs
+    on a private tmux server (its own socket, no configuration file), so tests
+    never touch a user's tmux nor each other."""
+
+    def __init__(self, command, env=None, width=100, height=90):
+        self.command = command
+        self.env = env
+        self.size = (str(width), str(height))
+        self.socket = "fix_tamrix_%d_%d" % (os.getpid(), next(_pane_numbers))
+        self.tty = None
+        self.socket_path = None
+
+    def tmux(self, *args, check=True):
+        done = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, env=self.env, timeout=30, check=check)
+        return done.stdout.decode("latin-1")
+
+    def __enter__(self):
+        self.tmux("new-session", "-d", "-s", "t", "-x", self.size[0], "-y", self.size[1],
+                  self.command)
+        self.tty = self.tmux("display-message", "-p", "-t", "t", "#{pane_tty}").strip()
+        self.socket_path = self.tmux("display-message", "-p", "#{socket_path}").strip()
+        return self
+
+    def __exit__(self, *exc):
+        self.tmux("kill-server", check=False)
+        # The server leaves its socket file behind.
+        if self.socket_path:
+            try:
+                os.remove(self.socket_path)
+            except OSError:
+                pass
+        return False
+
+    def lines(self):
+        """The screen and its history, one string per line, trailing blanks cut."""
+        text = self.tmux("capture-pane", "-p", "-t", "t", "-S", "-", "-E", "-")
+        return [line.rstrip() for line in text.split("\n")]
+
+    def screen(self):
+        return "\n".join(self.lines()).rstrip()
+
+    def send(self, key):
+        """Types one key, named as tmux names it ("x", "Enter", "Up", "C-c")."""
+        self.tmux("send-keys", "-t", "t", key)
+
+    def is_raw(self, flags=("-icanon", "-echo", "-isig")):
+        """True while the pane's terminal has all of `flags` (by default echo,
+        line editing and signals off)."""
+        done = subprocess.run(["stty", "-F", self.tty, "-a"], stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+        words = set(done.stdout.decode().replace(";", " ").split())
+        return set(flags) <= words
+
+    def wait_for(self, predicate, timeout=30):
+        """Waits until predicate(lines) holds; False when it never did."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if predicate(self.lines()):
+                return True
+            time.sleep(0.05)
+        return False
+
+    def wait_for_key_read(self, marker=None, timeout=30, flags=("-icanon", "-echo", "-isig")):
+        """Waits until a line holds `marker` (if given) and the terminal is raw,
+        that is, until the program waits for a key, so a key typed now cannot
+        be echoed or turned into a signal by the terminal."""
+        return self.wait_for(
+            lambda lines: ((marker is None or any(marker in l for l in lines))
+                           and self.is_raw(flags)), timeout)
+
+
+def run_in_pane(test, workdir, name, command, steps, env=None):
+    """Runs `command` in a fresh pane, then `steps(pane)`, and checks that the
+    terminal mode after the run equals the mode before it. Returns the pane's
+    screen lines and the exit code the shell saw (a string; None if the run
+    did not end)."""
+    before = os.path.join(workdir, name + ".before")
+    after = os.path.join(workdir, name + ".after")
+    script = ("stty -g > %s; %s; echo \"EXIT=$?\"; stty -g > %s; echo DONE; exec sleep 600"
+              % (before, command, after))
+    with Pane(script, env=env) as pane:
+        steps(pane)
+        if not pane.wait_for(lambda lines: "DONE" in lines, timeout=120):
+            test.fail("%s: the run did not end; screen:\n%s" % (name, pane.screen()))
+        lines = pane.lines()
+    with open(before) as b, open(after) as a:
+        test.assertEqual(a.read(), b.read(), "%s: terminal mode afterwards" % name)
+    code = next((line[5:] for line in lines if line.startswith("EXIT=")), None)
+    return lines, code
+
+
+def lines_after(lines, marker):
+    """The screen lines from the first one that begins with `marker`."""
+    for i, line in enumerate(lines):
+        if line.startswith(marker):
+            return lines[i:]
+    return ["<no line beginning %r>" % marker]
