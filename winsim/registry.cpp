@@ -49,9 +49,6 @@ RegistryState& State() {
     return *state;
 }
 
-// Set by every call that changes the registry: the file is written back only then.
-void MarkRegistryChanged() { State().changed = true; }
-
 int RootIndex(HKEY handle) {
     for (int i = 0; i < kRegistryRootCount; ++i) {
         if (kRegistryRoots[i].handle == handle) return i;
@@ -308,6 +305,7 @@ void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]) {
     state.changed = false;
 }
 
+void MarkRegistryChanged() { State().changed = true; }
 bool RegistryChanged() { return State().changed; }
 void ClearRegistryChanged() { State().changed = false; }
 

@@ -64,7 +64,9 @@ void RemoveSubkey(RegistryKey* key);
 void ReplaceRegistry(RegistryKey (&roots)[kRegistryRootCount]);
 
 // Whether a call changed the registry since it was loaded or cleared; the
-// registry file is written back at exit only then.
+// registry file is written back at exit only then. Every call (and every
+// .reg text read into the live registry) that changes it marks it.
+void MarkRegistryChanged();
 bool RegistryChanged();
 void ClearRegistryChanged();
 
