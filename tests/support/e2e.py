@@ -112,6 +112,8 @@ class WineTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.exe = setting("FIX_TAMRIX_EXE")
+        # Never the user's own prefix: the tests rewrite its registry.
+        setting("WINEPREFIX")
         cls.exe_dir = os.path.dirname(cls.exe)
         cls.loader = os.environ.get("FIX_TAMRIX_WINE", "wine")
         cls.windows_version = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
