@@ -95,7 +95,7 @@ void SetLastError(DWORD code) { winsim::last_error = code; }
 
 // Supports what the program asks for: FROM_SYSTEM with ALLOCATE_BUFFER (the
 // text is returned in a LocalAlloc block stored through `buffer`), inserts
-// ignored. A caller buffer is filled when ALLOCATE_BUFFER is not given.
+// ignored. Anything else fails with ERROR_INVALID_PARAMETER (87).
 DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWORD /*language_id*/,
                      LPSTR buffer, DWORD size, va_list* /*arguments*/) {
     DWORD fault = 0;
@@ -106,7 +106,7 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
         SetLastError(fault);
         return 0;
     }
-    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || buffer == nullptr) {
+    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || !allocate || buffer == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -116,21 +116,13 @@ DWORD FormatMessageA(DWORD flags, const void* /*source*/, DWORD message_id, DWOR
         return 0;
     }
     const size_t length = strlen(text);
-    if (allocate) {
-        char* block = static_cast<char*>(malloc(length + 1 > size ? length + 1 : size));
-        if (block == nullptr) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return 0;
-        }
-        memcpy(block, text, length + 1);
-        *reinterpret_cast<char**>(buffer) = block;
-    } else {
-        if (length + 1 > size) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        memcpy(buffer, text, length + 1);
+    char* block = static_cast<char*>(malloc(length + 1 > size ? length + 1 : size));
+    if (block == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
     }
+    memcpy(block, text, length + 1);
+    *reinterpret_cast<char**>(buffer) = block;
     return static_cast<DWORD>(length);
 }
 

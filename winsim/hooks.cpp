@@ -21,7 +21,6 @@ struct HookState {
     std::vector<Fault> faults;
     bool recording = false;
     std::vector<std::string> record;
-    unsigned calls = 0;
 };
 
 HookState& Hooks() {
@@ -33,7 +32,6 @@ HookState& Hooks() {
 
 bool CallFails(DWORD* code, const char* name, const char* detail_format, ...) {
     HookState& hooks = Hooks();
-    ++hooks.calls;
     if (hooks.recording) {
         char detail[600];
         va_list args;
@@ -72,14 +70,12 @@ void ClearFaults() { Hooks().faults.clear(); }
 void RecordCalls(bool on) { Hooks().recording = on; }
 const std::vector<std::string>& RecordedCalls() { return Hooks().record; }
 void ClearRecordedCalls() { Hooks().record.clear(); }
-unsigned CallCount() { return Hooks().calls; }
 
 void Reset() {
     HookState& hooks = Hooks();
     hooks.faults.clear();
     hooks.recording = false;
     hooks.record.clear();
-    hooks.calls = 0;
     ResetErrorTexts();
     ResetProcessFacts();
     ResetRegistry();

@@ -30,8 +30,6 @@ void SetLocalTime(const SYSTEMTIME& time) {
     Facts().clock = time;
 }
 
-void UseRealClock() { Facts().fixed_clock = false; }
-
 void SetModuleFileName(const char* path) {
     Facts().fixed_module = path != nullptr;
     Facts().module_path = path != nullptr ? path : "";

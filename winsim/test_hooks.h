@@ -29,13 +29,10 @@ void ClearFaults();
 void RecordCalls(bool on);
 const std::vector<std::string>& RecordedCalls();
 void ClearRecordedCalls();
-// Layer calls made since Reset (counted whether recording is on or not).
-unsigned CallCount();
 
 // --- Clock, process, error texts -------------------------------------------
-void SetLocalTime(const SYSTEMTIME& time);  // fixed until UseRealClock
-void UseRealClock();
-void SetModuleFileName(const char* path);  // nullptr: the real executable path
+void SetLocalTime(const SYSTEMTIME& time);  // fixed until Reset
+void SetModuleFileName(const char* path);   // nullptr: the real executable path
 // Replaces the system text of `code` (as FormatMessageA returns it, line end
 // included); nullptr removes the code's text so FormatMessageA fails with 317.
 void SetSystemMessage(DWORD code, const char* text);

@@ -1,7 +1,14 @@
 #include "support/registry_sandbox.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <vector>
+
+#ifndef _WIN32
+#include "winsim/test_hooks.h"
+#endif
 
 const char kSandboxParent[] = "Software\\fix_tamrix_test";
 
@@ -50,6 +57,25 @@ bool SetValueForTest(const std::string& sub_key, const char* name, DWORD type,
 
 bool SetTextForTest(const std::string& sub_key, const char* name, const std::string& text) {
     return SetValueForTest(sub_key, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+bool ImportForTest(const std::string& reg_text) {
+#ifdef _WIN32
+    char folder[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder) return false;
+    const std::string path = std::string(folder) + "fix_tamrix_import.reg";
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << reg_text;
+        if (!out) return false;
+    }
+    int code = system(("reg import \"" + path + "\" >NUL 2>&1").c_str());
+    remove(path.c_str());
+    return code == 0;
+#else
+    return winsim::ImportRegistryText(reg_text);
+#endif
 }
 
 bool KeyExistsForTest(const std::string& sub_key) {

@@ -27,6 +27,10 @@ bool SetValueForTest(const std::string& sub_key, const char* name, DWORD type,
 // A REG_SZ value with its terminating NUL.
 bool SetTextForTest(const std::string& sub_key, const char* name, const std::string& text);
 
+// Adds `.reg` text to the registry as `reg import` does (on Windows by running
+// it, natively through the native layer); true when it was read whole.
+bool ImportForTest(const std::string& reg_text);
+
 // Whether HKEY_CURRENT_USER\`sub_key` exists.
 bool KeyExistsForTest(const std::string& sub_key);
 

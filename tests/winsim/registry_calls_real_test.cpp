@@ -172,6 +172,29 @@ TEST_F(RegistryCallsTest, TextWithoutTerminator) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 4), "abcx");
 }
 
+// `reg import` ends text in hex with a NUL when it has none, so 268 bytes of
+// such text read into 268 bytes give 234; the same bytes set through the
+// call are stored as they are and fit.
+TEST_F(RegistryCallsTest, ImportedTextGetsItsTerminator) {
+    std::string hex;
+    for (int i = 0; i < 268; ++i) hex += i == 0 ? "61" : ",61";
+    ASSERT_TRUE(ImportForTest("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + sub_key_ +
+                              "]\r\n\"Imported\"=hex(1):" + hex + "\r\n"));
+    BYTE text[269];
+    memset(text, 'a', sizeof text);  // no NUL after the 268 counted bytes
+    ASSERT_EQ(RegSetValueExA(sandbox_, "Set", 0, REG_SZ, text, 268), ERROR_SUCCESS);
+    BYTE data[268];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Imported", nullptr, &type, data, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 269u);
+    EXPECT_EQ(type, REG_SZ);
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(sandbox_, "Set", nullptr, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 268u);
+    EXPECT_EQ(memcmp(data, text, sizeof data), 0);
+}
+
 TEST_F(RegistryCallsTest, EnumeratingValues) {
     ASSERT_TRUE(SetTextForTest(sub_key_, "Zulu", "1"));
     ASSERT_TRUE(SetTextForTest(sub_key_, "Alpha", "22"));
