@@ -3,10 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-int FormatBounded(char* buffer, size_t size, const char* format, ...) {
+int FormatBoundedV(char* buffer, size_t size, const char* format, va_list args) {
     if (size == 0) return -1;
-    va_list args;
-    va_start(args, format);
 #ifdef _WIN32
     // The system runtime's own call, so no C99 wrapper (which probes the
     // runtime with Unicode-only calls at run time) comes into the exe.
@@ -14,10 +12,17 @@ int FormatBounded(char* buffer, size_t size, const char* format, ...) {
 #else
     const int written = vsnprintf(buffer, size, format, args);
 #endif
-    va_end(args);
     if (written < 0 || static_cast<size_t>(written) >= size) {
         buffer[size - 1] = '\0';
         return -1;
     }
+    return written;
+}
+
+int FormatBounded(char* buffer, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = FormatBoundedV(buffer, size, format, args);
+    va_end(args);
     return written;
 }

@@ -4,6 +4,7 @@
 // returns -1 (or the buffer size when only the terminator does not fit).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 // Writes the formatted text into `buffer` of `size` bytes, always terminated.
@@ -11,3 +12,5 @@
 // failed); with `size` 0 nothing is written and -1 returned.
 int FormatBounded(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// The same with the arguments as a va_list.
+int FormatBoundedV(char* buffer, size_t size, const char* format, va_list args);

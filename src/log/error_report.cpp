@@ -6,6 +6,7 @@
 #include "log/bounded_format.h"
 #include "log/log.h"
 #include "log/log_file.h"
+#include "log/log_line.h"
 #include "platform/platform.h"
 
 namespace {
@@ -52,12 +53,13 @@ void ReportError(int32_t code, const char* format, ...) {
 
     FILE* log = LogStreamIfOpen();
     if (log != nullptr) {
-        WriteLogStamp(log);
+        LogRecord record;
+        StartLogRecord(&record);
         va_start(args, format);
-        vfprintf(log, format, args);
+        AppendLogText(&record, format, args);
         va_end(args);
-        fprintf(log, ": %s\n", shown);
-        fflush(log);
+        AppendLogTextf(&record, ": %s", shown);
+        WriteLogRecord(&record, log);
     }
     FreeSystemErrorText(text);
 }

@@ -7,6 +7,8 @@
 
 #include "log/bounded_format.h"
 #include "log/log.h"
+#include "log/log_line.h"
+#include "platform/append_file.h"
 #include "platform/platform.h"
 #include "tables/texts.h"
 
@@ -65,14 +67,14 @@ const char* LogPath() { return log_path; }
 void LogOpen() {
     if (log_file == nullptr) {
         if (log_path == nullptr) ComposeDefaultLogPath();
-        log_file = fopen(log_path, "at");
+        log_file = OpenAppendStream(log_path);
         if (log_file == nullptr) {
             printf("\nCould not open log file \"%s\".\n", log_path);
             return;
         }
     }
-    fputs(kLogHeader, log_file);
-    fflush(log_file);
+    // In one piece, as every record: another copy's line cannot land inside it.
+    AppendToStream(log_file, kLogHeader, sizeof kLogHeader - 1);
 }
 
 void LogClose() {
@@ -85,22 +87,15 @@ bool LogIsOpen() { return log_file != nullptr; }
 
 FILE* LogStreamIfOpen() { return log_file; }
 
-void WriteLogStamp(FILE* file) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    fprintf(file, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay, now.wHour,
-            now.wMinute, now.wSecond);
-}
-
 void LogLine(const char* format, ...) {
     if (log_file == nullptr) return;
-    WriteLogStamp(log_file);
+    LogRecord record;
+    StartLogRecord(&record);
     va_list args;
     va_start(args, format);
-    vfprintf(log_file, format, args);
+    AppendLogText(&record, format, args);
     va_end(args);
-    fputs("\n", log_file);
-    fflush(log_file);
+    WriteLogRecord(&record, log_file);
 }
 
 void ResetLogState() {

@@ -1,5 +1,5 @@
-// Implemented in log_file.cpp: the open log stream and the time stamp of a
-// line, for the log's own writers (LogLine there, ReportError in error_report.cpp).
+// Implemented in log_file.cpp: the open log stream, for the log's own writers
+// (LogLine there, ReportError in error_report.cpp).
 #pragma once
 
 #include <cstdio>
@@ -7,6 +7,3 @@
 // The log's stream while the log is open, or nullptr while it is closed.
 // Opens nothing.
 FILE* LogStreamIfOpen();
-
-// Writes the local time as "YYYY-MM-DD, hh:mm:ss,   " (its own clock reading).
-void WriteLogStamp(FILE* file);

@@ -49,6 +49,41 @@ TEST_F(LogTest, HeaderAndLines) {
               kHeader + kStamp + "Quiet mode specified.\n" + kStamp + "a=7, 100% done\n");
 }
 
+// A record takes at most 1024 bytes in the file, line ends counted as the two
+// bytes they take on Windows, so that it always goes in one system write:
+// longer lines are cut, their line end kept.
+TEST_F(LogTest, LongLinesAreCutToOneRecord) {
+    const size_t stamp = sizeof kStamp - 1;
+    const size_t room = 1022 - stamp;  // for the message: 1024 less the final line end
+    const std::string fits(room, 'm');
+    struct Case {
+        std::string message;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {fits, fits},
+        {fits + "tail", fits},
+        {std::string(5000, 'x'), std::string(room, 'x')},
+        {std::string(room / 2, '\n'), std::string(room / 2, '\n')},
+        {std::string(room, '\n'), std::string(room / 2, '\n')},
+        {std::string(room - 1, 'a') + "\nb", std::string(room - 1, 'a')},
+        {"100% safe: %s %n", "100% safe: %s %n"},  // a message is never a format
+    };
+    SetLogPath(path_.c_str());
+    LogOpen();
+    std::string expected = kHeader;
+    for (const Case& c : cases) {
+        LogLine("%s", c.message.c_str());
+        expected += kStamp + c.logged + "\n";
+    }
+    const std::string long_name(2000, 'n');
+    CaptureStdout(
+        [&] { ReportError(ERROR_ACCESS_DENIED, "Value \"%s\" failed", long_name.c_str()); });
+    expected += kStamp + ("Value \"" + long_name).substr(0, room) + "\n";
+    LogClose();
+    EXPECT_EQ(ReadWholeFile(path_), expected);
+}
+
 TEST_F(LogTest, EachOpeningAppendsAHeader) {
     WriteWholeFile(path_, "earlier run\n");
     SetLogPath(path_.c_str());

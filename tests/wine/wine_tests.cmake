@@ -88,6 +88,11 @@ if(REAL_TEST_SOURCES)
   endif()
 endif()
 
+# Writes log lines as fast as it can, for the test of copies sharing one log.
+add_executable(log_probe ${TESTS_DIR}/wine/log_probe.cpp)
+target_link_libraries(log_probe PRIVATE fix_tamrix_engine)
+set(LOG_PROBE_ENV "FIX_TAMRIX_LOG_PROBE=$<TARGET_FILE:log_probe>")
+
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.
 file(GLOB E2E_MODULES CONFIGURE_DEPENDS ${TESTS_DIR}/wine/test_*.py)
@@ -97,9 +102,9 @@ foreach(module ${E2E_MODULES})
   string(REGEX REPLACE "^test_" "" name ${stem})
   if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     foreach(version win98 nt40 winxp win10)
-      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version})
+      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version} ${LOG_PROBE_ENV})
     endforeach()
   else()
-    add_wine_python_test(e2e.${name} tests.wine.${stem} "")
+    add_wine_python_test(e2e.${name} tests.wine.${stem} "" ${LOG_PROBE_ENV})
   endif()
 endforeach()

@@ -1,0 +1,17 @@
+// A file that several programs append to at once, such as a log shared by
+// every machine that runs the program from one network folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Opens `path` as a text stream for appending only, creating the file when it
+// is missing; others may read and append meanwhile. nullptr when the file
+// cannot be opened. The caller writes with AppendToStream and closes the
+// stream with fclose.
+FILE* OpenAppendStream(const char* path);
+
+// Writes `size` bytes of text at the file's end in one piece and flushes
+// them: no other program appending through AppendToStream writes into them
+// or over them. Errors of writing are ignored.
+void AppendToStream(FILE* stream, const char* text, size_t size);
