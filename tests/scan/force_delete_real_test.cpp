@@ -22,7 +22,7 @@ bool Expects95Family() {
 }
 
 TEST(ForceDeleteRealTest, SeesTheWindowsFamilyThatRuns) {
-    EXPECT_EQ(IsWindowsNT(), Expects95Family() ? 0 : 1);
+    EXPECT_EQ(IsWindowsNT(), !Expects95Family());
 }
 
 #ifdef _WIN32
