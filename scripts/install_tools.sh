@@ -2,12 +2,12 @@
 # Installs with apt-get whatever of the build and test tools is missing, and
 # says which packages: CMake and Ninja, g++ and GoogleTest, mingw-w64 for both
 # Windows targets, Wine with its 64-bit and 32-bit halves (32-bit Wine runs the
-# product), clang with libFuzzer, python3 and tmux. Does nothing when all are
-# there.  scripts/install_tools.sh --packages  prints the packages it stands
-# for, one a line.
+# product), clang with libFuzzer, python3, tmux, ps and git. Does nothing
+# when all are there.  scripts/install_tools.sh --packages  prints the
+# packages it stands for, one a line.
 set -eu
 PACKAGES=(
-    cmake ninja-build g++ python3 python3-minimal tmux
+    cmake ninja-build g++ python3 python3-minimal tmux procps git
     googletest libgtest-dev libgmock-dev
     gcc-mingw-w64-i686-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev
     gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64

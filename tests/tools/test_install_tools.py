@@ -9,7 +9,8 @@ import unittest
 from tests.support.e2e import SOURCE_DIR, add_cases
 
 COMMANDS = [
-    "cmake", "ctest", "ninja", "g++", "python3", "tmux", "stty", "clang", "clang++",
+    "cmake", "ctest", "ninja", "g++", "python3", "tmux", "stty", "ps", "git", "cmp",
+    "sha256sum", "dpkg", "dpkg-query", "clang", "clang++",
     "i686-w64-mingw32-gcc", "i686-w64-mingw32-g++", "i686-w64-mingw32-windres",
     "i686-w64-mingw32-objdump", "x86_64-w64-mingw32-gcc", "x86_64-w64-mingw32-g++",
     "x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-objdump",
