@@ -108,11 +108,8 @@ struct Case {
     std::string expected;
 };
 
-class BoxTest : public testing::Test {
+class BoxTest : public NativeTest {
   protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-
     void Check(const std::vector<Case>& cases) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);

@@ -19,17 +19,17 @@ namespace {
 const std::string kPrompt = "  Confirm (Yes/No/All yes)?  ";
 const std::string kPause = "\nPress any key to continue...\n\n";
 
-class PromptsTest : public testing::Test {
+class PromptsTest : public NativeTest {
   protected:
     // A prompt that waits for keys that never come ends the test binary
     // (SIGALRM) instead of hanging.
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         alarm(10);
     }
     void TearDown() override {
         alarm(0);
-        ResetProcessState();
+        NativeTest::TearDown();
     }
 };
 

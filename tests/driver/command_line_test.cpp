@@ -10,6 +10,7 @@
 
 #include "driver/run_cleaner.h"
 #include "log/log.h"
+#include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
@@ -18,11 +19,7 @@ namespace {
 
 const std::string kUsage = ExpectedText("usage.txt");
 
-class CommandLineTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class CommandLineTest : public NativeTest {};
 
 // Every argument list of note: exit code, the whole output after the title
 // box, and which log the run wrote (in a temporary current folder, where the
@@ -95,13 +92,10 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         ResetProcessState();
         winsim::SetModuleFileName((folder + "/fix_tamrix").c_str());
         winsim::ScriptConsoleKeys({'x'});
-        std::vector<std::string> storage = {"fix_tamrix"};
-        storage.insert(storage.end(), c.arguments.begin(), c.arguments.end());
-        std::vector<char*> argv;
-        for (std::string& argument : storage) argv.push_back(&argument[0]);
+        ArgumentVector command_line(c.arguments);
         int exit_code = -1;
         const std::string output = CaptureStdout(
-            [&] { exit_code = RunCleaner(static_cast<int>(argv.size()), argv.data()); });
+            [&] { exit_code = RunCleaner(command_line.argc(), command_line.argv()); });
         EXPECT_EQ(exit_code, c.exit_code);
         EXPECT_EQ(AfterTitleBox(output), c.after_title);
         EXPECT_FALSE(LogIsOpen());
@@ -145,12 +139,9 @@ TEST_F(CommandLineTest, ParsedSettings) {
         {{"/L", longest_path}, false, nullptr, longest_path},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> storage = {"fix_tamrix"};
-        storage.insert(storage.end(), c.arguments.begin(), c.arguments.end());
-        std::vector<char*> argv;
-        for (std::string& argument : storage) argv.push_back(&argument[0]);
-        SCOPED_TRACE(storage.size());
-        CommandLine parsed = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        ArgumentVector command_line(c.arguments);
+        SCOPED_TRACE(command_line.argc());
+        CommandLine parsed = ParseCommandLine(command_line.argc(), command_line.argv());
         EXPECT_EQ(parsed.outcome, CommandLineOutcome::kRun);
         EXPECT_EQ(parsed.quiet, c.quiet);
         if (c.folder == nullptr) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "winsim/test_hooks.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
@@ -33,15 +33,15 @@ bool FailureIsSilent(const std::string& call) {
     return false;
 }
 
-class FaultSweepTest : public testing::Test {
+class FaultSweepTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         folder_ = MakeTempFolder();
         log_ = folder_ + "/sweep.log";
     }
     void TearDown() override {
-        ResetProcessState();
+        NativeTest::TearDown();
         remove(log_.c_str());
         remove(folder_.c_str());
     }

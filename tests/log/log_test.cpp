@@ -15,16 +15,16 @@ namespace {
 const std::string kHeader = ExpectedText("log_header.txt");
 const char kStamp[] = "2026-12-08, 09:05:03,   ";
 
-class LogTest : public testing::Test {
+class LogTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         path_ = folder_ + "/test.log";
     }
     void TearDown() override {
-        ResetProcessState();
+        NativeTest::TearDown();
         remove(path_.c_str());
         remove(folder_.c_str());
     }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "winsim/test_hooks.h"
 #include "registry/registry_action.h"
 #include "registry/registry_path.h"
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
@@ -42,15 +42,14 @@ int32_t Record(int32_t code, const RegistryAction* row) {
     return callback_result;
 }
 
-class CleanRegistryTest : public testing::Test {
+class CleanRegistryTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         calls.clear();
         callback_result = 0;
         delete_on_match = false;
     }
-    void TearDown() override { ResetProcessState(); }
 
     void Seed(const std::string& body) {
         std::string error;

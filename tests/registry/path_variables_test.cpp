@@ -20,13 +20,12 @@ const char kSeed[] =
     "[HKEY_CURRENT_USER\\Identities]\n"
     "\"Default User ID\"=\"{1234}\"\n";
 
-class PathVariablesTest : public testing::Test {
+class PathVariablesTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         ASSERT_TRUE(winsim::LoadRegistryText(kSeed));
     }
-    void TearDown() override { ResetProcessState(); }
 };
 
 // Expands into a 520-byte buffer; the text, or "<code N>".

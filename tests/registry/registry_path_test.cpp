@@ -13,11 +13,7 @@
 
 namespace {
 
-class RegistryPathTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class RegistryPathTest : public NativeTest {};
 
 bool KeyExists(HKEY root, const char* sub_key) {
     HKEY key = nullptr;

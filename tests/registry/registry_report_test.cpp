@@ -23,16 +23,16 @@ const char kSeed[] =
 const unsigned char kBytes[] = {0x01, 0x00, 0xff};
 const DWORD kDword = 7;
 
-class RegistryReportTest : public testing::Test {
+class RegistryReportTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         log_ = folder_ + "/report.log";
     }
     void TearDown() override {
-        ResetProcessState();
+        NativeTest::TearDown();
         remove(log_.c_str());
         remove(folder_.c_str());
     }

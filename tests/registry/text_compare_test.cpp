@@ -8,11 +8,7 @@
 
 namespace {
 
-class TextCompareTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class TextCompareTest : public NativeTest {};
 
 int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
 

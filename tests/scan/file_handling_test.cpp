@@ -39,10 +39,10 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class FileHandlingTest : public testing::Test {
+class FileHandlingTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
         folder_ = MakeTempFolder();
         log_path_ = folder_ + "/scan.log";
@@ -52,7 +52,7 @@ class FileHandlingTest : public testing::Test {
     }
     void TearDown() override {
         LogClose();
-        ResetProcessState();
+        NativeTest::TearDown();
         RemoveTestFiles(files_);
         remove(log_path_.c_str());
         remove(folder_.c_str());

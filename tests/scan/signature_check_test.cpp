@@ -12,9 +12,9 @@
 
 #include "platform/platform.h"
 #include "support/capture.h"
-#include "support/temp_files.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
+#include "support/temp_files.h"
 #include "tables/detections.h"
 
 namespace {
@@ -87,10 +87,10 @@ class OwnedList {
     std::vector<SignatureRecord> records_;
 };
 
-class SignatureCheckTest : public testing::Test {
+class SignatureCheckTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         counting = CountingHeap();
         folder_ = MakeTempFolder();
     }
@@ -98,7 +98,7 @@ class SignatureCheckTest : public testing::Test {
         RemoveTestFiles(files_);
         remove(folder_.c_str());
         counting = CountingHeap();
-        ResetProcessState();
+        NativeTest::TearDown();
     }
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {

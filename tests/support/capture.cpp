@@ -19,7 +19,6 @@
 
 std::string CaptureStdout(const std::function<void()>& body) {
     fflush(stdout);
-    char name[] = "fix_tamrix_capture_XXXXXX";
     std::string path;
 #ifdef _WIN32
     char folder[MAX_PATH];
@@ -29,7 +28,7 @@ std::string CaptureStdout(const std::function<void()>& body) {
     path = file;
     FILE* sink = fopen(path.c_str(), "wb");
 #else
-    std::string pattern = std::string("/tmp/") + name;
+    std::string pattern = "/tmp/fix_tamrix_capture_XXXXXX";
     int fd = mkstemp(&pattern[0]);
     path = pattern;
     FILE* sink = fdopen(fd, "wb");

@@ -1,10 +1,9 @@
 #include "support/native_run.h"
 
-#include <vector>
-
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
 #include "log/log.h"
+#include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 
@@ -15,15 +14,10 @@ void ResetProcessState() {
 }
 
 RunResult RunInProcess(std::initializer_list<std::string> arguments) {
-    std::vector<std::string> storage;
-    storage.push_back("fix_tamrix");
-    storage.insert(storage.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : storage) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
+    ArgumentVector command_line(arguments);
     RunResult result{0, ""};
     result.output = CaptureStdout(
-        [&] { result.exit_code = RunCleaner(static_cast<int>(storage.size()), argv.data()); });
+        [&] { result.exit_code = RunCleaner(command_line.argc(), command_line.argv()); });
     return result;
 }
 

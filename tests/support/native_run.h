@@ -2,6 +2,8 @@
 // and in-process runs of the cleaner with their console output.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 #include <string>
 
@@ -9,6 +11,14 @@
 
 // Resets the native layer, quiet mode and the log to their state at start.
 void ResetProcessState();
+
+// The base of the native test fixtures: every test starts and ends with the
+// process as at start. A fixture that does more calls these first and last.
+class NativeTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetProcessState(); }
+    void TearDown() override { ResetProcessState(); }
+};
 
 struct RunResult {
     int exit_code;

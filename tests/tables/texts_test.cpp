@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/run_cleaner.h"
+#include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
@@ -20,26 +21,25 @@ const std::string kPause = "\nPress any key to continue...\n\n";
 
 // Runs the cleaner with /L `log` and scripted `keys`, its output going to
 // `output`; ends the process with 100 + the exit code if the run returns.
-void RunWithOutputIn(const std::string& output, std::string log, std::initializer_list<int> keys) {
+void RunWithOutputIn(const std::string& output, const std::string& log,
+                     std::initializer_list<int> keys) {
     winsim::ScriptConsoleKeys(keys);
     if (freopen(output.c_str(), "w", stdout) == nullptr) _exit(99);
-    char program[] = "fix_tamrix";
-    char option[] = "/L";
-    char* argv[] = {program, option, &log[0], nullptr};
-    const int code = RunCleaner(3, argv);
+    ArgumentVector command_line({"/L", log});
+    const int code = RunCleaner(command_line.argc(), command_line.argv());
     fflush(stdout);
     _exit(100 + code);
 }
 
-class TextsTest : public testing::Test {
+class TextsTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         folder_ = MakeTempFolder();
         log_ = folder_ + "/run.log";
     }
     void TearDown() override {
-        ResetProcessState();
+        NativeTest::TearDown();
         remove(log_.c_str());
         rmdir(folder_.c_str());
     }

@@ -14,10 +14,10 @@ namespace {
 
 constexpr DWORD kInvalid = INVALID_FILE_ATTRIBUTES;
 
-class NativeFilesTest : public testing::Test {
+class NativeFilesTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         folder_ = MakeTempFolder();
     }
     void TearDown() override {
@@ -28,7 +28,7 @@ class NativeFilesTest : public testing::Test {
         }
         rmdir((folder_ + "/sub").c_str());
         rmdir(folder_.c_str());
-        ResetProcessState();
+        NativeTest::TearDown();
     }
     std::string File(const char* name, mode_t mode = 0644) {
         const std::string path = folder_ + "/" + name;

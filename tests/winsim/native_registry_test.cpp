@@ -5,23 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "winsim/test_hooks.h"
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
-class NativeRegistryTest : public testing::Test {
+class NativeRegistryTest : public NativeTest {
   protected:
     void SetUp() override {
-        ResetProcessState();
+        NativeTest::SetUp();
         ASSERT_TRUE(
             winsim::LoadRegistryText("REGEDIT4\n\n"
                                      "[HKEY_CURRENT_USER\\Software\\Run]\n"
                                      "\"Screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n"
                                      "\"Count\"=dword:00000002\n"));
     }
-    void TearDown() override { ResetProcessState(); }
 };
 
 TEST_F(NativeRegistryTest, CountsOpenHandles) {

@@ -18,11 +18,7 @@ namespace {
 
 using namespace std::string_literals;
 
-class RegistryFileTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class RegistryFileTest : public NativeTest {};
 
 // What Windows' export writes: UTF-16LE behind FF FE; `text` is UTF-8.
 std::string Utf16(const std::u16string& text) {

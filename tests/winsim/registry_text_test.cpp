@@ -12,11 +12,7 @@
 
 namespace {
 
-class RegistryTextTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class RegistryTextTest : public NativeTest {};
 
 // Reads one value straight through the registry calls.
 std::string ValueOf(HKEY root, const char* sub_key, const char* name, DWORD* type = nullptr) {

@@ -5,16 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "winsim/test_hooks.h"
 #include "support/native_run.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
-class SystemFactsTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
-};
+class SystemFactsTest : public NativeTest {};
 
 TEST_F(SystemFactsTest, FolderCallsReturnLengthOrSizeNeeded) {
     struct Call {

@@ -1,0 +1,8 @@
+#include "support/argument_vector.h"
+
+ArgumentVector::ArgumentVector(const std::vector<std::string>& arguments) {
+    strings_.push_back("fix_tamrix");
+    strings_.insert(strings_.end(), arguments.begin(), arguments.end());
+    for (std::string& argument : strings_) pointers_.push_back(&argument[0]);
+    pointers_.push_back(nullptr);
+}
