@@ -1,7 +1,8 @@
 // Path variables, key paths and deletions on arbitrary texts against a small
 // seeded registry whose variable-backed values are fuzzed too: buffers hold,
-// no key stays open, a root is never deleted from, and a deletion removes no
-// more than it names.
+// no key stays open, a root is never deleted from, and a key deletion removes
+// exactly the tree its path names (variables expanded once, names found
+// below it taken as they stand) and nothing outside it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -12,10 +13,11 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "winsim/test_hooks.h"
 #include "registry/path_variables.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
+#include "winsim/registry_store.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
@@ -162,13 +164,79 @@ bool NamesRoot(const std::string& path) {
     return root;
 }
 
+// The key a path names after one expansion of its variables, as the native
+// registry resolves it: its full path as the snapshot spells it ("" when it
+// names none), and the length of the path's text as expanded.
+struct NamedKey {
+    std::string full_path;
+    size_t text_length = 0;
+    bool own_name_empty = false;  // the expanded path ends in two backslashes
+    bool is_root = false;
+};
+
+NamedKey FindNamedKey(const std::string& path) {
+    NamedKey named;
+    const size_t start = path.find_first_not_of(" \t");
+    if (start == std::string::npos) return named;
+    for (int index = 0; index < winsim::kRegistryRootCount; ++index) {
+        const std::string root = winsim::kRegistryRoots[index].name;
+        if (path.size() <= start + root.size() || path[start + root.size()] != '\\' ||
+            !EqualNoCase(path.substr(start, root.size()), root)) {
+            continue;
+        }
+        const size_t rest = start + root.size() + 1;
+        char expanded[kKeyPathSize];
+        if (ExpandPathVariables(path.c_str() + rest, expanded, sizeof expanded) != 0) return named;
+        std::string sub_key = expanded;
+        if (!sub_key.empty() && sub_key.back() == '\\') sub_key.pop_back();
+        named.own_name_empty = !sub_key.empty() && sub_key.back() == '\\';
+        named.text_length = rest + sub_key.size();
+        if (!sub_key.empty() && sub_key[0] == '\\') return named;  // refused by the registry
+        named.is_root = sub_key.empty();
+        winsim::RegistryKey* key = winsim::RegistryRootKey(index);
+        std::string full = root;
+        for (size_t p = 0; p < sub_key.size();) {
+            size_t end = p;
+            while (end < sub_key.size() && sub_key[end] != '\\') {
+                if (winsim::IsCodePageLeadByte(static_cast<BYTE>(sub_key[end])) &&
+                    end + 1 < sub_key.size()) {
+                    ++end;
+                }
+                ++end;
+            }
+            if (end > p) {
+                key = winsim::FindSubkey(key, sub_key.c_str() + p, end - p);
+                if (key == nullptr) return named;
+                full += "\\" + key->name;
+            }
+            p = end + 1;
+        }
+        named.full_path = full;
+        return named;
+    }
+    return named;
+}
+
+bool IsInTree(const std::string& key, const std::string& tree) {
+    return !tree.empty() && key.compare(0, tree.size(), tree) == 0 &&
+           (key.size() == tree.size() || key[tree.size()] == '\\');
+}
+
+bool IsDoubleByteCodePage() {
+    for (int byte = 0; byte < 256; ++byte) {
+        if (winsim::IsCodePageLeadByte(static_cast<BYTE>(byte))) return true;
+    }
+    return false;
+}
+
 void CheckKeyDeletion(const std::string& path) {
     const bool root = NamesRoot(path);
+    const NamedKey named = FindNamedKey(path);
     const RegistrySnapshot before = TakeRegistrySnapshot();
     const int32_t result = DeleteRegistryItem(path.c_str(), nullptr);
     Require(winsim::OpenHandleCount() == 0, "a key deletion left a key open");
     const RegistrySnapshot after = TakeRegistrySnapshot();
-    if (root)
+    if (root || named.is_root)
         Require(result != 0 && after.keys == before.keys && after.values == before.values,
                 "a deletion of a root changed the registry");
     for (const std::string& key : after.keys) {
@@ -182,6 +250,31 @@ void CheckKeyDeletion(const std::string& path) {
     }
     if (result == 0)
         Require(after.keys.size() < before.keys.size(), "a key deletion deleted nothing");
+
+    // Exactly the named tree: nothing outside it goes, and on success all of it.
+    bool fits = path.size() < kKeyPathSize;
+    for (const std::string& key : before.keys) {
+        const bool inside = IsInTree(key, named.full_path);
+        Require(inside || after.keys.count(key) == 1,
+                "a key deletion removed a key outside the tree its path names");
+        if (inside) {
+            Require(result != 0 || after.keys.count(key) == 0,
+                    "a key deletion reported success and left part of its tree");
+            fits = fits && named.text_length + key.size() - named.full_path.size() < kKeyPathSize;
+        }
+    }
+    // In a healthy registry an existing tree whose paths fit goes whole. (In
+    // a double-byte code page the engine and this model may split a path
+    // differently, so only the single-byte one is held to that.)
+    if (!root && !named.is_root && !named.full_path.empty() && !named.own_name_empty && fits &&
+        !IsDoubleByteCodePage()) {
+        if (result != 0) {
+            char what[120];
+            snprintf(what, sizeof what, "the deletion of an existing tree failed with %d",
+                     static_cast<int>(result));
+            FuzzFailure(what);
+        }
+    }
 }
 
 void CheckValueDeletion(const std::string& path, const std::string& name) {

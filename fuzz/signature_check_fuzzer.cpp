@@ -11,18 +11,20 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "winsim/test_hooks.h"
 #include "scan/result_codes.h"
 #include "scan/signature_check.h"
 #include "tables/detections.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
 std::string folder;
 std::string file_path;
 
+// Runs at exit, after the native layer's own state (function-local statics
+// first used after this was registered) is destroyed: plain POSIX calls
+// only. A read-only file still goes, as removing it needs only the folder.
 void RemoveTemporaryFiles() {
-    SetFileAttributesA(file_path.c_str(), FILE_ATTRIBUTE_NORMAL);
     remove(file_path.c_str());
     rmdir(folder.c_str());
 }

@@ -2,8 +2,10 @@
 # Builds the fuzzers (preset `fuzz`, clang) and runs each for the given number
 # of seconds, one after the other:  scripts/fuzz.sh [<seconds>] [<fuzzer>...]
 # Fuzzers: clean_registry print_box registry_path signature_check (default all).
-# Corpora grow in build/fuzz/corpus/<fuzzer>, crashing inputs land in
+# Each starts from its committed seeds in fuzz/corpus/<fuzzer>; what it finds
+# grows in build/fuzz/corpus/<fuzzer>, crashing inputs land in
 # build/fuzz/artifacts/<fuzzer>; re-run one with build/fuzz/fuzz/fuzz_<fuzzer> <file>.
+# A finding once fixed belongs in fuzz/corpus/<fuzzer>, which CI runs.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -23,6 +25,7 @@ for name in "${fuzzers[@]}"; do
     echo "== fuzz_$name for ${seconds}s"
     if ! build/fuzz/fuzz/fuzz_"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" ${dict[@]+"${dict[@]}"} "$corpus" \
+        fuzz/corpus/"$name" \
         >build/fuzz/fuzz_"$name".log 2>&1; then
         failed=1
         echo "fuzz_$name FAILED: see build/fuzz/fuzz_$name.log and $artifacts"
