@@ -17,6 +17,8 @@ namespace {
 const char kHeader4[] = "REGEDIT4";
 const char kHeader5[] = "Windows Registry Editor Version 5.00";
 const char kNotHeld[] = "cannot be held exactly in the code page";
+// Windows nests keys at most 512 deep; deeper paths would only make saving slow.
+constexpr int kMaxKeyDepth = 512;
 
 bool IsTextType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -238,7 +240,11 @@ bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, Re
         return false;
     }
     size_t start = slash == std::string::npos ? path.size() : slash + 1;
-    while (start < path.size()) {
+    for (int depth = 1; start < path.size(); ++depth) {
+        if (depth > kMaxKeyDepth) {
+            *error = "a key path deeper than " + std::to_string(kMaxKeyDepth) + " keys";
+            return false;
+        }
         size_t end = path.find('\\', start);
         if (end == std::string::npos) end = path.size();
         size_t length = end - start;
@@ -484,6 +490,9 @@ bool ReadRegistryText(Reader* reader, const std::string& text, std::string* erro
         if (!message.empty()) message = "line " + std::to_string(first_line) + ": " + message;
     }
     if (message.empty() && !have_header) message = "no \"REGEDIT4\" or version 5.00 header";
+    if (message.empty() && reader->unicode && text.size() % 2 != 0) {
+        message = "the UTF-16 text ends in half a character";
+    }
     if (message.empty()) return true;
     if (error != nullptr) *error = message;
     return false;

@@ -33,6 +33,12 @@ std::string Utf16(const std::string& narrow) {
     return wide;
 }
 
+std::string Repeated(const std::string& part, int times) {
+    std::string whole;
+    for (int i = 0; i < times; ++i) whole += part;
+    return whole;
+}
+
 const char kEveryKind[] =
     "Windows Registry Editor Version 5.00\n"
     "\n"
@@ -164,6 +170,9 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
         {Utf16("Windows Registry Editor Version 5.00\n[HKEY_USERS\\a]\n\"v\"=hex(2):25\n"),
          "line 3: text data with an odd number of bytes"},
         {"REGEDIT4\n[-HKEY_USERS]\n", "line 2: a root key cannot be deleted"},
+        {"REGEDIT4\n[HKEY_USERS" + Repeated("\\k", 513) + "]\n",
+         "line 2: a key path deeper than 512 keys"},
+        {Utf16("REGEDIT4\n[HKEY_USERS\\a]\n") + "\n", "the UTF-16 text ends in half a character"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
