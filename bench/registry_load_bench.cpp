@@ -25,7 +25,8 @@ std::string GeneratedText(unsigned long values) {
                  i, i);
         text += line;
     }
-    for (unsigned long i = in_one_key; i < values; ++i) {
+    // Two values a line pair, 100 values a key.
+    for (unsigned long i = in_one_key; i + 1 < values; i += 2) {
         if ((i - in_one_key) % 100 == 0) {
             snprintf(line, sizeof line, "\n[HKEY_CURRENT_USER\\Software\\Spread\\Key %lu]\n",
                      i / 100);
@@ -33,7 +34,6 @@ std::string GeneratedText(unsigned long values) {
         }
         snprintf(line, sizeof line, "\"V%lu\"=dword:%08lx\n\"H%lu\"=hex(2):25,54,25,00\n", i, i, i);
         text += line;
-        ++i;
     }
     return text;
 }
