@@ -154,6 +154,34 @@ void DescribeHandle(HKEY handle, char* out, size_t size) {
 
 const char* Shown(const char* text) { return text != nullptr ? text : "NULL"; }
 
+// The subkey of `key` called `name` (`length` bytes), or nullptr.
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        if (RegistryNamesEqual(name, length, child->name)) return child.get();
+    }
+    return nullptr;
+}
+
+// The value of `key` called `name`, or nullptr.
+RegistryValue* FindValue(RegistryKey* key, const char* name) {
+    size_t length = strlen(name);
+    for (RegistryValue& value : key->values) {
+        if (RegistryNamesEqual(name, length, value.name)) return &value;
+    }
+    return nullptr;
+}
+
+// Sets or replaces a value; a replaced value keeps its place in the order.
+void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size) {
+    RegistryValue* value = FindValue(key, name);
+    if (value == nullptr) {
+        key->values.push_back(RegistryValue{name, type, {}});
+        value = &key->values.back();
+    }
+    value->type = type;
+    value->data.assign(data, data + size);
+}
+
 // Follows a relative key path from `key`, creating missing keys when
 // `create` is set. Trailing and doubled backslashes are accepted; a leading one gives
 // ERROR_BAD_PATHNAME (161), a missing key ERROR_FILE_NOT_FOUND (2), a name
@@ -222,37 +250,12 @@ bool RegistryNamesEqual(const char* a, size_t length, const std::string& b) {
     return true;
 }
 
-RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
-    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
-        if (RegistryNamesEqual(name, length, child->name)) return child.get();
-    }
-    return nullptr;
-}
-
-RegistryValue* FindValue(RegistryKey* key, const char* name) {
-    size_t length = strlen(name);
-    for (RegistryValue& value : key->values) {
-        if (RegistryNamesEqual(name, length, value.name)) return &value;
-    }
-    return nullptr;
-}
-
 RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length) {
     std::unique_ptr<RegistryKey> child(new RegistryKey);
     child->name.assign(name, length);
     child->parent = key;
     key->subkeys.push_back(std::move(child));
     return key->subkeys.back().get();
-}
-
-void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size) {
-    RegistryValue* value = FindValue(key, name);
-    if (value == nullptr) {
-        key->values.push_back(RegistryValue{name, type, {}});
-        value = &key->values.back();
-    }
-    value->type = type;
-    value->data.assign(data, data + size);
 }
 
 void RemoveSubkey(RegistryKey* key) {

@@ -51,11 +51,7 @@ bool IsCodePageLeadByte(BYTE byte);
 // Whether two names are equal without regard to ASCII case (double-byte
 // characters compared exactly); `a` has `length` bytes.
 bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
-RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length);
-RegistryValue* FindValue(RegistryKey* key, const char* name);
 RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length);
-// Sets or replaces a value; a replaced value keeps its place in the order.
-void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size);
 // Removes `key` (a subkey, never a root) from its parent with its subtree.
 void RemoveSubkey(RegistryKey* key);
 

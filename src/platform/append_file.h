@@ -1,3 +1,4 @@
+// Implemented in platform/win32/append_file.cpp and, natively, winsim/append_file.cpp.
 // A file that several programs append to at once, such as a log shared by
 // every machine that runs the program from one network folder.
 #pragma once
