@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 
@@ -45,18 +46,15 @@ bool IsStamp(const std::string& text, size_t at) {
 
 // Starts the program with `arguments`, its output thrown away; 0 on failure.
 pid_t StartProgram(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    static char program[] = FIX_TAMRIX_EXE;
-    argv.push_back(program);
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    ArgumentVector command_line(arguments, FIX_TAMRIX_EXE);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
-    if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) != 0) child = 0;
+    if (posix_spawn(&child, FIX_TAMRIX_EXE, &actions, nullptr, command_line.argv(), environ) != 0) {
+        child = 0;
+    }
     posix_spawn_file_actions_destroy(&actions);
     return child;
 }

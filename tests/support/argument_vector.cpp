@@ -1,7 +1,7 @@
 #include "support/argument_vector.h"
 
-ArgumentVector::ArgumentVector(const std::vector<std::string>& arguments) {
-    strings_.push_back("fix_tamrix");
+ArgumentVector::ArgumentVector(const std::vector<std::string>& arguments, const char* program) {
+    strings_.push_back(program);
     strings_.insert(strings_.end(), arguments.begin(), arguments.end());
     for (std::string& argument : strings_) pointers_.push_back(&argument[0]);
     pointers_.push_back(nullptr);

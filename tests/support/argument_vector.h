@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-// "fix_tamrix", then `arguments`, then nullptr; each string a writable copy
+// `program`, then `arguments`, then nullptr; each string a writable copy
 // owned by the vector, as main's are. argc counts the program name.
 class ArgumentVector {
   public:
-    explicit ArgumentVector(const std::vector<std::string>& arguments);
+    explicit ArgumentVector(const std::vector<std::string>& arguments,
+                            const char* program = "fix_tamrix");
     ArgumentVector(const ArgumentVector&) = delete;
     ArgumentVector& operator=(const ArgumentVector&) = delete;
 
