@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "winsim/code_page.h"
 #include "winsim/layer.h"
 #include "winsim/registry_store.h"
 #include "winsim/test_hooks.h"
@@ -67,21 +68,6 @@ HandleSlot* SlotOf(HKEY handle) {
     return slot;
 }
 
-// 0 with the key, ERROR_INVALID_HANDLE (6) for a closed or unknown handle,
-// ERROR_KEY_DELETED (1018) once the key has been deleted.
-LONG KeyOf(HKEY handle, RegistryKey** key) {
-    int root = RootIndex(handle);
-    if (root >= 0) {
-        *key = &State().roots[root];
-        return ERROR_SUCCESS;
-    }
-    HandleSlot* slot = SlotOf(handle);
-    if (slot == nullptr) return ERROR_INVALID_HANDLE;
-    if (slot->key->deleted) return ERROR_KEY_DELETED;
-    *key = slot->key;
-    return ERROR_SUCCESS;
-}
-
 // 0 with a new handle on `key`, or ERROR_NOT_ENOUGH_MEMORY (8) when the table is full.
 LONG OpenHandle(RegistryKey* key, HKEY* handle) {
     RegistryState& state = State();
@@ -136,7 +122,93 @@ void WriteKeyPath(const RegistryKey* key, char* out, size_t size) {
     }
 }
 
-// What call records name a handle by.
+const char* Shown(const char* text) { return text != nullptr ? text : "NULL"; }
+
+char16_t FoldAscii(char16_t unit) {
+    return unit >= 'A' && unit <= 'Z' ? static_cast<char16_t>(unit + 32) : unit;
+}
+
+// Whether the ANSI name `ansi` (`length` bytes), widened, is the UTF-16 name
+// `wide` without regard to ASCII case: how the system finds a value by a name
+// given to an A call.
+bool AnsiNamesWide(const char* ansi, size_t length, const char16_t* wide, size_t wide_length) {
+    size_t at = 0;
+    size_t unit_index = 0;
+    while (at < length) {
+        char16_t unit = 0;
+        at += WidenAnsiChar(ansi + at, length - at, &unit);
+        if (unit_index == wide_length || FoldAscii(unit) != FoldAscii(wide[unit_index])) {
+            return false;
+        }
+        ++unit_index;
+    }
+    return unit_index == wide_length;
+}
+
+// Copies a value's data as the A calls do: text stored without its NUL gets
+// one in a spare byte, though the size reported stays the stored size.
+void CopyData(const RegistryValue& value, BYTE* data, DWORD capacity) {
+    size_t stored = value.data.size();
+    if (stored != 0) memcpy(data, value.data.data(), stored);
+    if (IsText(value.type) && capacity > stored && (stored == 0 || value.data[stored - 1] != 0)) {
+        data[stored] = 0;
+    }
+}
+
+// The subkey of `key` called `name` (`length` bytes), or nullptr.
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        if (RegistryNamesEqual(name, length, child->name)) return child.get();
+    }
+    return nullptr;
+}
+
+// The value that the ANSI name `name` names, compared as the system does, in
+// UTF-16 and without regard to ASCII case; nullptr when there is none.
+RegistryValue* FindValue(RegistryKey* key, const char* name) {
+    size_t length = strlen(name);
+    for (RegistryValue& value : key->values) {
+        const bool named = value.has_wide_name
+                               ? AnsiNamesWide(name, length, value.wide_name.data(),
+                                               value.wide_name.size())
+                               : RegistryNamesEqual(name, length, value.name);
+        if (named) return &value;
+    }
+    return nullptr;
+}
+
+// Sets or replaces a value; a replaced value keeps its place in the order
+// and its name, and its data comes from the A calls now.
+void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size) {
+    RegistryValue* value = FindValue(key, name);
+    if (value == nullptr) {
+        key->values.emplace_back();
+        value = &key->values.back();
+        value->name = name;
+    }
+    value->type = type;
+    value->data.assign(data, data + size);
+    value->has_wide_data = false;
+    value->wide_data.clear();
+}
+
+}  // namespace
+
+// --- The parts of every call ------------------------------------------------
+
+LONG KeyOf(HKEY handle, RegistryKey** key) {
+    int root = RootIndex(handle);
+    if (root >= 0) {
+        *key = &State().roots[root];
+        return ERROR_SUCCESS;
+    }
+    HandleSlot* slot = SlotOf(handle);
+    if (slot == nullptr) return ERROR_INVALID_HANDLE;
+    if (slot->key->deleted) return ERROR_KEY_DELETED;
+    *key = slot->key;
+    return ERROR_SUCCESS;
+}
+
 void DescribeHandle(HKEY handle, char* out, size_t size) {
     int root = RootIndex(handle);
     if (root >= 0) {
@@ -152,40 +224,6 @@ void DescribeHandle(HKEY handle, char* out, size_t size) {
     WriteKeyPath(slot->key, out, size);
 }
 
-const char* Shown(const char* text) { return text != nullptr ? text : "NULL"; }
-
-// The subkey of `key` called `name` (`length` bytes), or nullptr.
-RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
-    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
-        if (RegistryNamesEqual(name, length, child->name)) return child.get();
-    }
-    return nullptr;
-}
-
-// The value of `key` called `name`, or nullptr.
-RegistryValue* FindValue(RegistryKey* key, const char* name) {
-    size_t length = strlen(name);
-    for (RegistryValue& value : key->values) {
-        if (RegistryNamesEqual(name, length, value.name)) return &value;
-    }
-    return nullptr;
-}
-
-// Sets or replaces a value; a replaced value keeps its place in the order.
-void StoreValue(RegistryKey* key, const char* name, DWORD type, const BYTE* data, size_t size) {
-    RegistryValue* value = FindValue(key, name);
-    if (value == nullptr) {
-        key->values.push_back(RegistryValue{name, type, {}});
-        value = &key->values.back();
-    }
-    value->type = type;
-    value->data.assign(data, data + size);
-}
-
-// Follows a relative key path from `key`, creating missing keys when
-// `create` is set. Trailing and doubled backslashes are accepted; a leading one gives
-// ERROR_BAD_PATHNAME (161), a missing key ERROR_FILE_NOT_FOUND (2), a name
-// longer than 255 characters ERROR_INVALID_PARAMETER (87) when creating.
 LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** found) {
     if (path[0] == '\\') return ERROR_BAD_PATHNAME;
     const char* p = path;
@@ -217,18 +255,6 @@ LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** fou
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-// Copies a value's data as the A calls do: text stored without its NUL gets
-// one in a spare byte, though the size reported stays the stored size.
-void CopyData(const RegistryValue& value, BYTE* data, DWORD capacity) {
-    size_t stored = value.data.size();
-    if (stored != 0) memcpy(data, value.data.data(), stored);
-    if (IsText(value.type) && capacity > stored && (stored == 0 || value.data[stored - 1] != 0)) {
-        data[stored] = 0;
-    }
-}
-
-}  // namespace
-
 // --- The tree ---------------------------------------------------------------
 
 RegistryKey* RegistryRootKey(int index) { return &State().roots[index]; }
@@ -248,6 +274,22 @@ bool RegistryNamesEqual(const char* a, size_t length, const std::string& b) {
         if (x != y) return false;
     }
     return true;
+}
+
+RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t length) {
+    for (RegistryValue& value : key->values) {
+        bool named = false;
+        if (!value.has_wide_name) {
+            named = AnsiNamesWide(value.name.data(), value.name.size(), name, length);
+        } else if (value.wide_name.size() == length) {
+            named = true;
+            for (size_t i = 0; i < length && named; ++i) {
+                named = FoldAscii(value.wide_name[i]) == FoldAscii(name[i]);
+            }
+        }
+        if (named) return &value;
+    }
+    return nullptr;
 }
 
 RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length) {

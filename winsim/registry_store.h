@@ -1,4 +1,5 @@
-// Implemented in registry.cpp, registry_file.cpp and system_facts.cpp (IsCodePageLeadByte).
+// Implemented in registry.cpp, registry_file.cpp and system_facts.cpp
+// (IsCodePageLeadByte, IsWindows95Family).
 // The native registry's tree of keys and values, shared by its Win32 calls
 // (registry.cpp), its .reg reader and writer (registry_text.cpp) and the
 // registry file named by FIX_TAMRIX_REGISTRY (registry_file.cpp).
@@ -13,10 +14,18 @@
 
 namespace winsim {
 
+// A value as the A calls see it. One stored as wide text (SetWideValue) also
+// keeps what the W calls see: `name` and `data` are then its best-fit
+// conversion, and the system finds it by its wide name. A value stored by the
+// A calls has no wide form: the W calls widen `name` and `data`.
 struct RegistryValue {
     std::string name;  // "" is the key's default value
     DWORD type;
     std::vector<BYTE> data;
+    bool has_wide_name = false;
+    std::u16string wide_name;
+    bool has_wide_data = false;  // text only: other types read the same both ways
+    std::vector<BYTE> wide_data;  // UTF-16LE
 };
 
 struct RegistryKey {
@@ -48,12 +57,33 @@ RegistryKey* RegistryRootKey(int index);
 // SetDbcsLeadBytes (asked without recording a call).
 bool IsCodePageLeadByte(BYTE byte);
 
+// Whether the version set by SetVersion is one of the 95 family (asked
+// without recording a call).
+bool IsWindows95Family();
+
 // Whether two names are equal without regard to ASCII case (double-byte
 // characters compared exactly); `a` has `length` bytes.
 bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
+// The value that the UTF-16 name `name` (`length` units) names, compared as
+// the system does, without regard to ASCII case; nullptr when there is none.
+RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t length);
 RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length);
 // Removes `key` (a subkey, never a root) from its parent with its subtree.
 void RemoveSubkey(RegistryKey* key);
+
+// The parts of every registry call. KeyOf: 0 with the key of `handle`,
+// ERROR_INVALID_HANDLE (6) for a closed or unknown handle, ERROR_KEY_DELETED
+// (1018) once the key has been deleted.
+LONG KeyOf(HKEY handle, RegistryKey** key);
+// What call records name a handle by.
+void DescribeHandle(HKEY handle, char* out, size_t size);
+// Follows a relative key path from `key`, creating missing keys when
+// `create` is set. Trailing and doubled backslashes are accepted; a leading
+// one gives ERROR_BAD_PATHNAME (161), a missing key ERROR_FILE_NOT_FOUND (2),
+// a name longer than 255 characters ERROR_INVALID_PARAMETER (87) when creating.
+LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** found);
+// REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: the types the A calls convert.
+bool IsText(DWORD type);
 
 // Replaces the whole registry with the subkeys and values of `roots` (moved
 // from); every open handle is closed. Clears the change mark.

@@ -53,6 +53,8 @@ void SetDbcsLeadBytes(BYTE first, BYTE last) {
 
 void ResetSystemFacts() { Facts() = SystemFacts(); }
 
+bool IsWindows95Family() { return (Facts().version & 0x80000000u) != 0; }
+
 bool IsCodePageLeadByte(BYTE byte) {
     return Facts().lead_first <= Facts().lead_last && byte >= Facts().lead_first &&
            byte <= Facts().lead_last;

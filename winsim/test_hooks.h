@@ -58,7 +58,7 @@ const std::vector<std::string>& RestartOperations();
 // Windows. On after Reset.
 void SetAdministrator(bool on);
 
-// --- Registry (registry.cpp, registry_text.cpp, registry_file.cpp) -------------
+// --- Registry (registry.cpp, registry_wide.cpp, registry_text.cpp, registry_file.cpp) ---
 // Test hooks of the native registry: seed and read it as .reg text, count
 // open handles, stand in for FIX_TAMRIX_REGISTRY. (Calls are recorded and
 // faults injected through this header.)
@@ -91,6 +91,16 @@ bool ImportRegistryText(const std::string& text, std::string* error = nullptr);
 // it holds values or has no subkeys (a root only when it holds values).
 std::string SaveRegistryText();
 
+// Stores a value as the NT family's registry keeps text, in UTF-16: the W
+// calls read `name` and `data` as given, while the A calls see them converted
+// to code page 1252 with best-fit mapping, as Windows and Wine do (a Latin
+// letter loses its diacritic, a full-width form becomes ASCII, what has no fit
+// becomes '?'). A lookup by ANSI name finds the value only when that name
+// widens to `name`. `data` is `size` bytes, UTF-16LE for the text types.
+// Creates HKEY `root`\`sub_key` as needed; false for a handle that is not a root.
+bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
+                  const void* data, size_t size);
+
 // Registry handles opened and not yet closed (predefined roots not counted).
 unsigned OpenHandleCount();
 
@@ -114,7 +124,7 @@ void SetSystemDirectory(const char* path);
 void SetTempPath(const char* path);
 void SetComputerName(const char* name);
 void SetUserName(const char* name);
-void SetVersion(DWORD version);  // bit 31 set: the 95 family
+void SetVersion(DWORD version);  // bit 31 set: the 95 family, whose registry has no W calls
 // Bytes from `first` to `last` become lead bytes of a double-byte code page
 // (IsDBCSLeadByte); first > last gives a single-byte code page again.
 void SetDbcsLeadBytes(BYTE first, BYTE last);

@@ -1,4 +1,5 @@
-// Implemented in registry.cpp, error_texts.cpp, process_facts.cpp, system_facts.cpp, files.cpp.
+// Implemented in registry.cpp, registry_wide.cpp (the W calls), code_page.cpp
+// (MultiByteToWideChar), error_texts.cpp, process_facts.cpp, system_facts.cpp, files.cpp.
 // The Win32 subset that fix_tamrix uses, declared for the native (Linux) build.
 // Names, types, values and contracts follow Windows; the implementations
 // behave like Windows wherever the program can tell.
@@ -18,6 +19,9 @@ typedef size_t SIZE_T;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef char16_t WCHAR;  // UTF-16, as on Windows (Linux's wchar_t is 32 bits)
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef void* HLOCAL;
@@ -60,6 +64,7 @@ struct SYSTEMTIME {
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_BUFFER_OVERFLOW 111L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
@@ -91,6 +96,12 @@ LONG RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result);  // tests seed keys 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD data_size);
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size);
+// The W calls read what the NT family stores, UTF-16; on the 95 family they
+// answer ERROR_CALL_NOT_IMPLEMENTED.
+LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD data_size);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_capacity, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD data_size);
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity);
 LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWORD reserved,
@@ -126,6 +137,11 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
 DWORD GetVersion();
 BOOL IsDBCSLeadByte(BYTE test_char);
+
+// Text in the ANSI code page (CP_ACP, the only one here) to UTF-16.
+#define CP_ACP 0u
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int text_length, LPWSTR wide,
+                        int wide_capacity);
 
 // Files.
 #define FILE_ATTRIBUTE_READONLY 0x00000001u

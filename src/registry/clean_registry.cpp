@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "registry/exact_text.h"
 #include "registry/path_variables.h"
 #include "registry/registry_action.h"
 #include "registry/registry_limits.h"
@@ -78,7 +79,9 @@ int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
     // Never trust a length beyond the buffer, whatever the system says.
     if (length > sizeof walk->found_data) length = sizeof walk->found_data;
     const RegistryData found = {type, walk->found_data, length};
-    return row.matcher(&row.match, &found) ? 0 : ERROR_FILE_NOT_FOUND;
+    if (!row.matcher(&row.match, &found)) return ERROR_FILE_NOT_FOUND;
+    // Text that matched only through the A call's best fits is not the worm's.
+    return IsTextType(type) ? CheckExactText(key, row.value_name, &found) : 0;
 }
 
 // Search row: one callback per matching value, per enumeration error, or for
@@ -99,8 +102,13 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
             const RegistryData found = {type, walk->enumerated_data, length};
             // A search without a matcher would take every value: it takes none.
             if (row.matcher != nullptr && row.matcher(&row.match, &found)) {
-                row.value_name = walk->enumerated_name;
-                last = callback(0, &row);
+                // The name converts too: a look-alike name would be deleted by
+                // the plain one, which names another value or none.
+                int32_t exact = CheckExactEnumeratedText(key, index, walk->enumerated_name, &found);
+                if (exact != ERROR_FILE_NOT_FOUND) {
+                    row.value_name = walk->enumerated_name;
+                    last = callback(exact, &row);
+                }
             }
         } else if (code == ERROR_NO_MORE_ITEMS && index > 0) {
             break;

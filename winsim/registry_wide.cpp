@@ -1,0 +1,206 @@
+// Native layer: the registry's W calls, and values stored as wide text. On
+// the NT family the system keeps text in UTF-16 and the A calls convert it;
+// on the 95 family the registry is ANSI and the W calls are stubs.
+#include <cstdio>
+#include <cstring>
+
+#include "winsim/code_page.h"
+#include "winsim/layer.h"
+#include "winsim/registry_store.h"
+#include "winsim/test_hooks.h"
+
+namespace winsim {
+namespace {
+
+constexpr size_t kDescribeSize = 560;
+
+size_t WideLength(const char16_t* text) {
+    size_t length = 0;
+    while (text[length] != 0) ++length;
+    return length;
+}
+
+// `wide` (`length` units) as the A calls convert it, best fits and all.
+std::string NarrowText(const char16_t* wide, size_t length) {
+    std::string narrow;
+    for (size_t i = 0; i < length; ++i) {
+        char bytes[2];
+        narrow.append(bytes, NarrowWideUnit(wide[i], bytes));
+    }
+    return narrow;
+}
+
+// What call records show a wide name as: converted as the A calls would,
+// cut to fit `size`.
+void ShowWide(const char16_t* wide, char* out, size_t size) {
+    size_t used = 0;
+    for (; *wide != 0 && used + 3 <= size; ++wide) used += NarrowWideUnit(*wide, out + used);
+    out[used] = '\0';
+}
+
+// The UTF-16 name the W calls give the value; writes it with its NUL when
+// `capacity` units hold both. Returns its length without the NUL.
+size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
+    if (value.has_wide_name) {
+        size_t length = value.wide_name.size();
+        if (length + 1 <= capacity) {
+            for (size_t i = 0; i < length; ++i) out[i] = value.wide_name[i];
+            out[length] = 0;
+        }
+        return length;
+    }
+    size_t length = 0;
+    for (size_t at = 0; at < value.name.size(); ++length) {
+        char16_t unit = 0;
+        at += WidenAnsiChar(value.name.data() + at, value.name.size() - at, &unit);
+        if (length < capacity) out[length] = unit;
+    }
+    if (length < capacity) out[length] = 0;
+    return length;
+}
+
+// The value's data as the W calls see it: its wide form, or text the A calls
+// stored widened, or other data as stored. Writes it when `capacity` bytes
+// hold it (nothing when `out` is nullptr). Returns its size in bytes.
+size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity) {
+    const std::vector<BYTE>& stored = value.has_wide_data ? value.wide_data : value.data;
+    if (value.has_wide_data || !IsText(value.type)) {
+        if (out != nullptr && stored.size() <= capacity && !stored.empty()) {
+            memcpy(out, stored.data(), stored.size());
+        }
+        return stored.size();
+    }
+    size_t units = 0;
+    for (size_t at = 0; at < stored.size(); ++units) {
+        char16_t unit = 0;
+        at += WidenAnsiChar(reinterpret_cast<const char*>(stored.data()) + at, stored.size() - at,
+                            &unit);
+        if (out != nullptr && 2 * units + 2 <= capacity) {
+            out[2 * units] = static_cast<BYTE>(unit & 0xFF);
+            out[2 * units + 1] = static_cast<BYTE>(unit >> 8);
+        }
+    }
+    return 2 * units;
+}
+
+// The start of both W calls: records the call and applies an injected fault
+// or an unreadable registry file, then answers as the 95 family's stubs do.
+// True, with the code in *code, when the call ends there.
+bool WideCallEnds(LONG* code, const char* name, HKEY key, const char* detail) {
+    char where[kDescribeSize];
+    DescribeHandle(key, where, sizeof where);
+    DWORD fault = 0;
+    if (CallFails(&fault, name, "%s, %s", where, detail) || !RegistryFileReady(&fault)) {
+        *code = static_cast<LONG>(fault);
+        return true;
+    }
+    if (IsWindows95Family()) {
+        *code = ERROR_CALL_NOT_IMPLEMENTED;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
+                  const void* data, size_t size) {
+    RegistryKey* key = nullptr;
+    if (KeyOf(root, &key) != ERROR_SUCCESS || key->parent != nullptr || key->deleted) return false;
+    if (sub_key != nullptr && sub_key[0] != '\0' &&
+        WalkPath(key, sub_key, true, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const size_t name_length = WideLength(name);
+    RegistryValue* value = FindValueWide(key, name, name_length);
+    if (value == nullptr) {
+        key->values.emplace_back();
+        value = &key->values.back();
+        value->name = NarrowText(name, name_length);
+    }
+    value->has_wide_name = true;
+    value->wide_name.assign(name, name_length);
+    value->type = type;
+    const BYTE* bytes = static_cast<const BYTE*>(data);
+    value->has_wide_data = IsText(type);
+    if (value->has_wide_data) {
+        value->wide_data.assign(bytes, bytes + size);
+        std::u16string units(size / 2, u'\0');  // an odd last byte converts to nothing
+        for (size_t i = 0; i < units.size(); ++i) {
+            units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        }
+        const std::string narrow = NarrowText(units.data(), units.size());
+        value->data.assign(narrow.begin(), narrow.end());
+    } else {
+        value->wide_data.clear();
+        value->data.assign(bytes, bytes + size);
+    }
+    MarkRegistryChanged();
+    return true;
+}
+
+}  // namespace winsim
+
+using winsim::RegistryKey;
+using winsim::RegistryValue;
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD data_size) {
+    const char16_t* wide = name != nullptr ? name : u"";
+    const size_t length = winsim::WideLength(wide);
+    char shown[winsim::kDescribeSize];
+    winsim::ShowWide(name != nullptr ? wide : u"NULL", shown, sizeof shown);
+    LONG code = 0;
+    if (winsim::WideCallEnds(&code, "RegQueryValueExW", key, shown)) return code;
+    RegistryKey* found = nullptr;
+    LONG status = winsim::KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const RegistryValue* value = winsim::FindValueWide(found, wide, length);
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    const DWORD size = static_cast<DWORD>(winsim::WideData(*value, nullptr, 0));
+    if (type != nullptr) *type = value->type;
+    if (data != nullptr) {
+        if (*data_size < size) {
+            *data_size = size;
+            return ERROR_MORE_DATA;
+        }
+        winsim::WideData(*value, data, *data_size);
+    }
+    if (data_size != nullptr) *data_size = size;
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_capacity, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size) {
+    char shown[16];
+    snprintf(shown, sizeof shown, "%lu", static_cast<unsigned long>(index));
+    LONG code = 0;
+    if (winsim::WideCallEnds(&code, "RegEnumValueW", key, shown)) return code;
+    RegistryKey* found = nullptr;
+    LONG status = winsim::KeyOf(key, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (name == nullptr || name_capacity == nullptr || reserved != nullptr ||
+        (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& value = found->values[index];
+    // Measured first, so that a name or data that does not fit leaves both buffers untouched.
+    const size_t name_length = winsim::WideName(value, name, 0);
+    if (name_length + 1 > *name_capacity) return ERROR_MORE_DATA;
+    const DWORD size = static_cast<DWORD>(winsim::WideData(value, nullptr, 0));
+    if (data != nullptr && *data_size < size) {
+        if (type != nullptr) *type = value.type;
+        *data_size = size;
+        return ERROR_MORE_DATA;
+    }
+    winsim::WideName(value, name, *name_capacity);
+    *name_capacity = static_cast<DWORD>(name_length);
+    if (type != nullptr) *type = value.type;
+    if (data != nullptr) winsim::WideData(value, data, *data_size);
+    if (data_size != nullptr) *data_size = size;
+    return ERROR_SUCCESS;
+}
