@@ -24,7 +24,7 @@ struct RegistryValue {
     std::vector<BYTE> data;
     bool has_wide_name = false;
     std::u16string wide_name;
-    bool has_wide_data = false;  // text only: other types read the same both ways
+    bool has_wide_data = false;   // text only: other types read the same both ways
     std::vector<BYTE> wide_data;  // UTF-16LE
 };
 

@@ -69,8 +69,8 @@ int32_t CheckExactText(HKEY key, const char* name, const RegistryData* found) {
     WideValue wide;
     if (name == nullptr || name[0] == '\0') {
         wide.name[0] = 0;
-    } else if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide.name,
-                                   static_cast<int>(kWideUnits)) == 0) {
+    } else if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide.name, static_cast<int>(kWideUnits)) ==
+               0) {
         return ConversionFailure();
     }
     wide.size = sizeof wide.data;

@@ -78,6 +78,26 @@ bool ImportForTest(const std::string& reg_text) {
 #endif
 }
 
+bool SetWideValueForTest(const std::string& sub_key, const std::u16string& name, DWORD type,
+                         const void* data, size_t size) {
+#ifdef _WIN32
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;
+    LONG result = RegSetValueExW(key, reinterpret_cast<const wchar_t*>(name.c_str()), 0, type,
+                                 static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+#else
+    return winsim::SetWideValue(HKEY_CURRENT_USER, sub_key.c_str(), name.c_str(), type, data, size);
+#endif
+}
+
+bool SetWideTextForTest(const std::string& sub_key, const std::u16string& name, DWORD type,
+                        const std::u16string& text) {
+    return SetWideValueForTest(sub_key, name, type, text.c_str(),
+                               (text.size() + 1) * sizeof(char16_t));
+}
+
 bool KeyExistsForTest(const std::string& sub_key) {
     HKEY key = nullptr;
     if (RegOpenKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;

@@ -31,6 +31,16 @@ bool SetTextForTest(const std::string& sub_key, const char* name, const std::str
 // it, natively through the native layer); true when it was read whole.
 bool ImportForTest(const std::string& reg_text);
 
+// Sets a value of HKEY_CURRENT_USER\`sub_key` (created if missing) as the NT
+// family stores text, in UTF-16: `data` is `size` bytes (with its NUL if
+// it is to have one). Through RegSetValueExW on Windows, through the
+// native layer's hook natively. True on success.
+bool SetWideValueForTest(const std::string& sub_key, const std::u16string& name, DWORD type,
+                         const void* data, size_t size);
+// A text value of that kind with its terminating NUL.
+bool SetWideTextForTest(const std::string& sub_key, const std::u16string& name, DWORD type,
+                        const std::u16string& text);
+
 // Whether HKEY_CURRENT_USER\`sub_key` exists.
 bool KeyExistsForTest(const std::string& sub_key);
 
