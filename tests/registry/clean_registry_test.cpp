@@ -257,14 +257,96 @@ TEST_F(CleanRegistryTest, RawDataRows) {
     EXPECT_EQ(calls[1].code, ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
+    // Text the A calls stored widens back exactly, whatever the code page;
+    // the 95 family has no W calls to compare with, and needs none.
+    struct Case {
+        const char* what;
+        DWORD version;
+        BYTE lead_first, lead_last;
+        const char* system;
+    };
+    const Case cases[] = {
+        {"NT family", 0x0A280105, 1, 0, "C:\\WINDOWS\\system32"},
+        {"NT family, double-byte code page", 0x0A280105, 0x81, 0x9F,
+         "C:\\WINDOWS\\\x82\\32"},  // the pair's trail byte looks like a backslash
+        {"95 family", 0xC0000A04, 1, 0, "C:\\WINDOWS\\SYSTEM"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetProcessState();
+        calls.clear();
+        winsim::SetVersion(c.version);
+        winsim::SetDbcsLeadBytes(c.lead_first, c.lead_last);
+        winsim::SetSystemDirectory(c.system);
+        const std::string data = std::string(c.system) + "\\Screen.scr";
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Walk", &key), ERROR_SUCCESS);
+        for (const char* name : {"screen", "other"}) {
+            ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>(data.c_str()),
+                                     static_cast<DWORD>(data.size() + 1)),
+                      ERROR_SUCCESS);
+        }
+        winsim::RecordCalls(true);
+        delete_on_match = true;
+        const RegistryAction table[] = {Row(kKey, "screen", "%System%\\Screen.scr"),
+                                        Row(kKey, nullptr, "%System%\\Screen.scr"), kEnd};
+        ASSERT_EQ(CleanRegistry(table, Record), 0);
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].code, 0);
+        EXPECT_EQ(calls[1].code, 0);
+        EXPECT_EQ(calls[1].value_name, "other");
+        DWORD values = 99;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(values, 0u);
+        RegCloseKey(key);
+        size_t wide_calls = 0;
+        for (const std::string& call : winsim::RecordedCalls()) {
+            wide_calls += call.rfind("RegQueryValueExW(", 0) == 0 ? 1 : 0;
+            wide_calls += call.rfind("RegEnumValueW(", 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(wide_calls, 2u) << "each match was read again through a W call";
+    }
+}
+
+TEST_F(CleanRegistryTest, FailedExactnessCheckIsAnAccessError) {
+    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"worm\"\n");
+    const RegistryAction table[] = {Row(kKey, "v", "worm"), Row(kKey, nullptr, "worm"), kEnd};
+    for (const char* call : {"RegQueryValueExW", "MultiByteToWideChar"}) {
+        SCOPED_TRACE(call);
+        calls.clear();
+        winsim::FailCall(call, ERROR_ACCESS_DENIED);
+        ASSERT_EQ(CleanRegistry(table, Record), 0);
+        winsim::ClearFaults();
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED) << "the value test";
+        EXPECT_EQ(calls[1].code, 0) << "the search, whose own check had no fault";
+    }
+    calls.clear();
+    winsim::FailCall("RegEnumValueW", ERROR_ACCESS_DENIED);
+    ASSERT_EQ(CleanRegistry(table, Record), 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].code, 0);
+    EXPECT_EQ(calls[1].code, ERROR_ACCESS_DENIED) << "reported for the value it examined";
+    EXPECT_EQ(calls[1].value_name, "v");
+    EXPECT_EQ(calls[1].open_handles, 1u);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+}
+
 TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
     if (!AllocationCountingWorks()) GTEST_SKIP() << "allocations cannot be counted in this build";
     Seed(
         "[HKEY_CURRENT_USER\\Software\\Walk]\n"
         "\"a\"=\"worm\"\n\"b\"=\"C:\\\\WINDOWS\\\\system32\\\\x\"\n");
+    // A look-alike stored as wide text is read again through the W calls.
+    ASSERT_TRUE(winsim::SetWideValue(HKEY_CURRENT_USER, "Software\\Walk", u"c", REG_SZ,
+                                     u"\uFF57orm", sizeof u"\uFF57orm"));
     const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"), Row(kKey, nullptr, "worm"),
                                     Row(kKey, "a", nullptr, nullptr),
-                                    Row(kKey, nullptr, nullptr, nullptr), kEnd};
+                                    Row(kKey, nullptr, nullptr, nullptr), Row(kKey, "c", "worm"),
+                                    kEnd};
     auto quiet = [](int32_t, const RegistryAction*) -> int32_t { return 0; };
     StartCountingAllocations();
     int32_t result = CleanRegistry(table, quiet);

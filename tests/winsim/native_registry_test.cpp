@@ -125,6 +125,38 @@ TEST_F(NativeRegistryTest, RecordsCallsWithFullKeyPaths) {
     EXPECT_EQ(winsim::RecordedCalls(), expected);
 }
 
+TEST_F(NativeRegistryTest, WideCallsOnEachFamily) {
+    winsim::RecordCalls(true);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
+    WCHAR name[16];
+    DWORD capacity = 16;
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"screen", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 2 * sizeof "C:\\WINDOWS\\system32\\Screen.scr");
+    EXPECT_EQ(RegEnumValueW(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "ab", -1, name, 16), 3);
+    const std::vector<std::string> expected = {
+        "RegOpenKeyA(HKEY_CURRENT_USER, Software\\Run)",
+        "RegQueryValueExW(HKEY_CURRENT_USER\\Software\\Run, screen)",
+        "RegEnumValueW(HKEY_CURRENT_USER\\Software\\Run, 0)",
+        "MultiByteToWideChar(0, -1)",
+    };
+    EXPECT_EQ(winsim::RecordedCalls(), expected);
+
+    // The 95 family's registry is ANSI: its W calls are stubs, while the
+    // code page conversion works as on the NT family.
+    winsim::SetVersion(0xC0000A04);
+    capacity = 16;
+    EXPECT_EQ(RegQueryValueExW(key, u"screen", nullptr, nullptr, nullptr, &size),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(RegEnumValueW(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "ab", -1, name, 16), 3);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
 TEST_F(NativeRegistryTest, InjectedFaults) {
     // A failed open leaves nothing open and clears the handle.
     winsim::FailCall("RegOpenKeyA", ERROR_ACCESS_DENIED);
@@ -171,12 +203,21 @@ TEST_F(NativeRegistryTest, ReadingTouchesNoHeap) {
         DWORD capacity = sizeof name;
         size = sizeof data;
         LONG enumerated = RegEnumValueA(key, 1, name, &capacity, nullptr, nullptr, data, &size);
+        WCHAR wide_name[32];
+        capacity = 32;
+        size = sizeof data;
+        LONG wide_query = RegQueryValueExW(key, u"Screen", nullptr, nullptr, data, &size);
+        size = sizeof data;
+        LONG wide_enumeration =
+            RegEnumValueW(key, 0, wide_name, &capacity, nullptr, nullptr, data, &size);
         LONG closed = RegCloseKey(key);
         HKEY missing = nullptr;
         LONG absent = RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Missing", &missing);
         ASSERT_EQ(opened, ERROR_SUCCESS);
         ASSERT_EQ(queried, ERROR_SUCCESS);
         ASSERT_EQ(enumerated, ERROR_SUCCESS);
+        ASSERT_EQ(wide_query, ERROR_SUCCESS);
+        ASSERT_EQ(wide_enumeration, ERROR_SUCCESS);
         ASSERT_EQ(closed, ERROR_SUCCESS);
         ASSERT_EQ(absent, ERROR_FILE_NOT_FOUND);
     }
