@@ -283,10 +283,10 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Walk", &key), ERROR_SUCCESS);
         for (const char* name : {"screen", "other"}) {
-            ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(data.c_str()),
-                                     static_cast<DWORD>(data.size() + 1)),
-                      ERROR_SUCCESS);
+            ASSERT_EQ(
+                RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                               static_cast<DWORD>(data.size() + 1)),
+                ERROR_SUCCESS);
         }
         winsim::RecordCalls(true);
         delete_on_match = true;
@@ -343,10 +343,10 @@ TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
     // A look-alike stored as wide text is read again through the W calls.
     ASSERT_TRUE(winsim::SetWideValue(HKEY_CURRENT_USER, "Software\\Walk", u"c", REG_SZ,
                                      u"\uFF57orm", sizeof u"\uFF57orm"));
-    const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"), Row(kKey, nullptr, "worm"),
-                                    Row(kKey, "a", nullptr, nullptr),
-                                    Row(kKey, nullptr, nullptr, nullptr), Row(kKey, "c", "worm"),
-                                    kEnd};
+    const RegistryAction table[] = {
+        Row(kKey, "b", "%System%\\x"),    Row(kKey, nullptr, "worm"),
+        Row(kKey, "a", nullptr, nullptr), Row(kKey, nullptr, nullptr, nullptr),
+        Row(kKey, "c", "worm"),           kEnd};
     auto quiet = [](int32_t, const RegistryAction*) -> int32_t { return 0; };
     StartCountingAllocations();
     int32_t result = CleanRegistry(table, quiet);
