@@ -31,6 +31,25 @@ def binary(text):
     return "hex:" + ",".join("%02x" % b for b in text.encode() + b"\0")
 
 
+def expandable(text):
+    """REG_EXPAND_SZ data in a UTF-16 .reg text: UTF-16LE bytes, NUL included."""
+    return "hex(2):" + ",".join("%02x" % b for b in (text + "\0").encode("utf-16-le"))
+
+
+def text_value(name, text):
+    """A .reg line setting `name` to the REG_SZ `text`."""
+    return '"%s"="%s"' % (name, text.replace("\\", "\\\\").replace('"', '\\"'))
+
+
+# Look-alikes of the worm's file names: the A calls read each back as the
+# worm's through best-fit mapping, but Windows would start another file.
+FULL_WIDTH_S = SYSTEM + "\\\uFF33creen.scr"
+S_WITH_ACUTE = SYSTEM + "\\\u015Acreen.scr"
+E_WITH_MACRON = SYSTEM + "\\Scr\u0113en.scr"
+FULL_WIDTH_BACKSLASH = SYSTEM + "\uFF3CList.txt.scr"
+UNRELATED_WIDE = text_value("Tray", "C:\\Program Files\\\uFF34ray\\tray.exe")
+
+
 # id, Run key values (None: no Run key), console lines of the walk, log lines
 # of the walk, names of the values left in the Run key, unchanged (None: no
 # Run key).
@@ -58,6 +77,23 @@ CASES = [
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     ("screen_as_binary", ['"screen"=' + binary(SYSTEM + "\\Screen.scr")],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
+    # Stored as UTF-16 (.reg text in UTF-16, as the system keeps text).
+    ("screen_full_width_s", [text_value("screen", FULL_WIDTH_S)],
+     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
+    ("screen_s_with_acute", [text_value("screen", S_WITH_ACUTE)],
+     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
+    ("screen_e_with_macron", [text_value("screen", E_WITH_MACRON)],
+     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
+    ("sys_full_width_backslash", [text_value("sys", FULL_WIDTH_BACKSLASH)],
+     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["sys"]),
+    ("screen_look_alike_expandable", ['"screen"=' + expandable(FULL_WIDTH_S)],
+     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
+    ("screen_exact_beside_look_alike",
+     [UNRELATED_WIDE, text_value("screen", " " + SYSTEM.upper() + "\\sCrEeN.ScR ")],
+     [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray"]),
+    ("screen_exact_expandable",
+     [UNRELATED_WIDE, '"screen"=' + expandable(SYSTEM + "\\Screen.scr")],
+     [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray"]),
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]
@@ -75,8 +111,15 @@ def seed(folder, values):
     if values is None:
         return
     path = os.path.join(folder, "seed.reg")
-    with open(path, "w", newline="\r\n") as f:
-        f.write("REGEDIT4\n\n[%s]\n%s\n" % (RUN, "\n".join(values)))
+    body = "[%s]\n%s\n" % (RUN, "\n".join(values))
+    # Text beyond ASCII goes in as the system keeps it, in UTF-16; so does
+    # expandable() data, whose bytes only a UTF-16 .reg text reads as UTF-16.
+    if body.isascii() and "hex(2):" not in body:
+        with open(path, "w", newline="\r\n") as f:
+            f.write("REGEDIT4\n\n" + body)
+    else:
+        with open(path, "w", newline="\r\n", encoding="utf-16") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n" + body)
     code, _ = wine_command(["reg", "import", wine_path(path)])
     if code != 0:
         raise RuntimeError("reg import failed for " + path)
