@@ -155,14 +155,6 @@ void CopyData(const RegistryValue& value, BYTE* data, DWORD capacity) {
     }
 }
 
-// The subkey of `key` called `name` (`length` bytes), or nullptr.
-RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
-    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
-        if (RegistryNamesEqual(name, length, child->name)) return child.get();
-    }
-    return nullptr;
-}
-
 // The value that the ANSI name `name` names, compared as the system does, in
 // UTF-16 and without regard to ASCII case; nullptr when there is none.
 RegistryValue* FindValue(RegistryKey* key, const char* name) {
@@ -288,6 +280,13 @@ RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t leng
             }
         }
         if (named) return &value;
+    }
+    return nullptr;
+}
+
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        if (RegistryNamesEqual(name, length, child->name)) return child.get();
     }
     return nullptr;
 }

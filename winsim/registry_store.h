@@ -64,6 +64,8 @@ bool IsWindows95Family();
 // Whether two names are equal without regard to ASCII case (double-byte
 // characters compared exactly); `a` has `length` bytes.
 bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
+// The subkey of `key` called `name` (`length` bytes), or nullptr.
+RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length);
 // The value that the UTF-16 name `name` (`length` units) names, compared as
 // the system does, without regard to ASCII case; nullptr when there is none.
 RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t length);
