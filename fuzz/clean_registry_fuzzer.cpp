@@ -3,19 +3,22 @@
 // data, change anything else, or leave a key open; without injected faults
 // the built-in table removes every value it is meant to.
 #include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "console/quiet_mode.h"
 #include "fuzz_support.h"
 #include "log/log.h"
-#include "winsim/test_hooks.h"
 #include "registry/registry_action.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_report.h"
 #include "tables/registry_actions.h"
+#include "winsim/test_hooks.h"
 
 namespace {
 
@@ -46,7 +49,20 @@ const RegistryAction kSearchRows[] = {
 // handle by design, which is no leak of the engine's).
 const char* const kFaultCalls[] = {"RegOpenKeyA",     "RegQueryValueExA",    "RegEnumValueA",
                                    "RegDeleteValueA", "GetSystemDirectoryA", "FormatMessageA",
-                                   "LocalAlloc"};
+                                   "LocalAlloc",      "CreateFileA",         "WriteFile"};
+constexpr size_t kFaultCallCount = sizeof kFaultCalls / sizeof kFaultCalls[0];
+
+// The log path, never opened: the undo file goes beside it, into a folder
+// of this fuzzer's own, and is removed after each input.
+// Plain arrays, still there for the exit handler that removes them.
+char fuzz_folder[] = "/tmp/fix_tamrix_fuzz_XXXXXX";
+char log_path[sizeof fuzz_folder + 16];
+char undo_path[sizeof fuzz_folder + 32];
+
+void RemoveFuzzFolder() {
+    remove(undo_path);
+    rmdir(fuzz_folder);
+}
 
 // The worm's file in the system folder as the walk expands it, or "" when the
 // system folder cannot be had or the text does not fit the walk's buffer.
@@ -141,6 +157,10 @@ bool SeedRegistry(FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SilenceStdout();
+    if (mkdtemp(fuzz_folder) == nullptr) FuzzFailure("no temporary folder");
+    snprintf(log_path, sizeof log_path, "%s/fuzz.log", fuzz_folder);
+    snprintf(undo_path, sizeof undo_path, "%s/fix_tamrix_undo.reg", fuzz_folder);
+    atexit(RemoveFuzzFolder);
     return 0;
 }
 
@@ -148,6 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     winsim::Reset();
     ResetLogState();
+    SetLogPath(log_path);
+    remove(undo_path);
     SetQuietMode(true);
     std::string system_folder = "C:\\WINDOWS\\system32";
     if (input.ConsumeIntegralInRange(0, 3) == 0) {
@@ -156,7 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     winsim::SetSystemDirectory(system_folder.c_str());
     const bool fault = input.ConsumeIntegralInRange(0, 3) == 0;
-    const char* fault_call = kFaultCalls[input.ConsumeIntegralInRange<size_t>(0, 6)];
+    const char* fault_call =
+        kFaultCalls[input.ConsumeIntegralInRange<size_t>(0, kFaultCallCount - 1)];
     const DWORD fault_code = input.ConsumeIntegralInRange<DWORD>(1, 1500);
     const unsigned fault_occurrence = input.ConsumeIntegralInRange(1u, 8u);
     if (!SeedRegistry(input)) return 0;

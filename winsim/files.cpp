@@ -57,21 +57,6 @@ std::string CanonicalPath(const char* path) {
     return resolved;
 }
 
-// Windows' code for a path that could not be reached: 3 when the folder is
-// missing, 2 when only the file is.
-DWORD ErrorOfMissing(const char* path, int error) {
-    if (error == ENOTDIR || error == ENAMETOOLONG) return ERROR_PATH_NOT_FOUND;
-    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
-    if (error != ENOENT) return ERROR_ACCESS_DENIED;
-    std::string folder(path);
-    const size_t slash = folder.find_last_of('/');
-    if (slash == std::string::npos) return ERROR_FILE_NOT_FOUND;
-    folder.resize(slash == 0 ? 1 : slash);
-    struct stat info;
-    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND
-                                                                     : ERROR_PATH_NOT_FOUND;
-}
-
 FileIdentity IdentityOf(const std::string& path, const struct stat& info) {
     FileIdentity identity{info.st_dev, info.st_ino, 0, 0};
     struct statx extra;
@@ -114,6 +99,21 @@ bool Fails(DWORD error) {
 }
 
 }  // namespace
+
+// Windows' code for a path that could not be reached: 3 when the folder is
+// missing, 2 when only the file is.
+DWORD ErrorOfMissing(const char* path, int error) {
+    if (error == ENOTDIR || error == ENAMETOOLONG) return ERROR_PATH_NOT_FOUND;
+    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+    if (error != ENOENT) return ERROR_ACCESS_DENIED;
+    std::string folder(path);
+    const size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos) return ERROR_FILE_NOT_FOUND;
+    folder.resize(slash == 0 ? 1 : slash);
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND
+                                                                     : ERROR_PATH_NOT_FOUND;
+}
 
 const std::vector<std::string>& RestartOperations() { return Files().restart_operations; }
 

@@ -81,6 +81,7 @@ void Reset() {
     ResetRegistry();
     ResetSystemFacts();
     ResetFiles();
+    ResetFileHandles();
     ResetConsoleKeys();
 }
 

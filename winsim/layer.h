@@ -12,12 +12,17 @@ namespace winsim {
 bool CallFails(DWORD* code, const char* name, const char* detail_format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Windows' code for a file path that Linux could not reach with `error`
+// (errno): 3 when the folder is missing, 2 when only the file is, 5 otherwise.
+DWORD ErrorOfMissing(const char* path, int error);
+
 // Reset hooks of the layer's parts, called by winsim::Reset.
 void ResetErrorTexts();
 void ResetProcessFacts();
 void ResetRegistry();
 void ResetSystemFacts();
 void ResetFiles();
+void ResetFileHandles();
 void ResetConsoleKeys();
 
 }  // namespace winsim

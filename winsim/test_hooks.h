@@ -58,6 +58,10 @@ const std::vector<std::string>& RestartOperations();
 // Windows. On after Reset.
 void SetAdministrator(bool on);
 
+// File handles (CreateFileA) opened and not yet closed. Share modes are kept
+// between the handles of this process only.
+unsigned OpenFileHandleCount();
+
 // --- Registry (registry.cpp, registry_wide.cpp, registry_text.cpp, registry_file.cpp) ---
 // Test hooks of the native registry: seed and read it as .reg text, count
 // open handles, stand in for FIX_TAMRIX_REGISTRY. (Calls are recorded and

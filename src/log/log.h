@@ -3,6 +3,7 @@
 // time-stamped line per event) and the one way failures are reported.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Size of the process-wide log-path buffer, terminator included.
@@ -15,6 +16,12 @@ int32_t SetLogPath(const char* path);
 
 // The log path chosen so far, or nullptr while none has been chosen.
 const char* LogPath();
+
+// Writes the log path's folder (separator included; none for a path without
+// a folder, or while no log path has been chosen: the current folder)
+// followed by `name` into `out`. Returns 0, or ERROR_BUFFER_OVERFLOW (111)
+// with the text cut (terminated) when it and its terminator do not fit `size`.
+int32_t ComposeBesideLog(const char* name, char* out, size_t size);
 
 // Opens the log (the default path beside the program if none was set) and
 // appends the header. If the file cannot be opened, prints a console message

@@ -64,6 +64,20 @@ int32_t SetLogPath(const char* path) {
 
 const char* LogPath() { return log_path; }
 
+int32_t ComposeBesideLog(const char* name, char* out, size_t size) {
+    const char* path = log_path != nullptr ? log_path : "";
+    int folder_length = 0;
+    for (int i = 0; path[i] != '\0'; ++i) {
+        if (IsFolderSeparator(path[i])) {
+            folder_length = i + 1;
+        } else if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0') {
+            ++i;  // a double-byte character's second byte is no separator
+        }
+    }
+    return FormatBounded(out, size, "%.*s%s", folder_length, path, name) < 0 ? ERROR_BUFFER_OVERFLOW
+                                                                             : 0;
+}
+
 void LogOpen() {
     if (log_file == nullptr) {
         if (log_path == nullptr) ComposeDefaultLogPath();

@@ -15,3 +15,14 @@ constexpr char kPathSeparator = '\\';
 #else
 constexpr char kPathSeparator = '/';
 #endif
+
+// Whether `c` ends the folder part of a path: a backslash, a slash or a
+// drive's colon on Windows, a slash elsewhere. (Callers skip the second byte
+// of a double-byte character themselves.)
+inline bool IsFolderSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/' || c == ':';
+#else
+    return c == '/';
+#endif
+}

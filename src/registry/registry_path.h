@@ -2,6 +2,7 @@
 // Full registry paths ("HKEY_CURRENT_USER\Software\...") opened and deleted.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -16,6 +17,14 @@ int32_t OpenRegistryPath(const char* path, HKEY* key);
 // and tabs) and where its subkey path starts, right after the root's
 // backslash. 0, or ERROR_BADKEY (1010) for a malformed path.
 int32_t ParseRegistryRoot(const char* path, HKEY* root, const char** sub_key);
+
+// Writes the key that OpenRegistryPath would open for `path` as a full
+// path in canonical form: the root's whole "HKEY_" name in capitals, then
+// the expanded subkey path without a trailing backslash ("HKEY_CURRENT_USER"
+// for the root itself). Returns 0, OpenRegistryPath's parse and expansion
+// codes, or ERROR_INSUFFICIENT_BUFFER when it does not fit (`out` is then
+// not to be used).
+int32_t NameRegistryKey(const char* path, char* out, size_t size);
 
 // Deletes the value `value_name` ("" is the default value) of the key at
 // `path`, or, with value_name nullptr, the key with its whole subtree. The

@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
+#include "registry/registry_undo.h"
+#include "registry/undo_writer.h"
 
 namespace {
 
@@ -27,7 +29,31 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     return buffer;
 }
 
+// Room for the log path's folder and the undo file's name.
+constexpr size_t kUndoPathSize = kLogPathSize + sizeof kUndoFileName;
+
+// Saves the row's item to the undo file before the action changes it, and
+// says so in the log; a failure is reported, and the action goes ahead all
+// the same: removing the worm comes first.
+void SaveUndoItem(const RegistryAction* row, UndoAction action) {
+    char undo_path[kUndoPathSize];
+    int32_t code = ComposeBesideLog(kUndoFileName, undo_path, sizeof undo_path);
+    bool saved = false;
+    if (code == 0) {
+        code = SaveUndoData(undo_path, action, row->key_path, row->value_name, &saved);
+    }
+    if (code != 0) {
+        ReportError(code, "Undo data could not be saved to \"%s\"", undo_path);
+    } else if (saved && action == UndoAction::kDeleteKey) {
+        LogLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path, undo_path);
+    } else if (saved) {
+        LogLine("Undo data for registry value \"%s\" in key \"%s\" was saved to \"%s\".",
+                row->value_name, row->key_path, undo_path);
+    }
+}
+
 void DeleteKey(const RegistryAction* row) {
+    SaveUndoItem(row, UndoAction::kDeleteKey);
     printf("Deleting registry key \"%s\"...", row->key_path);
     int32_t code = DeleteRegistryItem(row->key_path, nullptr);
     if (code != 0) {
@@ -41,6 +67,7 @@ void DeleteKey(const RegistryAction* row) {
 void SetValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
     const bool text = IsTextType(data.type);
+    SaveUndoItem(row, UndoAction::kSetValue);
     printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
     if (text) {
         printf(" to \"%s\"...", static_cast<const char*>(data.data));
@@ -71,6 +98,7 @@ void SetValue(const RegistryAction* row) {
 }
 
 void DeleteValue(const RegistryAction* row) {
+    SaveUndoItem(row, UndoAction::kDeleteValue);
     printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
     // The walk has expanded the name already, or read it from the registry;
     // expanding it again could name, and delete, some other value.

@@ -24,10 +24,16 @@ const char kInfected[] =
 
 const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// Calls whose failure the program cannot or need not report: the clock cannot
-// fail, a failed release or close changes nothing the user could act on.
+// The worm's values of kInfected as the undo file must give them back.
+const char* const kWormValues[] = {"\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\screen.SCR\"",
+                                   "\"sys\"=\"C:\\\\WINDOWS\\\\system32\\\\List480.txt.scr\""};
+
+// Calls whose failure the program cannot or need not report: the clock and
+// the code page cannot fail; a failed release or close changes nothing
+// the user could act on (the undo file is on disk before it is closed).
 bool FailureIsSilent(const std::string& call) {
-    for (const char* name : {"GetLocalTime(", "LocalFree(", "RegCloseKey("}) {
+    for (const char* name :
+         {"GetLocalTime(", "LocalFree(", "RegCloseKey(", "CloseHandle(", "IsDBCSLeadByte("}) {
         if (call.rfind(name, 0) == 0) return true;
     }
     return false;
@@ -39,10 +45,12 @@ class FaultSweepTest : public NativeTest {
         NativeTest::SetUp();
         folder_ = MakeTempFolder();
         log_ = folder_ + "/sweep.log";
+        undo_ = folder_ + "/fix_tamrix_undo.reg";
     }
     void TearDown() override {
         NativeTest::TearDown();
         remove(log_.c_str());
+        remove(undo_.c_str());
         remove(folder_.c_str());
     }
 
@@ -51,11 +59,13 @@ class FaultSweepTest : public NativeTest {
         std::string error;
         EXPECT_TRUE(winsim::LoadRegistryText(kInfected, &error)) << error;
         remove(log_.c_str());
+        remove(undo_.c_str());
         return RunInProcess({"/Q", "/L", log_});
     }
 
     std::string folder_;
     std::string log_;
+    std::string undo_;
 };
 
 TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
@@ -83,6 +93,24 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
     }
     EXPECT_EQ(winsim::SaveRegistryText(), expected) << "nothing else changed";
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+    EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+
+    // Each deletion is logged after its undo data, which gives back exactly
+    // what went.
+    const std::string log = ReadWholeFile(log_);
+    for (const char* name : {"screen", "sys"}) {
+        const std::string saved = "Undo data for registry value \"" + std::string(name) +
+                                  "\" in key \"" + key + "\" was saved to \"" + undo_ + "\".\n";
+        const std::string deleted =
+            "Registry value \"" + std::string(name) + "\" in key \"" + key + "\" was deleted.\n";
+        const size_t at = log.find(saved);
+        ASSERT_NE(at, std::string::npos) << log;
+        EXPECT_EQ(log.find(deleted), at + saved.size() + strlen("2026-12-08, 09:05:03,   ")) << log;
+    }
+    ASSERT_TRUE(winsim::LoadRegistryText(ReadWholeFile(undo_)));
+    EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n[" + key +
+                                              "]\n" + kWormValues[0] + "\n" + kWormValues[1] +
+                                              "\n\n");
 }
 
 TEST_F(FaultSweepTest, EveryCallFailingOnce) {
@@ -106,18 +134,44 @@ TEST_F(FaultSweepTest, EveryCallFailingOnce) {
         ResetProcessState();
         ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
         remove(log_.c_str());
+        remove(undo_.c_str());
         winsim::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
         RunResult run = RunInProcess({"/Q", "/L", log_});
         EXPECT_EQ(run.exit_code, 0);
         // A close made to fail is the one handle the program cannot give back.
         const bool close_failed = calls[i].rfind("RegCloseKey(", 0) == 0;
         EXPECT_EQ(winsim::OpenHandleCount(), close_failed ? 1u : 0u);
+        const bool file_close_failed = calls[i].rfind("CloseHandle(", 0) == 0;
+        EXPECT_EQ(winsim::OpenFileHandleCount(), file_close_failed ? 1u : 0u);
         const std::string registry = winsim::SaveRegistryText();
         for (const char* survivor : survivors) {
             EXPECT_NE(registry.find(survivor), std::string::npos) << survivor;
         }
         if (!FailureIsSilent(calls[i])) {
             EXPECT_NE(run.output.find(": Access is denied.\n"), std::string::npos) << run.output;
+        }
+        // Nothing goes without its undo data on disk or a report that says
+        // it could not be saved, right before the deletion's announcement.
+        const std::string undo = ReadWholeFile(undo_);
+        const std::string refused = "\nUndo data could not be saved to \"" + undo_ + "\": ";
+        for (const char* value : kWormValues) {
+            if (registry.find(value) != std::string::npos) continue;  // not deleted
+            const std::string name =
+                std::string(value).substr(1, std::string(value).find('"', 1) - 1);
+            const bool saved =
+                undo.find(std::string(kRunKey) + "]\r\n" + value + "\r\n") != std::string::npos;
+            const std::string announced = "\nDeleting registry value \"" + name + "\"";
+            const size_t report = run.output.find(refused);
+            const size_t next =
+                report == std::string::npos ? report : run.output.find('\n', report + 1);
+            const bool reported = next != std::string::npos &&
+                                  run.output.compare(next, announced.size(), announced) == 0;
+            EXPECT_TRUE(saved || reported) << name << "\n" << run.output << undo;
+        }
+        // Whatever reached the undo file reads as .reg text.
+        if (undo != "<missing>" && !undo.empty()) {
+            std::string error;
+            EXPECT_TRUE(winsim::LoadRegistryText(undo, &error)) << error << "\n" << undo;
         }
     }
 }

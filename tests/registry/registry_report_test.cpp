@@ -34,6 +34,7 @@ class RegistryReportTest : public NativeTest {
     void TearDown() override {
         NativeTest::TearDown();
         remove(log_.c_str());
+        remove((folder_ + "/fix_tamrix_undo.reg").c_str());
         remove(folder_.c_str());
     }
     std::string folder_;
@@ -68,6 +69,9 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
     const std::string missing = key + "\\Missing";
+    const std::string undo = folder_ + "/fix_tamrix_undo.reg";
+    const std::string saved_v = "Undo data for registry value \"v\" in key \"" + key +
+                                "\" was saved to \"" + undo + "\".\n";
     const Case cases[] = {
         {"key not found", 2, Row(kKey, nullptr, none), nullptr,
          "Registry key \"" + key + "\" was not found.\n",
@@ -103,7 +107,8 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
          nullptr, "\"v\"=\"old\""},
         {"value deleted", 0, Row(kKey, "v", text), nullptr,
          "Deleting registry value \"v\" in key \"" + key + "\"... Done.\n",
-         "Registry value \"v\" in key \"" + key + "\" was deleted.\n", "\"v\"=", "\"keep\"=\"x\""},
+         saved_v + "Registry value \"v\" in key \"" + key + "\" was deleted.\n",
+         "\"v\"=", "\"keep\"=\"x\""},
         {"value gone before its deletion", 0, Row(kKey, "absent", text), nullptr,
          "Deleting registry value \"absent\" in key \"" + key +
              "\"...\nRegistry value \"absent\" in key \"" + key +
@@ -113,11 +118,11 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
          nullptr, "\"v\"=\"old\""},
         {"value set to text", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), nullptr,
          "Setting registry value \"v\" in key \"" + key + "\" to \"new\"... Done.\n",
-         "Registry value \"v\" in key \"" + key + "\" was set to \"new\".\n", "\"v\"=\"old\"",
-         "\"v\"=\"new\""},
+         saved_v + "Registry value \"v\" in key \"" + key + "\" was set to \"new\".\n",
+         "\"v\"=\"old\"", "\"v\"=\"new\""},
         {"value set to a dword", 0, Row(kKey, "v", text, {REG_DWORD, &kDword, 4}), nullptr,
          "Setting registry value \"v\" in key \"" + key + "\"... Done.\n",
-         "Registry value \"v\" in key \"" + key + "\" was set.\n", "\"v\"=\"old\"",
+         saved_v + "Registry value \"v\" in key \"" + key + "\" was set.\n", "\"v\"=\"old\"",
          "\"v\"=dword:00000007"},
         {"value set in a missing key", 0, Row(missing.c_str(), "v", text, {REG_SZ, "new", 4}),
          nullptr,
@@ -130,11 +135,14 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         {"value set refused", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), "RegSetValueExA",
          "Setting registry value \"v\" in key \"" + key + "\" to \"new\"...\n" +
              "Registry value \"v\" in key \"" + key + "\" could not be set: Access is denied.\n",
-         "Registry value \"v\" in key \"" + key + "\" could not be set: Access is denied.\n",
+         saved_v + "Registry value \"v\" in key \"" + key +
+             "\" could not be set: Access is denied.\n",
          nullptr, "\"v\"=\"old\""},
         {"key deleted with its subtree", 0, Row(kKey, nullptr, none), nullptr,
          "Deleting registry key \"" + key + "\"... Done.\n",
-         "Registry key \"" + key + "\" was deleted.\n", "Report", nullptr},
+         "Undo data for registry key \"" + key + "\" was saved to \"" + undo + "\".\n" +
+             "Registry key \"" + key + "\" was deleted.\n",
+         "Report", nullptr},
         {"key gone before its deletion", 0, Row(missing.c_str(), nullptr, none), nullptr,
          "Deleting registry key \"" + missing + "\"...\nRegistry key \"" + missing +
              "\" could not be deleted: The system cannot find the file specified.\n",

@@ -122,6 +122,60 @@ std::string SubkeyNamesForTest(const std::string& sub_key) {
     return joined;
 }
 
+namespace {
+
+void DumpKey(HKEY key, const std::string& relative, std::vector<std::string>* lines) {
+    std::vector<std::string> values;
+    char name[300];
+    static BYTE data[70000];
+    for (DWORD i = 0;; ++i) {
+        DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &data_size) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        std::string line = "  \"" + std::string(name) + "\" " + std::to_string(type) + " ";
+        for (DWORD b = 0; b < data_size; ++b) {
+            static const char kHex[] = "0123456789abcdef";
+            line += kHex[data[b] >> 4];
+            line += kHex[data[b] & 15];
+        }
+        values.push_back(line);
+    }
+    std::sort(values.begin(), values.end());
+    lines->push_back("[" + relative + "]");
+    lines->insert(lines->end(), values.begin(), values.end());
+    std::vector<std::string> children;
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+        children.push_back(name);
+    }
+    std::sort(children.begin(), children.end());
+    for (const std::string& child : children) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyA(key, child.c_str(), &opened) != ERROR_SUCCESS) {
+            lines->push_back("[" + relative + "\\" + child + "] <cannot be opened>");
+            continue;
+        }
+        DumpKey(opened, relative + "\\" + child, lines);
+        RegCloseKey(opened);
+    }
+}
+
+}  // namespace
+
+std::string DumpTreeForTest(const std::string& sub_key) {
+    HKEY key = nullptr;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    std::vector<std::string> lines;
+    DumpKey(key, ".", &lines);
+    RegCloseKey(key);
+    std::string dump;
+    for (const std::string& line : lines) dump += line + "\n";
+    return dump;
+}
+
 std::string MarkerOf(HKEY key) {
     char data[64];
     DWORD size = sizeof data;

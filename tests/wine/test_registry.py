@@ -19,6 +19,10 @@ SYS_480 = ("Registry entry \"sys\"=\"%s\\List480.txt.scr\" in key \"%s\" was not
            % (SYSTEM, RUN))
 DELETED_SCREEN = "Registry value \"screen\" in key \"%s\" was deleted." % RUN
 DELETED_SYS = "Registry value \"sys\" in key \"%s\" was deleted." % RUN
+# Each deletion is logged right after its undo data, saved beside the log.
+UNDO = "Undo data for registry value \"%s\" in key \"%s\" was saved to \"fix_tamrix_undo.reg\"."
+SAVED_SCREEN = UNDO % ("screen", RUN)
+SAVED_SYS = UNDO % ("sys", RUN)
 DELETING_SCREEN = "Deleting registry value \"screen\" in key \"%s\"... Done." % RUN
 DELETING_SYS = "Deleting registry value \"sys\" in key \"%s\"... Done." % RUN
 ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\" in key \"%s\": "
@@ -59,15 +63,17 @@ CASES = [
     ("run_key_missing", None, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], None),
     ("screen_mixed_case_white_space",
      ['"screen"=" \t%s\\\\sCrEeN.ScR  "' % SYSTEM_REG.upper()] + UNRELATED,
-     [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray", "Updater"]),
+     [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
+     ["Tray", "Updater"]),
     ("sys_txt", ['"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG],
-     [SCREEN, DELETING_SYS, SYS_480], [SCREEN, DELETED_SYS, SYS_480], []),
+     [SCREEN, DELETING_SYS, SYS_480], [SCREEN, SAVED_SYS, DELETED_SYS, SYS_480], []),
     ("sys_480", ['"sys"="%s\\\\List480.txt.scr"' % SYSTEM_REG],
-     [SCREEN, SYS_TXT, DELETING_SYS], [SCREEN, SYS_TXT, DELETED_SYS], []),
+     [SCREEN, SYS_TXT, DELETING_SYS], [SCREEN, SYS_TXT, SAVED_SYS, DELETED_SYS], []),
     ("all_three_beside_unrelated",
      UNRELATED[:1] + ['"screen"="%s\\\\Screen.scr"' % SYSTEM_REG,
                       '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG] + UNRELATED[1:],
-     [DELETING_SCREEN, DELETING_SYS, SYS_480], [DELETED_SCREEN, DELETED_SYS, SYS_480],
+     [DELETING_SCREEN, DELETING_SYS, SYS_480],
+     [SAVED_SCREEN, DELETED_SCREEN, SAVED_SYS, DELETED_SYS, SYS_480],
      ["Tray", "Updater"]),
     ("screen_in_quotes", ['"screen"="\\"%s\\\\Screen.scr\\""' % SYSTEM_REG],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
@@ -90,10 +96,12 @@ CASES = [
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     ("screen_exact_beside_look_alike",
      [UNRELATED_WIDE, text_value("screen", " " + SYSTEM.upper() + "\\sCrEeN.ScR ")],
-     [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray"]),
+     [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
+     ["Tray"]),
     ("screen_exact_expandable",
      [UNRELATED_WIDE, '"screen"=' + expandable(SYSTEM + "\\Screen.scr")],
-     [DELETING_SCREEN, SYS_TXT, SYS_480], [DELETED_SCREEN, SYS_TXT, SYS_480], ["Tray"]),
+     [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
+     ["Tray"]),
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]

@@ -1,0 +1,230 @@
+// Native layer: file handles (CreateFileA, SetFilePointer, WriteFile,
+// FlushFileBuffers, CloseHandle) over Linux descriptors, with Windows' share
+// modes kept between the handles of this process.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <map>
+
+#include "winsim/layer.h"
+#include "winsim/test_hooks.h"
+
+namespace winsim {
+namespace {
+
+constexpr DWORD kErrorFileExists = 80;
+constexpr DWORD kWriteAccess = GENERIC_WRITE | FILE_APPEND_DATA;
+
+struct OpenFile {
+    int descriptor;
+    dev_t device;
+    ino_t inode;
+    DWORD access;
+    DWORD share;
+};
+
+struct HandleState {
+    std::map<uintptr_t, OpenFile> files;
+    uintptr_t next = 0x1000;  // never reused, so a stale handle stays invalid
+};
+
+HandleState& Handles() {
+    static HandleState state;
+    return state;
+}
+
+const char* Shown(const char* path) { return path != nullptr ? path : "NULL"; }
+
+OpenFile* FindFile(HANDLE handle) {
+    auto found = Handles().files.find(reinterpret_cast<uintptr_t>(handle));
+    return found != Handles().files.end() ? &found->second : nullptr;
+}
+
+// Whether a new handle with `access` and `share` may be opened beside `open`.
+bool SharingAllows(const OpenFile& open, DWORD access, DWORD share) {
+    const bool reads = (access & GENERIC_READ) != 0, writes = (access & kWriteAccess) != 0;
+    const bool open_reads = (open.access & GENERIC_READ) != 0;
+    const bool open_writes = (open.access & kWriteAccess) != 0;
+    if (reads && (open.share & FILE_SHARE_READ) == 0) return false;
+    if (writes && (open.share & FILE_SHARE_WRITE) == 0) return false;
+    if (open_reads && (share & FILE_SHARE_READ) == 0) return false;
+    if (open_writes && (share & FILE_SHARE_WRITE) == 0) return false;
+    return true;
+}
+
+HANDLE FailsWith(DWORD code) {
+    SetLastError(code);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL Fails(DWORD code) {
+    SetLastError(code);
+    return FALSE;
+}
+
+}  // namespace
+
+unsigned OpenFileHandleCount() { return static_cast<unsigned>(Handles().files.size()); }
+
+void ResetFileHandles() {
+    for (auto& entry : Handles().files) close(entry.second.descriptor);
+    Handles().files.clear();
+}
+
+}  // namespace winsim
+
+// A folder cannot be opened as a file (5); a share mode that an open handle
+// of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183
+// when the file existed, 0 otherwise, as Windows does.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* /*security*/,
+                   DWORD disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "CreateFileA", "%s, 0x%lx, 0x%lx, %lu", winsim::Shown(path),
+                          static_cast<unsigned long>(access),
+                          static_cast<unsigned long>(share_mode),
+                          static_cast<unsigned long>(disposition))) {
+        return winsim::FailsWith(fault);
+    }
+    if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
+    if (path[0] == '\0') return winsim::FailsWith(ERROR_PATH_NOT_FOUND);
+    int flags = O_CLOEXEC;
+    const bool reads = (access & GENERIC_READ) != 0;
+    const bool writes = (access & winsim::kWriteAccess) != 0;
+    flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    if ((access & FILE_APPEND_DATA) != 0 && (access & GENERIC_WRITE) == 0) flags |= O_APPEND;
+    switch (disposition) {
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            break;
+        case OPEN_EXISTING:
+            break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
+        case TRUNCATE_EXISTING:
+            flags |= O_TRUNC;
+            break;
+        default:
+            return winsim::FailsWith(ERROR_INVALID_PARAMETER);
+    }
+    struct stat info;
+    const bool existed = stat(path, &info) == 0;
+    if (existed) {
+        if (S_ISDIR(info.st_mode)) return winsim::FailsWith(ERROR_ACCESS_DENIED);
+        for (const auto& entry : winsim::Handles().files) {
+            const winsim::OpenFile& open = entry.second;
+            if (open.device == info.st_dev && open.inode == info.st_ino &&
+                !winsim::SharingAllows(open, access, share_mode)) {
+                return winsim::FailsWith(ERROR_SHARING_VIOLATION);
+            }
+        }
+    }
+    const int descriptor = open(path, flags, 0666);
+    if (descriptor < 0) {
+        if (errno == EEXIST) return winsim::FailsWith(winsim::kErrorFileExists);
+        if (errno == EISDIR) return winsim::FailsWith(ERROR_ACCESS_DENIED);
+        return winsim::FailsWith(winsim::ErrorOfMissing(path, errno));
+    }
+    if (fstat(descriptor, &info) != 0) {
+        close(descriptor);
+        return winsim::FailsWith(ERROR_ACCESS_DENIED);
+    }
+    winsim::HandleState& handles = winsim::Handles();
+    const uintptr_t handle = handles.next;
+    handles.next += 4;
+    handles.files[handle] =
+        winsim::OpenFile{descriptor, info.st_dev, info.st_ino, access, share_mode};
+    const bool reported = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
+    SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// 32-bit positions only when distance_high is null, as Windows.
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "SetFilePointer", "%p, %ld, %lu", file,
+                          static_cast<long>(distance), static_cast<unsigned long>(method))) {
+        SetLastError(fault);
+        return INVALID_SET_FILE_POINTER;
+    }
+    winsim::OpenFile* open = winsim::FindFile(file);
+    if (open == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (method > FILE_END) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    int64_t offset = distance;
+    if (distance_high != nullptr) {
+        offset = static_cast<int64_t>(
+            (static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
+            static_cast<uint32_t>(distance));
+    }
+    const int whence = method == FILE_BEGIN     ? SEEK_SET
+                       : method == FILE_CURRENT ? SEEK_CUR
+                                                : SEEK_END;
+    const off_t at = lseek(open->descriptor, static_cast<off_t>(offset), whence);
+    if (at < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);  // a negative position: 131 on Windows
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distance_high != nullptr)
+        *distance_high = static_cast<LONG>(static_cast<uint64_t>(at) >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(at);
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, OVERLAPPED* /*overlapped*/) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "WriteFile", "%p, %lu", file, static_cast<unsigned long>(size))) {
+        if (written != nullptr) *written = 0;
+        return winsim::Fails(fault);
+    }
+    if (written == nullptr) return winsim::Fails(ERROR_INVALID_PARAMETER);
+    *written = 0;
+    winsim::OpenFile* open = winsim::FindFile(file);
+    if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
+    if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    const char* bytes = static_cast<const char*>(data);
+    while (*written < size) {
+        const ssize_t done = write(open->descriptor, bytes + *written, size - *written);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            return winsim::Fails(done < 0 && errno == ENOSPC ? ERROR_DISK_FULL
+                                                             : ERROR_ACCESS_DENIED);
+        }
+        *written += static_cast<DWORD>(done);
+    }
+    return TRUE;
+}
+
+// Writes the file's data to the disk (fsync); a handle without write access
+// cannot be flushed (5), as on Windows.
+BOOL FlushFileBuffers(HANDLE file) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "FlushFileBuffers", "%p", file)) return winsim::Fails(fault);
+    winsim::OpenFile* open = winsim::FindFile(file);
+    if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
+    if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    if (fsync(open->descriptor) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+// A fault makes it do nothing: the handle stays open.
+BOOL CloseHandle(HANDLE object) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "CloseHandle", "%p", object)) return winsim::Fails(fault);
+    auto found = winsim::Handles().files.find(reinterpret_cast<uintptr_t>(object));
+    if (found == winsim::Handles().files.end()) return winsim::Fails(ERROR_INVALID_HANDLE);
+    close(found->second.descriptor);
+    winsim::Handles().files.erase(found);
+    return TRUE;
+}
