@@ -17,9 +17,8 @@ TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "win32_imports.
 ALLOWED_DLLS = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"}
 OLDEST_95 = {"Windows 95"}
 OLDEST_NT = {"NT 3.1", "NT 3.5", "NT 3.51", "NT 4.0"}
-# 32 KiB for the cleaner itself, plus 2 KiB for the undo file's writer (the
-# .reg text of every value and key tree it saves before acting).
-SIZE_LIMIT = 34816
+# What the product may weigh, stripped.
+SIZE_LIMIT = 32768
 # Archive members of the toolchain's own printf: their presence means some
 # file was compiled with __USE_MINGW_ANSI_STDIO on.
 TOOLCHAIN_PRINTF = ("pformat", "gdtoa", "_mingw_vfprintf", "_mingw_vsnprintf", "_mingw_vprintf",
