@@ -115,6 +115,27 @@ unsigned UnheldUnit(const Lines& lines, size_t number) {
     return number - 1 < unheld.size() ? unheld[number - 1] : 0;
 }
 
+// Whether text[i] starts a double-byte character. Trail bytes are 0x40 and
+// above in every double-byte code page, so a quote or a line break never is one.
+bool StartsDoubleByte(const std::string& text, size_t i) {
+    return IsCodePageLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() &&
+           static_cast<BYTE>(text[i + 1]) >= 0x40;
+}
+
+// Whether a lead byte stands alone before a character that is written with a
+// backslash: read back, the backslash would become its trail byte.
+bool HasLoneLeadBeforeEscape(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (StartsDoubleByte(text, i)) {
+            ++i;
+        } else if (IsCodePageLeadByte(static_cast<BYTE>(text[i])) &&
+                   (text[i + 1] == '\n' || text[i + 1] == '\r' || text[i + 1] == '"')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -125,12 +146,13 @@ int HexDigit(char c) {
 // Reads a quoted text starting at text[*at] == '"' and leaves *at after the
 // closing quote. Escapes as `reg import` reads them: \\ \" \n \r, any other
 // character after a backslash stands for itself; \0 is refused. Double-byte
-// characters are taken whole, so a trail byte never ends the text.
+// characters are taken whole, so a trail byte never ends the text; a text that
+// could not be written back the same (HasLoneLeadBeforeEscape) is refused.
 bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
     size_t i = *at + 1;
     out->clear();
     while (i < text.size() && text[i] != '"') {
-        if (IsCodePageLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+        if (StartsDoubleByte(text, i)) {
             out->append(text, i, 2);
             i += 2;
             continue;
@@ -145,7 +167,7 @@ bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
         }
         out->push_back(text[i++]);
     }
-    if (i >= text.size()) return false;
+    if (i >= text.size() || HasLoneLeadBeforeEscape(*out)) return false;
     *at = i + 1;
     return true;
 }
@@ -248,8 +270,10 @@ bool FindKeyPath(Reader* reader, const std::string& path, bool existing_only, Re
         size_t end = path.find('\\', start);
         if (end == std::string::npos) end = path.size();
         size_t length = end - start;
-        if (length == 0 || length > kMaxKeyNameLength) {
-            *error = "bad key name in \"" + path + "\"";
+        // No call could name a key with a NUL in it.
+        if (length == 0 || length > kMaxKeyNameLength ||
+            memchr(path.data() + start, '\0', length) != nullptr) {
+            *error = "bad key name in \"" + path.substr(0, path.find('\0')) + "\"";
             return false;
         }
         KeyIndex& index = IndexOf(reader, at);
@@ -505,7 +529,7 @@ std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        if (IsCodePageLeadByte(static_cast<BYTE>(c)) && i + 1 < text.size()) {
+        if (StartsDoubleByte(text, i)) {
             quoted.append(text, i++, 2);
         } else if (c == '\\' || c == '"') {
             quoted += {'\\', c};
@@ -543,7 +567,8 @@ void WriteValue(const RegistryValue& value, std::string* out) {
     *out += value.name.empty() ? "@" : Quoted(value.name);
     *out += "=";
     char prefix[24];
-    if (value.type == REG_SZ && PlainString(value.data)) {
+    if (value.type == REG_SZ && PlainString(value.data) &&
+        !HasLoneLeadBeforeEscape(std::string(value.data.begin(), value.data.end()))) {
         *out += Quoted(std::string(value.data.begin(), value.data.end() - 1));
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
         uint32_t dword = value.data[0] | value.data[1] << 8 | value.data[2] << 16 |

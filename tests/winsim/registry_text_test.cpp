@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 class RegistryTextTest : public NativeTest {};
 
 // Reads one value straight through the registry calls.
@@ -158,6 +160,7 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
         {"REGEDIT4\n\"v\"=\"1\"\n", "line 2: a value before the first key"},
         {"REGEDIT4\n[HKEY_NOWHERE\\x]\n", "line 2: unknown root key \"HKEY_NOWHERE\""},
         {"REGEDIT4\n[HKEY_USERS\\a\\\\b]\n", "line 2: bad key name"},
+        {"REGEDIT4\n[HKEY_USERS\\a\0b]\n"s, "line 2: bad key name in \"HKEY_USERS\\a\""},
         {"REGEDIT4\n[HKEY_USERS\\a\n", "line 2: a key line must end with ']'"},
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"=dword:123456789\n", "line 3: bad dword data"},
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"=dword:xyz\n", "line 3: bad dword data"},
