@@ -1,9 +1,47 @@
-// Implemented in log_file.cpp: the open log stream, for the log's own writers
-// (LogLine there, ReportError in error_report.cpp).
+// The run's log file: append-only, one framed header per opening, one
+// time-stamped line per event.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
-// The log's stream while the log is open, or nullptr while it is closed.
-// Opens nothing.
+// Size of the process-wide log-path buffer, terminator included.
+constexpr int kLogPathSize = 268;
+
+// Copies `path` into the log-path buffer and makes it the log path.
+// Returns 0, or ERROR_BUFFER_OVERFLOW (111) with the log path unchanged when
+// the path and its terminator do not fit the buffer.
+int32_t SetLogPath(const char* path);
+
+// The log path chosen so far, or nullptr while none has been chosen.
+const char* LogPath();
+
+// Writes the log path's folder (separator included; none for a path without
+// a folder, or while no log path has been chosen: the current folder)
+// followed by `name` into `out`. Returns 0, or ERROR_BUFFER_OVERFLOW (111)
+// with the text cut (terminated) when it and its terminator do not fit `size`.
+int32_t ComposeBesideLog(const char* name, char* out, size_t size);
+
+// Opens the log and appends the header; with no path set, the log is
+// `tool_name`.log beside the program. If the file cannot be opened, prints a
+// console message and leaves the log closed. If the log is open, only writes
+// the header again.
+void LogOpen(const char* tool_name);
+
+// Closes the log if it is open.
+void LogClose();
+
+// True while the log is open.
+bool LogIsOpen();
+
+// The log's stream while the log is open, or nullptr while it is closed, for
+// the log's own writers (ReportError). Opens nothing.
 FILE* LogStreamIfOpen();
+
+// Writes one time-stamped, flushed line to the log; nothing while it is closed.
+void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Test hook, never called by the program: closes the log and forgets its
+// path, as at process start.
+void ResetLogForTests();

@@ -10,13 +10,13 @@ constexpr uint32_t kSignatureSelected = 0x10;
 constexpr uint32_t kMaxSignatureLength = 48;
 
 // One row of a signature list. The bytes are stored with the two 4-bit halves
-// of every byte swapped, and are writable: a check swaps them to plain form
-// and back in place. A record whose bytes are nullptr ends the list.
+// of every byte swapped; a check decodes them into a buffer of its own. A
+// record whose bytes are nullptr ends the list.
 struct SignatureRecord {
     uint32_t flags;
     int32_t file_offset;
     uint32_t length;
-    uint8_t* bytes;
+    const uint8_t* bytes;
 };
 
 // Deals with one file for one detection; always returns 0.

@@ -136,13 +136,9 @@ int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
 
 const BlockHeap kStandardBlockHeap = {TakeFromCHeap, ReleaseToCHeap};
 
-void SwapSignatureNibbles(const SignatureRecord* list) {
-    if (list == nullptr) return;
-    for (const SignatureRecord* record = list; record->bytes != nullptr; ++record) {
-        for (uint32_t i = 0; i < record->length; ++i) {
-            const uint8_t b = record->bytes[i];
-            record->bytes[i] = static_cast<uint8_t>(b >> 4 | b << 4);
-        }
+void DecodeSignatureBytes(const uint8_t* stored, uint32_t length, uint8_t* plain) {
+    for (uint32_t i = 0; i < length; ++i) {
+        plain[i] = static_cast<uint8_t>(stored[i] >> 4 | stored[i] << 4);
     }
 }
 
@@ -153,22 +149,24 @@ int32_t CheckFileSignatures(const char* path, const SignatureRecord* list) {
 int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
                                 const SignatureRecord* list) {
     if (list == nullptr) return kResultParameter;
-    SwapSignatureNibbles(list);  // plain form for this check only
     SignatureProbe probes[kMaxSignatureProbes];
     uint32_t count = 0;
-    bool list_full = false;
     for (const SignatureRecord* record = list; record->bytes != nullptr; ++record) {
         if ((record->flags & kSignatureSelected) == 0) continue;
-        if (count == kMaxSignatureProbes) {
-            list_full = true;
-            break;
-        }
+        if (count == kMaxSignatureProbes) return kResultParameter;
         probes[count++] = SignatureProbe{record->bytes, record->length, record->file_offset};
     }
-    const int32_t result =
-        list_full ? kResultParameter : CheckSignatureProbesWith(heap, path, probes, count);
-    SwapSignatureNibbles(list);
-    return result;
+    // Only what a check can accept is decoded; the rest is refused below,
+    // before the file is touched.
+    uint8_t plain[kMaxCheckedProbes][kMaxSignatureLength];
+    if (count <= kMaxCheckedProbes) {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (probes[i].length > kMaxSignatureLength) break;
+            DecodeSignatureBytes(probes[i].bytes, probes[i].length, plain[i]);
+            probes[i].bytes = plain[i];
+        }
+    }
+    return CheckSignatureProbesWith(heap, path, probes, count);
 }
 
 int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count) {

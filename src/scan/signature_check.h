@@ -27,16 +27,16 @@ struct BlockHeap {
 };
 extern const BlockHeap kStandardBlockHeap;
 
-// Swaps the two 4-bit halves of every stored byte of every record, selected
-// or not, up to the record whose bytes are nullptr. A null list is ignored.
-void SwapSignatureNibbles(const SignatureRecord* list);
+// Writes the `length` stored signature bytes at `stored` in plain form into
+// `plain`: the two 4-bit halves of every byte trade places.
+void DecodeSignatureBytes(const uint8_t* stored, uint32_t length, uint8_t* plain);
 
 // Checks `path` against the selected records of `list`: 1 every signature
 // present, 0 one differs, -1 the file cannot be opened, -2 parameter error
 // (path or list missing, no selected record or more than 5, a selected record
 // over 48 bytes), -25 shorter than 60 bytes, -26 not a Portable Executable,
-// -27 a block cannot be had or read. The stored bytes are in storage form
-// again and the file's attributes as before when it returns.
+// -27 a block cannot be had or read. The list is only read; the file's
+// attributes are as before when it returns.
 int32_t CheckFileSignatures(const char* path, const SignatureRecord* list);
 int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
                                 const SignatureRecord* list);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -413,26 +414,15 @@ TEST_F(SignatureCheckTest, ReadFileBlock) {
     fclose(file);
 }
 
-TEST(SwapSignatureNibbles, SwapsEveryRecordUpToTheEnd) {
-    uint8_t selected[] = {0x12, 0xF0, 0x0F, 0x00};
-    uint8_t unselected[] = {0xAB};
-    uint8_t after_end[] = {0x34};
-    const SignatureRecord list[] = {
-        {0x10, 0, sizeof selected, selected},
-        {0x00, 0, sizeof unselected, unselected},
-        {0, 0, 0, nullptr},
-        {0x10, 0, sizeof after_end, after_end},
-    };
-    SwapSignatureNibbles(list);
-    EXPECT_EQ(std::vector<uint8_t>(selected, selected + 4),
-              (std::vector<uint8_t>{0x21, 0x0F, 0xF0, 0x00}));
-    EXPECT_EQ(unselected[0], 0xBA);
-    EXPECT_EQ(after_end[0], 0x34);
-    SwapSignatureNibbles(list);
-    EXPECT_EQ(std::vector<uint8_t>(selected, selected + 4),
-              (std::vector<uint8_t>{0x12, 0xF0, 0x0F, 0x00}));
-    EXPECT_EQ(unselected[0], 0xAB);
-    SwapSignatureNibbles(nullptr);
+TEST(DecodeSignatureBytes, SwapsTheHalvesOfEveryByte) {
+    const uint8_t stored[] = {0x12, 0xF0, 0x0F, 0x00, 0xAB};
+    uint8_t plain[sizeof stored + 1];
+    memset(plain, 0x55, sizeof plain);
+    DecodeSignatureBytes(stored, sizeof stored, plain);
+    EXPECT_EQ(std::vector<uint8_t>(plain, plain + sizeof plain),
+              (std::vector<uint8_t>{0x21, 0x0F, 0xF0, 0x00, 0xBA, 0x55}));
+    DecodeSignatureBytes(stored, 0, plain);  // nothing read or written
+    EXPECT_EQ(plain[0], 0x21);
 }
 
 }  // namespace
