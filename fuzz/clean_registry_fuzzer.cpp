@@ -13,7 +13,9 @@
 
 #include "console/quiet_mode.h"
 #include "fuzz_support.h"
-#include "log/log.h"
+#include "log/log_file.h"
+#include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_report.h"
@@ -167,10 +169,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     winsim::Reset();
-    ResetLogState();
+    ResetLogForTests();
     SetLogPath(log_path);
     remove(undo_path);
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     std::string system_folder = "C:\\WINDOWS\\system32";
     if (input.ConsumeIntegralInRange(0, 3) == 0) {
         system_folder = input.ConsumeRandomLengthString(300);

@@ -67,7 +67,7 @@ std::string WithoutSpaces(const std::string& line) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SilenceStdout();
-    SetQuietMode(true);  // no pause between pages
+    SwitchOnQuietMode();  // no pause between pages
     return 0;
 }
 

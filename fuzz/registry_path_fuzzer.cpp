@@ -14,6 +14,7 @@
 
 #include "fuzz_support.h"
 #include "registry/path_variables.h"
+#include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "winsim/registry_store.h"

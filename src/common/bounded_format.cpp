@@ -1,4 +1,4 @@
-#include "log/bounded_format.h"
+#include "common/bounded_format.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Byte comparisons and searches that respect double-byte characters.
-#include "registry/text_compare.h"
+#include "common/text_compare.h"
 
 #include "platform/platform.h"
 

@@ -46,7 +46,7 @@ bool ConfirmAction() {
         switch (key) {
             case 'A':
             case 'a':
-                SetQuietMode(true);
+                SwitchOnQuietMode();
                 fputs("[Yes to all prompts] ", stdout);
                 return true;
             case 'N':

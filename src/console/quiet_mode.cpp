@@ -6,4 +6,6 @@ bool quiet_mode = false;
 
 bool IsQuietMode() { return quiet_mode; }
 
-void SetQuietMode(bool on) { quiet_mode = on; }
+void SwitchOnQuietMode() { quiet_mode = true; }
+
+void ResetQuietModeForTests() { quiet_mode = false; }

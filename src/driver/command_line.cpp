@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "log/log.h"
+#include "log/log_file.h"
 #include "tables/texts.h"
 
 namespace {

@@ -6,7 +6,8 @@
 #include "console/prompts.h"
 #include "console/quiet_mode.h"
 #include "driver/command_line.h"
-#include "log/log.h"
+#include "log/log_file.h"
+#include "registry/clean_registry.h"
 #include "registry/registry_report.h"
 #include "tables/registry_actions.h"
 #include "tables/texts.h"
@@ -37,12 +38,12 @@ int32_t RunCleaner(int argc, char** argv) {
 
     const CommandLine command_line = ParseCommandLine(argc, argv);
     if (command_line.outcome != CommandLineOutcome::kRun) return ReportCommandLine(command_line);
-    if (command_line.quiet) SetQuietMode(true);
+    if (command_line.quiet) SwitchOnQuietMode();
     if (command_line.log_path != nullptr) SetLogPath(command_line.log_path);
 
     PrintInstructions();
     printf("\n\n");
-    LogOpen();
+    LogOpen(kToolName);
     if (IsQuietMode()) {
         printf("QUIET MODE\n");
         LogLine("Quiet mode specified.");

@@ -1,10 +1,10 @@
-// Error reports with the system's text, on the console and in the log.
+#include "log/error_report.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "log/bounded_format.h"
-#include "log/log.h"
+#include "common/bounded_format.h"
 #include "log/log_file.h"
 #include "log/log_line.h"
 #include "platform/platform.h"

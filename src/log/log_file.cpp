@@ -1,16 +1,13 @@
-// The log file: path, opening with its header, time-stamped lines, closing.
 #include "log/log_file.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "log/bounded_format.h"
-#include "log/log.h"
+#include "common/bounded_format.h"
 #include "log/log_line.h"
 #include "platform/append_file.h"
 #include "platform/platform.h"
-#include "tables/texts.h"
 
 namespace {
 
@@ -26,10 +23,10 @@ const char kLogHeader[] =
 
 const char kLogExtension[] = ".log";
 
-// Fills the buffer with "<program folder><separator>fix_tamrix.log", or with
+// Fills the buffer with "<program folder><separator><tool_name>.log", or with
 // the bare file name when the program's path cannot be had, holds no
 // separator, or leaves no room for the file name.
-void ComposeDefaultLogPath() {
+void ComposeDefaultLogPath(const char* tool_name) {
     char* buffer = log_path_buffer;
     // 260 as Windows asks for it; the rest of the 268 bytes is headroom.
     DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
@@ -45,9 +42,9 @@ void ComposeDefaultLogPath() {
         separator[1] = '\0';
     }
     size_t folder_length = strlen(buffer);
-    const size_t name_length = strlen(kToolName) + strlen(kLogExtension);
+    const size_t name_length = strlen(tool_name) + strlen(kLogExtension);
     if (folder_length + name_length + 1 > sizeof log_path_buffer) folder_length = 0;
-    FormatBounded(buffer + folder_length, sizeof log_path_buffer - folder_length, "%s%s", kToolName,
+    FormatBounded(buffer + folder_length, sizeof log_path_buffer - folder_length, "%s%s", tool_name,
                   kLogExtension);
     log_path = buffer;
 }
@@ -78,9 +75,9 @@ int32_t ComposeBesideLog(const char* name, char* out, size_t size) {
                                                                              : 0;
 }
 
-void LogOpen() {
+void LogOpen(const char* tool_name) {
     if (log_file == nullptr) {
-        if (log_path == nullptr) ComposeDefaultLogPath();
+        if (log_path == nullptr) ComposeDefaultLogPath(tool_name);
         log_file = OpenAppendStream(log_path);
         if (log_file == nullptr) {
             printf("\nCould not open log file \"%s\".\n", log_path);
@@ -112,7 +109,7 @@ void LogLine(const char* format, ...) {
     WriteLogRecord(&record, log_file);
 }
 
-void ResetLogState() {
+void ResetLogForTests() {
     LogClose();
     log_path = nullptr;
     log_path_buffer[0] = '\0';

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "log/bounded_format.h"
+#include "common/bounded_format.h"
+#include "common/time_stamp.h"
 #include "platform/append_file.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -35,10 +35,9 @@ void StartLogRecord(LogRecord* record) {
     record->length = 0;
     record->file_length = 0;
     record->text[0] = '\0';
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    AppendLogTextf(record, "%04u-%02u-%02u, %02u:%02u:%02u,   ", now.wYear, now.wMonth, now.wDay,
-                   now.wHour, now.wMinute, now.wSecond);
+    char stamp[kTimeStampSize];
+    FormatTimeStamp(stamp);
+    AppendLogTextf(record, "%s", stamp);
 }
 
 void AppendLogText(LogRecord* record, const char* format, va_list args) {

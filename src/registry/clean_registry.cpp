@@ -1,11 +1,12 @@
 // The cleaning walk: each row's texts expanded, its key opened, its value
 // read or searched for and matched, and every outcome handed to a callback.
+#include "registry/clean_registry.h"
+
 #include <cstring>
 
 #include "platform/platform.h"
 #include "registry/exact_text.h"
 #include "registry/path_variables.h"
-#include "registry/registry_action.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 

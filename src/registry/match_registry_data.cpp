@@ -1,9 +1,8 @@
-// The matcher of the registry rows: text against text, bytes against bytes.
+#include "registry/match_registry_data.h"
+
 #include <cstring>
 
-#include "platform/platform.h"
-#include "registry/registry_action.h"
-#include "registry/text_compare.h"
+#include "common/text_compare.h"
 
 namespace {
 

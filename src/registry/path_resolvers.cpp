@@ -1,9 +1,10 @@
-// The path-variable table and the resolvers that find each variable's value.
+#include "registry/path_resolvers.h"
+
 #include <cstring>
 
 #include "platform/platform.h"
-#include "registry/path_variables.h"
 #include "registry/registry_limits.h"
+#include "registry/registry_root.h"
 
 namespace {
 
@@ -86,7 +87,6 @@ constexpr PathVariable Variable(const char (&token)[N], PathResolver resolver) {
 
 }  // namespace
 
-// Searched in this order; no terminating row.
 const PathVariable kPathVariables[kPathVariableCount] = {
     Variable("%Windows%", ResolveWindows),
     Variable("%System%", ResolveSystem),
@@ -96,3 +96,26 @@ const PathVariable kPathVariables[kPathVariableCount] = {
     Variable("%UserID%", ResolveUserId),
     Variable("%Temp%", ResolveTemp),
 };
+
+int32_t ReadRegistryString(const char* key_path, const char* value_name, char* output) {
+    HKEY root = nullptr;
+    const char* sub_key = nullptr;
+    int32_t result = ParseRegistryRoot(key_path, &root, &sub_key);
+    if (result != 0) return result;
+    HKEY key = nullptr;
+    result = RegOpenKeyA(root, sub_key, &key);
+    if (result != 0) return result;
+    DWORD type = 0;
+    DWORD size = kFolderSize;
+    LONG query =
+        RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(output), &size);
+    RegCloseKey(key);
+    if (query != ERROR_SUCCESS) return query;
+    if (size > kFolderSize) return ERROR_MORE_DATA;  // a system that overstates what it wrote
+    // Data without a NUL is terminated here; if it fills every byte, it does not fit as text.
+    if (memchr(output, '\0', size) == nullptr) {
+        if (size == kFolderSize) return ERROR_MORE_DATA;
+        output[size] = '\0';
+    }
+    return 0;
+}

@@ -1,12 +1,11 @@
-// Expansion of path variables, and the registry read behind two of them.
 #include "registry/path_variables.h"
 
 #include <cstring>
 
+#include "common/text_compare.h"
 #include "platform/platform.h"
+#include "registry/path_resolvers.h"
 #include "registry/registry_limits.h"
-#include "registry/registry_path.h"
-#include "registry/text_compare.h"
 
 namespace {
 
@@ -44,24 +43,5 @@ int32_t ExpandPathVariables(const char* input, char* output, size_t capacity) {
         if (written > 0 && output[written - 1] == '\\' && *read == '\\') --written;
     }
     output[written] = '\0';
-    return 0;
-}
-
-int32_t ReadRegistryString(const char* key_path, const char* value_name, char* output) {
-    HKEY key = nullptr;
-    int32_t result = OpenRegistryPath(key_path, &key);
-    if (result != 0) return result;
-    DWORD type = 0;
-    DWORD size = kFolderSize;
-    LONG query =
-        RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(output), &size);
-    RegCloseKey(key);
-    if (query != ERROR_SUCCESS) return query;
-    if (size > kFolderSize) return ERROR_MORE_DATA;  // a system that overstates what it wrote
-    // Data without a NUL is terminated here; if it fills every byte, it does not fit as text.
-    if (memchr(output, '\0', size) == nullptr) {
-        if (size == kFolderSize) return ERROR_MORE_DATA;
-        output[size] = '\0';
-    }
     return 0;
 }

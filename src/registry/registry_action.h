@@ -1,5 +1,5 @@
-// Implemented in clean_registry.cpp (the walk) and match_registry_data.cpp (the matcher).
-// Registry action tables and the cleaning walk over them.
+// Header only: the rows of registry action tables, the data they carry, and
+// the matcher and callback the cleaning walk calls.
 #pragma once
 
 #include <cstdint>
@@ -32,13 +32,3 @@ struct RegistryAction {
 // Reports one row's outcome; the row is the walk's working copy, valid only
 // during the call. A non-zero return stops the walk with that value.
 typedef int32_t (*RegistryCallback)(int32_t code, const RegistryAction* row);
-
-// Walks `table` up to its ending row and hands every outcome to `callback`.
-// Returns 0, or the first non-zero value the callback returned. Allocates
-// nothing; no key is open when it returns.
-int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback);
-
-// Text expected (type 1 or 2): the found data must be text too, and the two
-// match without regard to case once white space is trimmed at both ends.
-// Other types: the same length and the same bytes.
-bool MatchRegistryData(const RegistryData* expected, const RegistryData* found);

@@ -1,10 +1,14 @@
-// Deleting a registry value, or a key with its whole subtree.
+#include "registry/registry_delete.h"
+
 #include <cstring>
 
+#include "common/bounded_format.h"
+#include "common/text_compare.h"
 #include "registry/path_variables.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
-#include "registry/text_compare.h"
+#include "registry/registry_root.h"
+#include "registry/subkey_walk.h"
 
 namespace {
 
@@ -16,50 +20,19 @@ int32_t DeleteValue(const char* path, const char* value_name) {
     return DeleteRegistryValueNamed(path, name);
 }
 
-int32_t DeleteSubtree(HKEY parent, const char* name, size_t path_length);
+// Deletes every subkey of the open `key`, whose full path `path` holds, with
+// their subtrees, depth first. 0 or the first failure's code; `key` stays
+// open for the caller.
+int32_t DeleteSubkeys(HKEY key, SubkeyPath* path);
 
-// Deletes every subkey of the open `key`, whose full path is `path_length`
-// bytes long, highest index first. 0 or the first failure's code; `key`
-// stays open for the caller.
-int32_t DeleteSubkeys(HKEY key, size_t path_length) {
-    DWORD count = 0;
-    LONG result = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (result != ERROR_SUCCESS) return result;
-    char name[kNameSize];
-    for (DWORD index = count; index-- > 0;) {
-        name[0] = '\0';
-        result = RegEnumKeyA(key, index, name, sizeof name);
-        if (result == ERROR_NO_MORE_ITEMS) break;  // subkeys went away meanwhile
-        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return result;
-        name[sizeof name - 1] = '\0';
-        size_t length = strlen(name);
-        // ERROR_MORE_DATA counts as success only with a name in hand: an empty
-        // name would open this key itself again.
-        if (length == 0) return result != ERROR_SUCCESS ? result : ERROR_BADKEY;
-        // A backslash would make the name a path to some other key.
-        if (FindLastBackslash(name) != nullptr) return ERROR_BADKEY;
-        // Every key of the tree keeps a full path that fits a key-path buffer,
-        // which also bounds the depth of this recursion.
-        size_t child_length = path_length + 1 + length;
-        if (child_length >= kKeyPathSize) return ERROR_INSUFFICIENT_BUFFER;
-        int32_t deleted = DeleteSubtree(key, name, child_length);
-        if (deleted != 0) return deleted;
-    }
-    return 0;
+int32_t DeleteChildSubkeys(void*, HKEY child, SubkeyPath* path) {
+    return DeleteSubkeys(child, path);
 }
 
-// Deletes the subkey `name` of the open `parent` with its subtree. The name
-// is opened as it stands: names found by enumeration are never expanded.
-// 0 or the first failure's code; every key opened here is closed.
-int32_t DeleteSubtree(HKEY parent, const char* name, size_t path_length) {
-    HKEY key = nullptr;
-    LONG opened = RegOpenKeyA(parent, name, &key);
-    if (opened != ERROR_SUCCESS) return opened;
-    int32_t result = DeleteSubkeys(key, path_length);
-    RegCloseKey(key);
-    if (result != 0) return result;
-    return RegDeleteKeyA(parent, name);
+int32_t DeleteChild(void*, HKEY parent, const char* name) { return RegDeleteKeyA(parent, name); }
+
+int32_t DeleteSubkeys(HKEY key, SubkeyPath* path) {
+    return WalkSubkeys(key, path, SubkeyVisitor{DeleteChildSubkeys, DeleteChild, nullptr});
 }
 
 // A key to delete, named once and for all by the caller's expanded path.
@@ -68,7 +41,7 @@ struct KeyTreePath {
     char sub_key[kKeyPathSize];  // below the root, opened as it stands
     char parent[kKeyPathSize];   // the parent's path below the root ("" for the root)
     char name[kNameSize];        // the key's own name within its parent
-    size_t length;               // of the full path, trailing backslash not counted
+    char full[kKeyPathSize];     // "HKEY_<root>\<sub_key>", trailing backslash cut
 };
 
 // Expands the path's variables once and splits it into parent and own name.
@@ -76,14 +49,19 @@ struct KeyTreePath {
 // expansion's code, or ERROR_INSUFFICIENT_BUFFER.
 int32_t ResolveKeyTreePath(const char* path, KeyTreePath* out) {
     const char* rest = nullptr;
-    int32_t result = ParseRegistryRoot(path, &out->root, &rest);
+    const char* root_name = nullptr;
+    int32_t result = ParseRegistryRoot(path, &out->root, &rest, &root_name);
     if (result != 0) return result;
     result = ExpandPathVariables(rest, out->sub_key, sizeof out->sub_key);
     if (result != 0) return result;
     size_t length = strlen(out->sub_key);
     memcpy(out->parent, out->sub_key, length + 1);
     if (length > 0 && out->parent[length - 1] == '\\') out->parent[--length] = '\0';
-    out->length = static_cast<size_t>(rest - path) + length;
+    // Every key of the tree keeps a full path that fits a key-path buffer,
+    // which also bounds the depth of the walk.
+    if (FormatBounded(out->full, sizeof out->full, "HKEY_%s\\%s", root_name, out->parent) < 0) {
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
     char* slash = const_cast<char*>(FindLastBackslash(out->parent));
     const char* own = slash != nullptr ? slash + 1 : out->parent;
     size_t name_length = strlen(own);
@@ -114,7 +92,8 @@ int32_t DeleteKeyTree(const char* path) {
     HKEY key = nullptr;
     result = RegOpenKeyA(tree.root, tree.sub_key, &key);
     if (result != 0) return result;
-    result = DeleteSubkeys(key, tree.length);
+    SubkeyPath subkeys = {tree.full, strlen(tree.full), sizeof tree.full};
+    result = DeleteSubkeys(key, &subkeys);
     RegCloseKey(key);
     if (result != 0) return result;
 

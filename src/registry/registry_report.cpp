@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "log/bounded_format.h"
-#include "log/log.h"
+#include "common/bounded_format.h"
+#include "log/error_report.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
+#include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "registry/registry_undo.h"

@@ -2,9 +2,10 @@
 
 #include <cstring>
 
+#include "common/text_compare.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
-#include "registry/text_compare.h"
+#include "registry/subkey_walk.h"
 #include "registry/undo_writer.h"
 
 namespace {
@@ -27,11 +28,17 @@ struct TreeWalk {
     BYTE data[kUndoDataSize];
 };
 
-// Saves the open `key`, which walk->path names, with its values, then each
-// subkey, opened by the name it was enumerated by (never expanded); one key
-// is open per level. 0, or the first failure's code, where the walk stops.
-int32_t SaveTree(TreeWalk* walk, HKEY key) {
-    int32_t result = WriteUndoKey(&walk->writer, walk->path);
+int32_t SaveTree(TreeWalk* walk, HKEY key, SubkeyPath* path);
+
+int32_t SaveChild(void* context, HKEY child, SubkeyPath* path) {
+    return SaveTree(static_cast<TreeWalk*>(context), child, path);
+}
+
+// Saves the open `key`, which `path` names, with its values, then each
+// subkey through the subkey walk; one key is open per level. 0, or the first
+// failure's code, where the walk stops.
+int32_t SaveTree(TreeWalk* walk, HKEY key, SubkeyPath* path) {
+    int32_t result = WriteUndoKey(&walk->writer, path->text);
     for (DWORD index = 0; result == 0; ++index) {
         DWORD name_size = sizeof walk->name;
         DWORD data_size = sizeof walk->data;
@@ -41,27 +48,8 @@ int32_t SaveTree(TreeWalk* walk, HKEY key) {
         if (result == 0) WriteUndoValue(&walk->writer, walk->name, type, walk->data, data_size);
     }
     if (result != ERROR_NO_MORE_ITEMS) return result;  // ERROR_MORE_DATA: too large to hold
-    const size_t base = strlen(walk->path);
-    for (DWORD index = 0; walk->writer.error == 0; ++index) {
-        result = RegEnumKeyA(key, index, walk->name, kNameSize);
-        if (result == ERROR_NO_MORE_ITEMS) return 0;
-        if (result != 0) return result;
-        walk->name[kNameSize - 1] = '\0';
-        const size_t length = strlen(walk->name);
-        // "" would open this key again, a backslash some other key.
-        if (length == 0 || FindLastBackslash(walk->name) != nullptr) return ERROR_BADKEY;
-        if (base + 1 + length >= sizeof walk->path) return ERROR_INSUFFICIENT_BUFFER;
-        HKEY opened = nullptr;
-        result = RegOpenKeyA(key, walk->name, &opened);
-        if (result != 0) return result;
-        walk->path[base] = '\\';
-        memcpy(walk->path + base + 1, walk->name, length + 1);
-        result = SaveTree(walk, opened);
-        RegCloseKey(opened);
-        walk->path[base] = '\0';
-        if (result != 0) return result;
-    }
-    return 0;
+    if (walk->writer.error != 0) return walk->writer.error;
+    return WalkSubkeys(key, path, SubkeyVisitor{SaveChild, nullptr, walk});
 }
 
 }  // namespace
@@ -95,7 +83,8 @@ int32_t SaveUndoData(const char* undo_path, UndoAction action, const char* key_p
         WriteUndoComment(&walk.writer, kWhat[static_cast<int>(action)], whole_key ? nullptr : name,
                          key_path);
         if (whole_key) {
-            result = SaveTree(&walk, key);
+            SubkeyPath path = {walk.path, strlen(walk.path), sizeof walk.path};
+            result = SaveTree(&walk, key, &path);
         } else {
             result = WriteUndoKey(&walk.writer, walk.path);
             if (result == 0) WriteUndoValue(&walk.writer, name, type, walk.data, size);

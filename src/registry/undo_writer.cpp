@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "log/bounded_format.h"
-#include "log/log_line.h"
+#include "common/bounded_format.h"
+#include "common/time_stamp.h"
 
 namespace {
 
@@ -137,10 +137,10 @@ int32_t CloseUndoFile(UndoWriter* writer) {
 
 void WriteUndoComment(UndoWriter* writer, const char* what, const char* value_name,
                       const char* key_path) {
-    LogRecord stamp;  // the log's own time stamp, "YYYY-MM-DD, hh:mm:ss,   "
-    StartLogRecord(&stamp);
+    char stamp[kTimeStampSize];  // as the log's lines begin
+    FormatTimeStamp(stamp);
     PutText(writer, "\r\n; ");
-    PutText(writer, stamp.text);
+    PutText(writer, stamp);
     PutText(writer, "about to ");
     PutText(writer, what);
     // Quoted as in a value line: no line break in a name may end the comment.

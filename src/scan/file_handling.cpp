@@ -3,7 +3,8 @@
 #include <cstdio>
 
 #include "console/prompts.h"
-#include "log/log.h"
+#include "log/error_report.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
 #include "scan/force_delete.h"
 #include "scan/result_codes.h"

@@ -1,6 +1,7 @@
 #include "tables/registry_actions.h"
 
 #include "platform/platform.h"
+#include "registry/match_registry_data.h"
 
 namespace {
 

@@ -7,8 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "log/bounded_format.h"
-#include "log/log.h"
+#include "common/bounded_format.h"
+#include "log/error_report.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -80,14 +81,14 @@ TEST(BoundedFormatRealTest, DefaultLogPathBesideTheProgram) {
     std::string folder = module;
     folder.erase(folder.find_last_of(kPathSeparator) + 1);
 
-    ResetLogState();
+    ResetLogForTests();
     testing::internal::CaptureStdout();
-    LogOpen();
+    LogOpen("fix_tamrix");
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_NE(LogPath(), nullptr);
     const std::string path = LogPath();
     EXPECT_TRUE(LogIsOpen()) << printed;
-    ResetLogState();
+    ResetLogForTests();
     remove(path.c_str());
     EXPECT_EQ(path, folder + "fix_tamrix.log");
 }

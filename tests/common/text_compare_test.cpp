@@ -1,6 +1,6 @@
 // Case-insensitive comparison and the last-backslash search, in single- and
 // double-byte code pages.
-#include "registry/text_compare.h"
+#include "common/text_compare.h"
 
 #include <gtest/gtest.h>
 

@@ -271,7 +271,7 @@ TEST_F(BoxTest, PrintsWithoutAllocating) {
 }
 
 TEST_F(BoxTest, QuietModePrintsPagesAsOneBox) {
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     EXPECT_EQ(Printed(kAlignLeft, NumberedLines(1, 60)), Box(NumberedRows(1, 60)));
     winsim::ScriptConsoleKeys({'x'});
     CaptureStdout([] { PrintBox(kAlignLeft, NumberedLines(1, 60).c_str()); });

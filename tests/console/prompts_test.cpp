@@ -120,7 +120,7 @@ TEST_F(PromptsTest, PauseTakesOneKey) {
 }
 
 TEST_F(PromptsTest, QuietModeSilencesBoth) {
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     winsim::ScriptConsoleKeys({'n'});
     bool answer = false;
     EXPECT_EQ(CaptureStdout([&] {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "driver/run_cleaner.h"
-#include "log/log.h"
+#include "log/log_file.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"

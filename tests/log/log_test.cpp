@@ -1,11 +1,11 @@
 // The log file, its header and lines, and error reports with system texts.
-#include "log/log.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "log/error_report.h"
+#include "log/log_file.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
@@ -35,7 +35,7 @@ class LogTest : public NativeTest {
 TEST_F(LogTest, HeaderAndLines) {
     ASSERT_EQ(SetLogPath(path_.c_str()), 0);
     LogLine("before %d", 1);  // nothing is open yet
-    LogOpen();
+    LogOpen("fix_tamrix");
     ASSERT_TRUE(LogIsOpen());
     EXPECT_EQ(ReadWholeFile(path_), kHeader) << "the header is flushed at once";
     LogLine("Quiet mode specified.");
@@ -70,7 +70,7 @@ TEST_F(LogTest, LongLinesAreCutToOneRecord) {
         {"100% safe: %s %n", "100% safe: %s %n"},  // a message is never a format
     };
     SetLogPath(path_.c_str());
-    LogOpen();
+    LogOpen("fix_tamrix");
     std::string expected = kHeader;
     for (const Case& c : cases) {
         LogLine("%s", c.message.c_str());
@@ -87,11 +87,11 @@ TEST_F(LogTest, LongLinesAreCutToOneRecord) {
 TEST_F(LogTest, EachOpeningAppendsAHeader) {
     WriteWholeFile(path_, "earlier run\n");
     SetLogPath(path_.c_str());
-    LogOpen();
+    LogOpen("fix_tamrix");
     LogLine("one");
     LogClose();
-    LogOpen();  // the same path again, appended
-    LogOpen();  // already open: only the header again
+    LogOpen("fix_tamrix");  // the same path again, appended
+    LogOpen("fix_tamrix");  // already open: only the header again
     LogClose();
     LogClose();  // closing twice is harmless
     EXPECT_EQ(ReadWholeFile(path_),
@@ -109,7 +109,7 @@ TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
     time.wMilliseconds = 999;
     winsim::SetLocalTime(time);
     SetLogPath(path_.c_str());
-    LogOpen();
+    LogOpen("fix_tamrix");
     LogLine("x");
     LogClose();
     EXPECT_EQ(ReadWholeFile(path_), kHeader + "0987-01-02, 00:00:59,   x\n");
@@ -124,7 +124,7 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
 TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
     SetLogPath(folder_.c_str());  // a folder cannot be opened as a file
     std::string output = CaptureStdout([] {
-        LogOpen();
+        LogOpen("fix_tamrix");
         LogLine("lost");
     });
     EXPECT_EQ(output, "\nCould not open log file \"" + folder_ + "\".\n");
@@ -155,14 +155,14 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.substr(0, 40));
-        ResetLogState();
+        ResetLogForTests();
         winsim::Reset();
         if (c.module.empty()) {
             winsim::FailCall("GetModuleFileNameA", ERROR_FILE_NOT_FOUND);
         } else {
             winsim::SetModuleFileName(c.module.c_str());
         }
-        CaptureStdout([] { LogOpen(); });
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
         ASSERT_NE(LogPath(), nullptr);
         EXPECT_EQ(std::string(LogPath()), c.expected);
         LogClose();
@@ -223,7 +223,7 @@ TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
 
 TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
     SetLogPath(path_.c_str());
-    LogOpen();
+    LogOpen("fix_tamrix");
     std::string output = CaptureStdout([] {
         printf("Deleting registry value \"a\" in key \"b\"...");
         ReportError(ERROR_ACCESS_DENIED, "Registry value \"%s\" could not be deleted", "a");

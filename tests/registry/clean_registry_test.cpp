@@ -1,13 +1,16 @@
 // The cleaning walk over custom tables: each row form, the callbacks it makes
 // and what the working row holds at that moment, stops, handles, allocations.
+#include "registry/clean_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
-#include "registry/registry_path.h"
+#include "registry/registry_delete.h"
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
 #include "winsim/test_hooks.h"

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
-#include "registry/registry_path.h"
+#include "registry/registry_delete.h"
 #include "support/registry_sandbox.h"
 
 namespace {

@@ -1,4 +1,6 @@
 // The matcher of the registry rows: text against text, bytes against bytes.
+#include "registry/match_registry_data.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "registry/path_resolvers.h"
 #include "registry/path_variables.h"
 #include "registry/registry_limits.h"
 #include "support/registry_sandbox.h"

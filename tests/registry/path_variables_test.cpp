@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "registry/path_resolvers.h"
 #include "registry/registry_limits.h"
 #include "support/native_run.h"
 

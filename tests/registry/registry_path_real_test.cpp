@@ -5,6 +5,7 @@
 #include <string>
 
 #include "registry/path_variables.h"
+#include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "support/registry_sandbox.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "support/native_run.h"
 #include "support/registry_sandbox.h"

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "log/log.h"
+#include "log/log_file.h"
+#include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "winsim/test_hooks.h"
@@ -154,12 +156,12 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         SCOPED_TRACE(c.what);
         winsim::Reset();
         winsim::SetLocalTime(FixedTime());
-        ResetLogState();
+        ResetLogForTests();
         remove(log_.c_str());
         std::string error;
         ASSERT_TRUE(winsim::LoadRegistryText(kSeed, &error)) << error;
         SetLogPath(log_.c_str());
-        CaptureStdout([] { LogOpen(); });
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
         if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
         int32_t result = -1;
         std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });

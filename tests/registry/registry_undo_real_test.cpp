@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "log/log.h"
-#include "registry/registry_action.h"
+#include "log/log_file.h"
+#include "registry/clean_registry.h"
 #include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/registry_sandbox.h"
@@ -51,13 +51,13 @@ class RegistryUndoRealTest : public testing::Test {
         folder_ = MakeTempFolder();
         log_ = folder_ + kPathSeparator + "undo.log";
         undo_ = folder_ + kPathSeparator + "fix_tamrix_undo.reg";
-        ResetLogState();
+        ResetLogForTests();
         ASSERT_EQ(SetLogPath(log_.c_str()), 0);
-        CaptureStdout([] { LogOpen(); });
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
     }
     void TearDown() override {
         LogClose();
-        ResetLogState();
+        ResetLogForTests();
         DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
         remove(log_.c_str());
         remove(undo_.c_str());

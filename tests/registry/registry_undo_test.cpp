@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "log/log.h"
+#include "log/log_file.h"
 #include "registry/registry_action.h"
 #include "registry/registry_report.h"
 #include "support/capture.h"
@@ -162,7 +162,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
             ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         }
         SetLogPath(log.c_str());
-        CaptureStdout([] { LogOpen(); });
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
         RegistryAction row = {key.c_str(),

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "console/quiet_mode.h"
-#include "log/log.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
 #include "scan/force_delete.h"
 #include "scan/result_codes.h"
@@ -47,7 +47,7 @@ class FileHandlingTest : public NativeTest {
         folder_ = MakeTempFolder();
         log_path_ = folder_ + "/scan.log";
         SetLogPath(log_path_.c_str());
-        LogOpen();
+        LogOpen("fix_tamrix");
         header_size_ = ReadWholeFile(log_path_).size();
     }
     void TearDown() override {
@@ -116,7 +116,8 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         SCOPED_TRACE(c.name);
         const std::string path =
             FileWith("infected" + std::to_string(index++) + ".exe", infected, c.attributes);
-        SetQuietMode(c.keys.size() == 0);
+        ResetQuietModeForTests();
+        if (c.keys.size() == 0) SwitchOnQuietMode();
         winsim::ScriptConsoleKeys(c.keys);
         winsim::SetVersion(c.version);
         winsim::SetAdministrator(c.administrator);
@@ -171,7 +172,7 @@ TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetQuietMode(true);
+        SwitchOnQuietMode();
         const size_t log_before = LogSinceStart().size();
         const uint32_t infected_before = InfectedFileCount();
         const uint32_t removed_before = RemovedFileCount();
@@ -203,7 +204,7 @@ TEST_F(FileHandlingTest, DeleteFileWithPromptResults) {
     std::string output = CaptureStdout([&] { result = DeleteFileWithPrompt(path.c_str()); });
     EXPECT_EQ(result, ERROR_CANCELLED);
     EXPECT_EQ(output, "Deleting file \"" + path + "\"...  Confirm (Yes/No/All yes)?   Skipped.\n");
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     winsim::SetVersion(k95Version);
     winsim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED, 0);
     output = CaptureStdout([&] { result = DeleteFileWithPrompt(path.c_str()); });

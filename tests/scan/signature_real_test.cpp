@@ -35,7 +35,7 @@ class SignatureRealTest : public testing::Test {
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             remove(path.c_str());
         }
-        SetQuietMode(false);
+        ResetQuietModeForTests();
         rmdir_folder();
     }
     std::string PathOf(const char* name) const { return folder_ + kPathSeparator + name; }
@@ -65,7 +65,7 @@ TEST_F(SignatureRealTest, ReadOnlyHiddenInfectedFileIsFoundThenDeleted) {
     EXPECT_EQ(CheckFileSignatures(path.c_str(), kTamrixSignatures), 1)
         << "the stored signatures are intact for the next check";
 
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     const uint32_t infected_before = InfectedFileCount();
     const uint32_t removed_before = RemovedFileCount();
     const std::string output = CaptureStdout([&] {
@@ -93,7 +93,7 @@ TEST_F(SignatureRealTest, OtherFilesAreLeftAsTheyWere) {
         {"plain.exe", clean, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN, 0},
         {"notes.txt", std::string(100, 'n'), FILE_ATTRIBUTE_READONLY, -26},
     };
-    SetQuietMode(true);
+    SwitchOnQuietMode();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = PathOf(c.name);

@@ -2,15 +2,15 @@
 
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
-#include "log/log.h"
+#include "log/log_file.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 
 void ResetProcessState() {
     winsim::Reset();
-    SetQuietMode(false);
-    ResetLogState();
+    ResetQuietModeForTests();
+    ResetLogForTests();
 }
 
 RunResult RunInProcess(std::initializer_list<std::string> arguments) {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "log/log.h"
+#include "log/log_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (SetLogPath(argv[1]) != 0) return 2;
-    LogOpen();
+    LogOpen("fix_tamrix");
     if (!LogIsOpen()) return 1;
     for (int waited = 0; GetFileAttributesA("go") == INVALID_FILE_ATTRIBUTES; ++waited) {
         if (waited > 60000) return 3;

@@ -56,7 +56,8 @@ endfunction()
 
 # The unit tests that need no fault injection, cross-built with GoogleTest's
 # sources and run against Wine's real registry and files.
-file(GLOB REAL_TEST_SOURCES CONFIGURE_DEPENDS ${TESTS_DIR}/*/*_real_test.cpp)
+set(REAL_TEST_SOURCES ${UNIT_TEST_SOURCES})
+list(FILTER REAL_TEST_SOURCES INCLUDE REGEX "_real_test\\.cpp$")
 if(REAL_TEST_SOURCES)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -95,11 +96,9 @@ set(LOG_PROBE_ENV "FIX_TAMRIX_LOG_PROBE=$<TARGET_FILE:log_probe>")
 
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.
-file(GLOB E2E_MODULES CONFIGURE_DEPENDS ${TESTS_DIR}/wine/test_*.py)
-list(FILTER E2E_MODULES EXCLUDE REGEX "/test_resources\\.py$")
-foreach(module ${E2E_MODULES})
-  get_filename_component(stem ${module} NAME_WE)
-  string(REGEX REPLACE "^test_" "" name ${stem})
+# (test_resources runs above, without Wine.)
+foreach(name boxes command_line log_sharing registry undo)
+  set(stem test_${name})
   if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     foreach(version win98 nt40 winxp win10)
       add_wine_python_test(e2e.${name} tests.wine.${stem} ${version} ${LOG_PROBE_ENV})

@@ -1,0 +1,49 @@
+#include "registry/subkey_walk.h"
+
+#include <cstring>
+
+#include "common/text_compare.h"
+#include "registry/registry_limits.h"
+
+namespace {
+
+// Opens the child `name` of `key`, visits it with its path in `path`, closes
+// it and leaves it. 0 or the first failure's code.
+int32_t VisitChild(HKEY key, const char* name, size_t name_length, SubkeyPath* path,
+                   const SubkeyVisitor& visitor) {
+    const size_t base = path->length;
+    if (base + 1 + name_length >= path->size) return ERROR_INSUFFICIENT_BUFFER;
+    HKEY child = nullptr;
+    LONG opened = RegOpenKeyA(key, name, &child);
+    if (opened != ERROR_SUCCESS) return opened;
+    path->text[base] = '\\';
+    memcpy(path->text + base + 1, name, name_length + 1);
+    path->length = base + 1 + name_length;
+    int32_t result = visitor.visit(visitor.context, child, path);
+    RegCloseKey(child);
+    path->text[base] = '\0';
+    path->length = base;
+    if (result != 0 || visitor.leave == nullptr) return result;
+    return visitor.leave(visitor.context, key, name);
+}
+
+}  // namespace
+
+int32_t WalkSubkeys(HKEY key, SubkeyPath* path, const SubkeyVisitor& visitor) {
+    DWORD count = 0;
+    LONG result = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    char name[kNameSize];
+    for (DWORD index = count; index-- > 0;) {
+        result = RegEnumKeyA(key, index, name, sizeof name);
+        if (result == ERROR_NO_MORE_ITEMS) return 0;  // subkeys went away meanwhile
+        if (result != ERROR_SUCCESS) return result;
+        name[sizeof name - 1] = '\0';  // whatever the system left there
+        const size_t length = strlen(name);
+        if (length == 0 || FindLastBackslash(name) != nullptr) return ERROR_BADKEY;
+        const int32_t visited = VisitChild(key, name, length, path, visitor);
+        if (visited != 0) return visited;
+    }
+    return 0;
+}
