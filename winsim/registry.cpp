@@ -26,6 +26,8 @@ namespace {
 
 constexpr unsigned kMaxOpenHandles = 1023;  // slot numbers fit the handle's low 12 bits
 constexpr unsigned kSlotBits = 12;
+// Room for a key's path in call records.
+constexpr size_t kDescribeSize = 560;
 
 struct HandleSlot {
     RegistryKey* key;  // nullptr: free
@@ -145,16 +147,6 @@ bool AnsiNamesWide(const char* ansi, size_t length, const char16_t* wide, size_t
     return unit_index == wide_length;
 }
 
-// Copies a value's data as the A calls do: text stored without its NUL gets
-// one in a spare byte, though the size reported stays the stored size.
-void CopyData(const RegistryValue& value, BYTE* data, DWORD capacity) {
-    size_t stored = value.data.size();
-    if (stored != 0) memcpy(data, value.data.data(), stored);
-    if (IsText(value.type) && capacity > stored && (stored == 0 || value.data[stored - 1] != 0)) {
-        data[stored] = 0;
-    }
-}
-
 // The value that the ANSI name `name` names, compared as the system does, in
 // UTF-16 and without regard to ASCII case; nullptr when there is none.
 RegistryValue* FindValue(RegistryKey* key, const char* name) {
@@ -246,6 +238,76 @@ LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** fou
 }
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+LONG StartRegistryCall(const char* call, HKEY handle, const char* detail, RegistryKey** found) {
+    char where[kDescribeSize];
+    DescribeHandle(handle, where, sizeof where);
+    DWORD fault = 0;
+    const bool fails = detail != nullptr ? CallFails(&fault, call, "%s, %s", where, detail)
+                                         : CallFails(&fault, call, "%s", where);
+    if (fails || !RegistryFileReady(&fault)) return static_cast<LONG>(fault);
+    return found != nullptr ? KeyOf(handle, found) : ERROR_SUCCESS;
+}
+
+IndexText ShowIndex(DWORD index) {
+    IndexText shown;
+    snprintf(shown.text, sizeof shown.text, "%lu", static_cast<unsigned long>(index));
+    return shown;
+}
+
+size_t ValueData(const RegistryValue& value, bool wide, BYTE* out, size_t capacity) {
+    if (wide) return WideData(value, out, capacity);
+    const size_t stored = value.data.size();
+    if (out == nullptr || stored > capacity) return stored;
+    if (stored != 0) memcpy(out, value.data.data(), stored);
+    if (IsText(value.type) && capacity > stored && (stored == 0 || value.data[stored - 1] != 0)) {
+        out[stored] = 0;
+    }
+    return stored;
+}
+
+LONG AnswerValue(const RegistryValue& value, bool wide, LPDWORD type, LPBYTE data,
+                 LPDWORD data_size) {
+    const DWORD size = static_cast<DWORD>(ValueData(value, wide, nullptr, 0));
+    if (type != nullptr) *type = value.type;
+    if (data != nullptr) {
+        if (*data_size < size) {
+            *data_size = size;
+            return ERROR_MORE_DATA;
+        }
+        ValueData(value, wide, data, *data_size);
+    }
+    if (data_size != nullptr) *data_size = size;
+    return ERROR_SUCCESS;
+}
+
+LONG EnumValue(RegistryKey* key, DWORD index, bool wide, bool has_name, LPDWORD name_capacity,
+               LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_size,
+               const RegistryValue** value) {
+    if (!has_name || name_capacity == nullptr || reserved != nullptr ||
+        (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (index >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& found = key->values[index];
+    // Measured first, so that a name or data that does not fit leaves both buffers untouched.
+    const size_t name_length = wide ? WideName(found, nullptr, 0) : found.name.size();
+    if (name_length + 1 > *name_capacity) return ERROR_MORE_DATA;
+    const LONG status = AnswerValue(found, wide, type, data, data_size);
+    if (status != ERROR_SUCCESS) return status;
+    *name_capacity = static_cast<DWORD>(name_length);
+    *value = &found;
+    return ERROR_SUCCESS;
+}
+
+LONG QueryValue(const RegistryValue* value, bool wide, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                LPDWORD data_size) {
+    if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    return AnswerValue(*value, wide, type, data, data_size);
+}
 
 // --- The tree ---------------------------------------------------------------
 
@@ -369,37 +431,19 @@ void ResetRegistry() {
 
 // --- The calls ----------------------------------------------------------------
 
-using winsim::KeyOf;
 using winsim::RegistryKey;
 using winsim::RegistryValue;
+using winsim::StartRegistryCall;
 
 namespace {
 
-constexpr size_t kDescribeSize = 560;
-
-// The common start of every registry call: records it, applies an injected
-// fault and loads the registry file on first use.
-#define REGISTRY_CALL_START(name, format, ...)                                     \
-    do {                                                                           \
-        DWORD fault_ = 0;                                                          \
-        if (winsim::CallFails(&fault_, name, format, __VA_ARGS__))                 \
-            return static_cast<LONG>(fault_);                                      \
-        if (!winsim::RegistryFileReady(&fault_)) return static_cast<LONG>(fault_); \
-    } while (0)
-
 LONG OpenOrCreate(const char* call, HKEY key, LPCSTR sub_key, PHKEY result, bool create) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, call, "%s, %s", where, winsim::Shown(sub_key)) ||
-        !winsim::RegistryFileReady(&fault)) {
-        if (result != nullptr) *result = nullptr;
-        return static_cast<LONG>(fault);
-    }
+    const LONG started = StartRegistryCall(call, key, winsim::Shown(sub_key), nullptr);
+    if (result != nullptr) *result = nullptr;
+    if (started != ERROR_SUCCESS) return started;
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
     RegistryKey* start = nullptr;
-    LONG status = KeyOf(key, &start);
+    LONG status = winsim::KeyOf(key, &start);
     if (status != ERROR_SUCCESS) return status;
     RegistryKey* found = start;
     if (sub_key == nullptr || sub_key[0] == '\0') {
@@ -428,65 +472,30 @@ LONG RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD data_size) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegQueryValueExA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    const LONG status = StartRegistryCall("RegQueryValueExA", key, winsim::Shown(name), &found);
     if (status != ERROR_SUCCESS) return status;
-    if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    const RegistryValue* value = winsim::FindValue(found, name != nullptr ? name : "");
-    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
-    DWORD stored = static_cast<DWORD>(value->data.size());
-    if (type != nullptr) *type = value->type;
-    if (data != nullptr) {
-        if (*data_size < stored) {
-            *data_size = stored;
-            return ERROR_MORE_DATA;
-        }
-        winsim::CopyData(*value, data, *data_size);
-    }
-    if (data_size != nullptr) *data_size = stored;
-    return ERROR_SUCCESS;
+    return winsim::QueryValue(winsim::FindValue(found, name != nullptr ? name : ""), false,
+                              reserved, type, data, data_size);
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_capacity, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD data_size) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegEnumValueA", "%s, %lu", where, static_cast<unsigned long>(index));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    LONG status = StartRegistryCall("RegEnumValueA", key, winsim::ShowIndex(index).text, &found);
     if (status != ERROR_SUCCESS) return status;
-    if (name == nullptr || name_capacity == nullptr || reserved != nullptr ||
-        (data != nullptr && data_size == nullptr)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegistryValue& value = found->values[index];
-    if (value.name.size() + 1 > *name_capacity) return ERROR_MORE_DATA;
-    DWORD stored = static_cast<DWORD>(value.data.size());
-    if (data != nullptr && *data_size < stored) {
-        if (type != nullptr) *type = value.type;
-        *data_size = stored;
-        return ERROR_MORE_DATA;
-    }
-    memcpy(name, value.name.c_str(), value.name.size() + 1);
-    *name_capacity = static_cast<DWORD>(value.name.size());
-    if (type != nullptr) *type = value.type;
-    if (data != nullptr) winsim::CopyData(value, data, *data_size);
-    if (data_size != nullptr) *data_size = stored;
+    const RegistryValue* value = nullptr;
+    status = winsim::EnumValue(found, index, false, name != nullptr, name_capacity, reserved, type,
+                               data, data_size, &value);
+    if (status != ERROR_SUCCESS) return status;
+    memcpy(name, value->name.c_str(), value->name.size() + 1);
     return ERROR_SUCCESS;
 }
 
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegEnumKeyA", "%s, %lu", where, static_cast<unsigned long>(index));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    const LONG status =
+        StartRegistryCall("RegEnumKeyA", key, winsim::ShowIndex(index).text, &found);
     if (status != ERROR_SUCCESS) return status;
     if (name == nullptr) return ERROR_INVALID_PARAMETER;
     if (index >= found->subkeys.size()) return ERROR_NO_MORE_ITEMS;
@@ -500,11 +509,8 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWOR
                       LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
                       LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
                       LPDWORD security_descriptor, PFILETIME last_write_time) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegQueryInfoKeyA", "%s", where);
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    const LONG status = StartRegistryCall("RegQueryInfoKeyA", key, nullptr, &found);
     if (status != ERROR_SUCCESS) return status;
     if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
     if (class_name != nullptr && class_capacity != nullptr && *class_capacity > 0) {
@@ -532,11 +538,8 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWOR
 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data,
                     DWORD data_size) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegSetValueExA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    const LONG status = StartRegistryCall("RegSetValueExA", key, winsim::Shown(name), &found);
     if (status != ERROR_SUCCESS) return status;
     if (data == nullptr && data_size != 0) return ERROR_INVALID_PARAMETER;
     size_t size = data_size;
@@ -551,11 +554,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegDeleteValueA", "%s, %s", where, winsim::Shown(name));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    const LONG status = StartRegistryCall("RegDeleteValueA", key, winsim::Shown(name), &found);
     if (status != ERROR_SUCCESS) return status;
     const RegistryValue* value = winsim::FindValue(found, name != nullptr ? name : "");
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -565,11 +565,8 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name) {
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR sub_key) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegDeleteKeyA", "%s, %s", where, winsim::Shown(sub_key));
     RegistryKey* found = nullptr;
-    LONG status = KeyOf(key, &found);
+    LONG status = StartRegistryCall("RegDeleteKeyA", key, winsim::Shown(sub_key), &found);
     if (status != ERROR_SUCCESS) return status;
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
     RegistryKey* target = found;  // "" deletes the handle's own key
@@ -585,9 +582,9 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR sub_key) {
 }
 
 LONG RegCloseKey(HKEY key) {
-    char where[kDescribeSize];
-    winsim::DescribeHandle(key, where, sizeof where);
-    REGISTRY_CALL_START("RegCloseKey", "%s", where);
+    // No key lookup: a handle on a deleted key still closes.
+    const LONG status = StartRegistryCall("RegCloseKey", key, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
     if (winsim::RootIndex(key) >= 0) return ERROR_SUCCESS;  // predefined: closing is harmless
     winsim::HandleSlot* slot = winsim::SlotOf(key);
     if (slot == nullptr) return ERROR_INVALID_HANDLE;

@@ -1,5 +1,5 @@
-// Implemented in registry.cpp, registry_file.cpp and system_facts.cpp
-// (IsCodePageLeadByte, IsWindows95Family).
+// Implemented in registry.cpp, registry_wide.cpp (WideData, WideName), registry_file.cpp
+// and system_facts.cpp (IsCodePageLeadByte, IsWindows95Family).
 // The native registry's tree of keys and values, shared by its Win32 calls
 // (registry.cpp), its .reg reader and writer (registry_text.cpp) and the
 // registry file named by FIX_TAMRIX_REGISTRY (registry_file.cpp).
@@ -86,6 +86,50 @@ void DescribeHandle(HKEY handle, char* out, size_t size);
 LONG WalkPath(RegistryKey* key, const char* path, bool create, RegistryKey** found);
 // REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: the types the A calls convert.
 bool IsText(DWORD type);
+
+// The start of every registry call, A or W. Records "call(<handle>, detail)"
+// ("call(<handle>)" when `detail` is nullptr), applies an injected fault and
+// loads the registry file on first use; then, unless `found` is nullptr,
+// finds the handle's key as KeyOf does. ERROR_SUCCESS when the call goes on,
+// else the code it returns.
+LONG StartRegistryCall(const char* call, HKEY handle, const char* detail, RegistryKey** found);
+// What call records show an index by.
+struct IndexText {
+    char text[16];
+};
+IndexText ShowIndex(DWORD index);
+
+// The value's data as the A calls (`wide` false) or the W calls see it; its
+// size in bytes. Written to `out` when `capacity` bytes hold it (nothing when
+// `out` is nullptr); the A calls add a NUL in a spare byte after text stored
+// without one, which the size leaves out.
+size_t ValueData(const RegistryValue& value, bool wide, BYTE* out, size_t capacity);
+// The W calls' view of ValueData: the value's wide form, text the A calls
+// stored widened, or other data as stored.
+size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity);
+// The UTF-16 name the W calls give the value; written with its NUL when
+// `capacity` units hold both. Returns its length without the NUL.
+size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity);
+// How a value query or enumeration answers once it has its value: the type,
+// then ERROR_MORE_DATA with the size needed in *data_size when `data` cannot
+// hold the data, else the data and its size.
+LONG AnswerValue(const RegistryValue& value, bool wide, LPDWORD type, LPBYTE data,
+                 LPDWORD data_size);
+// RegEnumValueA and W once started (`has_name`: a name buffer was given).
+// ERROR_SUCCESS with *value the value at `index`, its type, data and size
+// written as AnswerValue writes them and its name's length (in the call's
+// characters, without the NUL) in *name_capacity: the caller then writes the
+// name. Else ERROR_INVALID_PARAMETER, ERROR_NO_MORE_ITEMS past the last
+// value, or ERROR_MORE_DATA when the name or the data does not fit (neither
+// buffer written; for the data, *type and *data_size as AnswerValue leaves them).
+LONG EnumValue(RegistryKey* key, DWORD index, bool wide, bool has_name, LPDWORD name_capacity,
+               LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_size,
+               const RegistryValue** value);
+// RegQueryValueExA and W once started: `value` is what the name names
+// (nullptr: none, ERROR_FILE_NOT_FOUND); ERROR_INVALID_PARAMETER for a
+// reserved pointer or data without a size.
+LONG QueryValue(const RegistryValue* value, bool wide, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                LPDWORD data_size);
 
 // Replaces the whole registry with the subkeys and values of `roots` (moved
 // from); every open handle is closed. Clears the change mark.

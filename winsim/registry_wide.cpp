@@ -12,7 +12,8 @@
 namespace winsim {
 namespace {
 
-constexpr size_t kDescribeSize = 560;
+// Room for a value's name in call records.
+constexpr size_t kShownSize = 560;
 
 size_t WideLength(const char16_t* text) {
     size_t length = 0;
@@ -38,8 +39,17 @@ void ShowWide(const char16_t* wide, char* out, size_t size) {
     out[used] = '\0';
 }
 
-// The UTF-16 name the W calls give the value; writes it with its NUL when
-// `capacity` units hold both. Returns its length without the NUL.
+// The start of both W calls: StartRegistryCall, then, on the 95 family,
+// the answer of its stubs.
+LONG StartWideCall(const char* call, HKEY handle, const char* detail, RegistryKey** found) {
+    const LONG status = StartRegistryCall(call, handle, detail, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    if (IsWindows95Family()) return ERROR_CALL_NOT_IMPLEMENTED;
+    return KeyOf(handle, found);
+}
+
+}  // namespace
+
 size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
     if (value.has_wide_name) {
         size_t length = value.wide_name.size();
@@ -59,9 +69,6 @@ size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
     return length;
 }
 
-// The value's data as the W calls see it: its wide form, or text the A calls
-// stored widened, or other data as stored. Writes it when `capacity` bytes
-// hold it (nothing when `out` is nullptr). Returns its size in bytes.
 size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity) {
     const std::vector<BYTE>& stored = value.has_wide_data ? value.wide_data : value.data;
     if (value.has_wide_data || !IsText(value.type)) {
@@ -82,26 +89,6 @@ size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity) {
     }
     return 2 * units;
 }
-
-// The start of both W calls: records the call and applies an injected fault
-// or an unreadable registry file, then answers as the 95 family's stubs do.
-// True, with the code in *code, when the call ends there.
-bool WideCallEnds(LONG* code, const char* name, HKEY key, const char* detail) {
-    char where[kDescribeSize];
-    DescribeHandle(key, where, sizeof where);
-    DWORD fault = 0;
-    if (CallFails(&fault, name, "%s, %s", where, detail) || !RegistryFileReady(&fault)) {
-        *code = static_cast<LONG>(fault);
-        return true;
-    }
-    if (IsWindows95Family()) {
-        *code = ERROR_CALL_NOT_IMPLEMENTED;
-        return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
                   const void* data, size_t size) {
@@ -147,60 +134,25 @@ using winsim::RegistryValue;
 LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD data_size) {
     const char16_t* wide = name != nullptr ? name : u"";
-    const size_t length = winsim::WideLength(wide);
-    char shown[winsim::kDescribeSize];
+    char shown[winsim::kShownSize];
     winsim::ShowWide(name != nullptr ? wide : u"NULL", shown, sizeof shown);
-    LONG code = 0;
-    if (winsim::WideCallEnds(&code, "RegQueryValueExW", key, shown)) return code;
     RegistryKey* found = nullptr;
-    LONG status = winsim::KeyOf(key, &found);
+    const LONG status = winsim::StartWideCall("RegQueryValueExW", key, shown, &found);
     if (status != ERROR_SUCCESS) return status;
-    if (reserved != nullptr || (data != nullptr && data_size == nullptr)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    const RegistryValue* value = winsim::FindValueWide(found, wide, length);
-    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
-    const DWORD size = static_cast<DWORD>(winsim::WideData(*value, nullptr, 0));
-    if (type != nullptr) *type = value->type;
-    if (data != nullptr) {
-        if (*data_size < size) {
-            *data_size = size;
-            return ERROR_MORE_DATA;
-        }
-        winsim::WideData(*value, data, *data_size);
-    }
-    if (data_size != nullptr) *data_size = size;
-    return ERROR_SUCCESS;
+    return winsim::QueryValue(winsim::FindValueWide(found, wide, winsim::WideLength(wide)), true,
+                              reserved, type, data, data_size);
 }
 
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_capacity, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD data_size) {
-    char shown[16];
-    snprintf(shown, sizeof shown, "%lu", static_cast<unsigned long>(index));
-    LONG code = 0;
-    if (winsim::WideCallEnds(&code, "RegEnumValueW", key, shown)) return code;
     RegistryKey* found = nullptr;
-    LONG status = winsim::KeyOf(key, &found);
+    LONG status =
+        winsim::StartWideCall("RegEnumValueW", key, winsim::ShowIndex(index).text, &found);
     if (status != ERROR_SUCCESS) return status;
-    if (name == nullptr || name_capacity == nullptr || reserved != nullptr ||
-        (data != nullptr && data_size == nullptr)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegistryValue& value = found->values[index];
-    // Measured first, so that a name or data that does not fit leaves both buffers untouched.
-    const size_t name_length = winsim::WideName(value, name, 0);
-    if (name_length + 1 > *name_capacity) return ERROR_MORE_DATA;
-    const DWORD size = static_cast<DWORD>(winsim::WideData(value, nullptr, 0));
-    if (data != nullptr && *data_size < size) {
-        if (type != nullptr) *type = value.type;
-        *data_size = size;
-        return ERROR_MORE_DATA;
-    }
-    winsim::WideName(value, name, *name_capacity);
-    *name_capacity = static_cast<DWORD>(name_length);
-    if (type != nullptr) *type = value.type;
-    if (data != nullptr) winsim::WideData(value, data, *data_size);
-    if (data_size != nullptr) *data_size = size;
+    const RegistryValue* value = nullptr;
+    status = winsim::EnumValue(found, index, true, name != nullptr, name_capacity, reserved, type,
+                               data, data_size, &value);
+    if (status != ERROR_SUCCESS) return status;
+    winsim::WideName(*value, name, *name_capacity + 1);
     return ERROR_SUCCESS;
 }

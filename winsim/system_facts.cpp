@@ -26,9 +26,15 @@ SystemFacts& Facts() {
     return facts;
 }
 
-// The directory calls' rule: the length without NUL when it fits, else the
-// size needed with the NUL and the buffer untouched.
-UINT CopyFolder(const std::string& path, LPSTR buffer, UINT size) {
+// The directory calls: `path` with the buffer rules of Windows. The length
+// without NUL when it fits, else the size needed with the NUL and the buffer
+// untouched; 0 with the injected code as last error when a fault hits.
+UINT GetFolder(const char* call, const std::string& path, LPSTR buffer, DWORD size) {
+    DWORD fault = 0;
+    if (CallFails(&fault, call, "%lu", static_cast<unsigned long>(size))) {
+        SetLastError(fault);
+        return 0;
+    }
     if (path.size() + 1 > size) return static_cast<UINT>(path.size() + 1);
     memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<UINT>(path.size());
@@ -63,30 +69,15 @@ bool IsCodePageLeadByte(BYTE byte) {
 }  // namespace winsim
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "GetWindowsDirectoryA", "%u", size)) {
-        SetLastError(fault);
-        return 0;
-    }
-    return winsim::CopyFolder(winsim::Facts().windows, buffer, size);
+    return winsim::GetFolder("GetWindowsDirectoryA", winsim::Facts().windows, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "GetSystemDirectoryA", "%u", size)) {
-        SetLastError(fault);
-        return 0;
-    }
-    return winsim::CopyFolder(winsim::Facts().system, buffer, size);
+    return winsim::GetFolder("GetSystemDirectoryA", winsim::Facts().system, buffer, size);
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "GetTempPathA", "%lu", static_cast<unsigned long>(size))) {
-        SetLastError(fault);
-        return 0;
-    }
-    return winsim::CopyFolder(winsim::Facts().temp, buffer, size);
+    return winsim::GetFolder("GetTempPathA", winsim::Facts().temp, buffer, size);
 }
 
 // Too small: ERROR_BUFFER_OVERFLOW (111) and the size needed with the NUL;
