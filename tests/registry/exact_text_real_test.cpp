@@ -1,7 +1,7 @@
 // Look-alikes of the worm's start-up text against a real registry (Wine's, in
-// the win64 build) and the native one alike. The registry keeps text in
-// UTF-16 and the A calls read it back with best-fit mapping: text that reads
-// as the worm's only through a best fit is another file, and stays.
+// the win32 and win64 builds) and the native one alike. The registry keeps
+// text in UTF-16 and the A calls read it back with best-fit mapping: text that
+// reads as the worm's only through a best fit is another file, and stays.
 #include <gtest/gtest.h>
 
 #include <string>

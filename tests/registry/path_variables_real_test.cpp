@@ -1,6 +1,7 @@
-// Path variables against the real system (Wine's in the win64 build) and the
-// native layer alike: each value is what the system call gives, joined as
-// the expansion promises, and ReadRegistryString keeps inside its 261 bytes.
+// Path variables against the real system (Wine's, in the win32 and win64
+// builds) and the native layer alike: each value is what the system call
+// gives, joined as the expansion promises, and ReadRegistryString keeps inside
+// its 261 bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>

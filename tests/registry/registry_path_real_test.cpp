@@ -1,5 +1,6 @@
-// Registry paths against a real registry (Wine's, in the win64 build) and the
-// native one alike: opening by full path, deleting values and key trees.
+// Registry paths against a real registry (Wine's, in the win32 and win64
+// builds) and the native one alike: opening by full path, deleting values and
+// key trees.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,6 @@
 // The undo file against a real registry (Wine's, through `reg import`, in the
-// win64 build) and the native one (through its .reg loader) alike: whatever
-// the cleaner deletes, importing the undo file gives back exactly.
+// win32 and win64 builds) and the native one (through its .reg loader) alike:
+// whatever the cleaner deletes, importing the undo file gives back exactly.
 #include <gtest/gtest.h>
 
 #include <cstdio>

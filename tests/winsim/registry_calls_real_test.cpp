@@ -1,6 +1,6 @@
-// The registry calls' results and buffer rules, as the program relies on
-// them. Built natively against the native layer and for win64 against Wine's
-// real registry, so the two cannot drift apart.
+// The registry calls' results and buffer rules, as the program relies on them.
+// Built natively against the native layer and for win32 and win64 against
+// Wine's real registry, so the two cannot drift apart.
 #include <gtest/gtest.h>
 
 #include <cstring>

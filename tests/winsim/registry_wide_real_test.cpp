@@ -1,6 +1,6 @@
 // Text stored in UTF-16 as the A and W calls read it back, and the ANSI code
-// page's conversion to UTF-16. Built natively against the native layer and
-// for win64 against Wine's real registry, so the two cannot drift apart.
+// page's conversion to UTF-16. Built natively against the native layer and for
+// win32 and win64 against Wine's real registry, so the two cannot drift apart.
 #include <gtest/gtest.h>
 
 #include <cstring>
