@@ -33,6 +33,13 @@ GET_VERSION = {"win95": 0xC0000004, "win98": 0xC0000A04, "winme": 0xC0005A04,
                "nt40": 0x05650004, "win2k": 0x08930005, "winxp": 0x0A280105,
                "win10": 0x23F00206}
 WINE_KEY = "HKEY_CURRENT_USER\\Software\\Wine"
+RUN_KEY = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+SYSTEM_FOLDER = "C:\\windows\\system32"  # Wine's, as the program reports it
+# What the registry walk reports for each of the worm's rows that it does not find.
+NOT_FOUND = ["Registry entry \"%s\"=\"%s\\%s\" in key \"%s\" was not found."
+             % (name, SYSTEM_FOLDER, file, RUN_KEY)
+             for name, file in [("screen", "Screen.scr"), ("sys", "List.txt.scr"),
+                                ("sys", "List480.txt.scr")]]
 STAMP = re.compile(rb"\d{4}-\d{2}-\d{2}, \d{2}:\d{2}:\d{2},   ")
 
 
@@ -101,6 +108,46 @@ def set_windows_version(version):
     code, output = wine_command(args)
     if version is not None and code != 0:
         raise RuntimeError("cannot set the Windows version %s: %r" % (version, output))
+
+
+def delete_run_key():
+    wine_command(["reg", "delete", RUN_KEY, "/f"])
+
+
+def seed_run_key(folder, values, ansi=False):
+    """Replaces the Run key with `values`, lines of .reg text (None: no Run
+    key), through reg.exe and a file in `folder`. The file is a REGEDIT4 text
+    in Latin-1, the ANSI code page, when `ansi` is set or every line is ASCII
+    without hex(2) data; otherwise a version 5.00 text in UTF-16, as the
+    system keeps text (only such a text reads hex(2) bytes as UTF-16)."""
+    delete_run_key()
+    if values is None:
+        return
+    path = os.path.join(folder, "seed.reg")
+    body = "[%s]\n%s\n" % (RUN_KEY, "\n".join(values))
+    if ansi or (body.isascii() and "hex(2):" not in body):
+        with open(path, "w", newline="\r\n", encoding="latin-1") as f:
+            f.write("REGEDIT4\n\n" + body)
+    else:
+        with open(path, "w", newline="\r\n", encoding="utf-16") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n" + body)
+    code, _ = wine_command(["reg", "import", wine_path(path)])
+    if code != 0:
+        raise RuntimeError("reg import failed for " + path)
+
+
+def run_key_values():
+    """The Run key's values as `reg query` lists them, {name: "TYPE data"}, or
+    None when the key is missing."""
+    code, output = wine_command(["reg", "query", RUN_KEY])
+    if code != 0:
+        return None
+    values = {}
+    for line in output.decode("latin-1").splitlines():
+        match = re.match(r"^    (.*?)    (REG_\w+)(?: {3,4}(.*))?$", line)
+        if match:
+            values[match.group(1)] = match.group(2) + " " + (match.group(3) or "")
+    return values
 
 
 class WineTestCase(unittest.TestCase):

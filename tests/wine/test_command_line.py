@@ -3,21 +3,16 @@ for the command-line cases and for runs on a machine without the worm."""
 import os
 import unittest
 
-from tests.support.e2e import (WineTestCase, add_cases, expected_windows, stamps_masked,
-                               windows_lines)
+from tests.support.e2e import (NOT_FOUND, WineTestCase, add_cases, expected_windows,
+                               stamps_masked, windows_lines)
 
 TITLE = b"\r\n" + expected_windows("title_box.txt")
 INSTRUCTIONS = expected_windows("instructions_box.txt")
 USAGE = expected_windows("usage.txt")
 HEADER = expected_windows("log_header.txt")
-RUN_KEY = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-SYSTEM = "C:\\windows\\system32"
 # What the registry walk reports on a machine without the worm.
-CLEAN_ROWS = [("screen", "Screen.scr"), ("sys", "List.txt.scr"), ("sys", "List480.txt.scr")]
-CLEAN_MESSAGES = ["Registry entry \"%s\"=\"%s\\%s\" in key \"%s\" was not found."
-                  % (name, SYSTEM, file, RUN_KEY) for name, file in CLEAN_ROWS]
-CLEAN_WALK = windows_lines("".join(m + "\n" for m in CLEAN_MESSAGES))
-CLEAN_LOG = b"".join(b"<stamp>" + windows_lines(m + "\n") for m in CLEAN_MESSAGES)
+CLEAN_WALK = windows_lines("".join(m + "\n" for m in NOT_FOUND))
+CLEAN_LOG = b"".join(b"<stamp>" + windows_lines(m + "\n") for m in NOT_FOUND)
 
 # id, arguments, exit code, output after the title box.
 REFUSED = [

@@ -5,28 +5,24 @@ import os
 import re
 import unittest
 
-from tests.support.e2e import (WineTestCase, add_cases, expected_windows, stamps_masked,
-                               wine_command, wine_path)
+from tests.support.e2e import (NOT_FOUND, RUN_KEY, SYSTEM_FOLDER, WineTestCase, add_cases,
+                               delete_run_key, expected_windows, run_key_values, seed_run_key,
+                               stamps_masked)
 
-RUN = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-SYSTEM = "C:\\windows\\system32"
-SYSTEM_REG = SYSTEM.replace("\\", "\\\\")
+SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 SYSTEXT = "<system text>"  # Wine's texts differ from Windows': matched as any text
 
-SCREEN = "Registry entry \"screen\"=\"%s\\Screen.scr\" in key \"%s\" was not found." % (SYSTEM, RUN)
-SYS_TXT = "Registry entry \"sys\"=\"%s\\List.txt.scr\" in key \"%s\" was not found." % (SYSTEM, RUN)
-SYS_480 = ("Registry entry \"sys\"=\"%s\\List480.txt.scr\" in key \"%s\" was not found."
-           % (SYSTEM, RUN))
-DELETED_SCREEN = "Registry value \"screen\" in key \"%s\" was deleted." % RUN
-DELETED_SYS = "Registry value \"sys\" in key \"%s\" was deleted." % RUN
+SCREEN, SYS_TXT, SYS_480 = NOT_FOUND
+DELETED_SCREEN = "Registry value \"screen\" in key \"%s\" was deleted." % RUN_KEY
+DELETED_SYS = "Registry value \"sys\" in key \"%s\" was deleted." % RUN_KEY
 # Each deletion is logged right after its undo data, saved beside the log.
 UNDO = "Undo data for registry value \"%s\" in key \"%s\" was saved to \"fix_tamrix_undo.reg\"."
-SAVED_SCREEN = UNDO % ("screen", RUN)
-SAVED_SYS = UNDO % ("sys", RUN)
-DELETING_SCREEN = "Deleting registry value \"screen\" in key \"%s\"... Done." % RUN
-DELETING_SYS = "Deleting registry value \"sys\" in key \"%s\"... Done." % RUN
+SAVED_SCREEN = UNDO % ("screen", RUN_KEY)
+SAVED_SYS = UNDO % ("sys", RUN_KEY)
+DELETING_SCREEN = "Deleting registry value \"screen\" in key \"%s\"... Done." % RUN_KEY
+DELETING_SYS = "Deleting registry value \"sys\" in key \"%s\"... Done." % RUN_KEY
 ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\" in key \"%s\": "
-                 % RUN + SYSTEXT)
+                 % RUN_KEY + SYSTEXT)
 UNRELATED = ['"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"',
              '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
 
@@ -47,10 +43,10 @@ def text_value(name, text):
 
 # Look-alikes of the worm's file names: the A calls read each back as the
 # worm's through best-fit mapping, but Windows would start another file.
-FULL_WIDTH_S = SYSTEM + "\\\uFF33creen.scr"
-S_WITH_ACUTE = SYSTEM + "\\\u015Acreen.scr"
-E_WITH_MACRON = SYSTEM + "\\Scr\u0113en.scr"
-FULL_WIDTH_BACKSLASH = SYSTEM + "\uFF3CList.txt.scr"
+FULL_WIDTH_S = SYSTEM_FOLDER + "\\\uFF33creen.scr"
+S_WITH_ACUTE = SYSTEM_FOLDER + "\\\u015Acreen.scr"
+E_WITH_MACRON = SYSTEM_FOLDER + "\\Scr\u0113en.scr"
+FULL_WIDTH_BACKSLASH = SYSTEM_FOLDER + "\uFF3CList.txt.scr"
 UNRELATED_WIDE = text_value("Tray", "C:\\Program Files\\\uFF34ray\\tray.exe")
 
 
@@ -81,7 +77,7 @@ CASES = [
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     ("screen_in_another_folder", ['"screen"="C:\\\\windows\\\\Screen.scr"'],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_as_binary", ['"screen"=' + binary(SYSTEM + "\\Screen.scr")],
+    ("screen_as_binary", ['"screen"=' + binary(SYSTEM_FOLDER + "\\Screen.scr")],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     # Stored as UTF-16 (.reg text in UTF-16, as the system keeps text).
     ("screen_full_width_s", [text_value("screen", FULL_WIDTH_S)],
@@ -95,11 +91,11 @@ CASES = [
     ("screen_look_alike_expandable", ['"screen"=' + expandable(FULL_WIDTH_S)],
      [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     ("screen_exact_beside_look_alike",
-     [UNRELATED_WIDE, text_value("screen", " " + SYSTEM.upper() + "\\sCrEeN.ScR ")],
+     [UNRELATED_WIDE, text_value("screen", " " + SYSTEM_FOLDER.upper() + "\\sCrEeN.ScR ")],
      [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
      ["Tray"]),
     ("screen_exact_expandable",
-     [UNRELATED_WIDE, '"screen"=' + expandable(SYSTEM + "\\Screen.scr")],
+     [UNRELATED_WIDE, '"screen"=' + expandable(SYSTEM_FOLDER + "\\Screen.scr")],
      [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
      ["Tray"]),
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
@@ -113,48 +109,15 @@ def pattern(lines):
     return text.replace(re.escape(SYSTEXT.encode()), rb"[^\r\n]+")
 
 
-def seed(folder, values):
-    """Replaces the Run key with `values` (None: no Run key)."""
-    wine_command(["reg", "delete", RUN, "/f"])
-    if values is None:
-        return
-    path = os.path.join(folder, "seed.reg")
-    body = "[%s]\n%s\n" % (RUN, "\n".join(values))
-    # Text beyond ASCII goes in as the system keeps it, in UTF-16; so does
-    # expandable() data, whose bytes only a UTF-16 .reg text reads as UTF-16.
-    if body.isascii() and "hex(2):" not in body:
-        with open(path, "w", newline="\r\n") as f:
-            f.write("REGEDIT4\n\n" + body)
-    else:
-        with open(path, "w", newline="\r\n", encoding="utf-16") as f:
-            f.write("Windows Registry Editor Version 5.00\n\n" + body)
-    code, _ = wine_command(["reg", "import", wine_path(path)])
-    if code != 0:
-        raise RuntimeError("reg import failed for " + path)
-
-
-def run_key_values():
-    """The Run key's values as {name: "TYPE data"}, or None when the key is missing."""
-    code, output = wine_command(["reg", "query", RUN])
-    if code != 0:
-        return None
-    values = {}
-    for line in output.decode("latin-1").splitlines():
-        match = re.match(r"^    (.*?)    (REG_\w+)    ?(.*)$", line)
-        if match:
-            values[match.group(1)] = match.group(2) + " " + match.group(3)
-    return values
-
-
 class RegistryTest(WineTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.addClassCleanup(wine_command, ["reg", "delete", RUN, "/f"])
+        cls.addClassCleanup(delete_run_key)
 
     def check_case(self, values, console, log_lines, left):
         folder = self.temp_folder("fix_tamrix_registry_")
-        seed(folder, values)
+        seed_run_key(folder, values)
         before = run_key_values()
         code, output = self.run_program(["/Q", "/L", "case.log"], cwd=folder)
         self.assertEqual(code, 0, "exit code")

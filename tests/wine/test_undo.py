@@ -7,10 +7,11 @@ import re
 import shutil
 import unittest
 
-from tests.support.e2e import WineTestCase, add_cases, stamps_masked, wine_command, wine_path
+from tests.support.e2e import (RUN_KEY, SYSTEM_FOLDER, WineTestCase, add_cases, delete_run_key,
+                               run_key_values, seed_run_key, stamps_masked, wine_command,
+                               wine_path)
 
-RUN = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-SYSTEM_REG = "C:\\\\windows\\\\system32"
+SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 UNDO = "fix_tamrix_undo.reg"
 
 # Unrelated values of every type, which stay as they are.
@@ -43,38 +44,22 @@ CASES = [
 ]
 
 
-def seed(folder, values):
-    """Replaces the Run key with `values`."""
-    wine_command(["reg", "delete", RUN, "/f"])
-    path = os.path.join(folder, "seed.reg")
-    with open(path, "w", newline="\r\n", encoding="latin-1") as f:
-        f.write("REGEDIT4\n\n[%s]\n%s\n" % (RUN, "\n".join(values)))
-    code, _ = wine_command(["reg", "import", wine_path(path)])
-    if code != 0:
-        raise RuntimeError("reg import failed for " + path)
-
-
 def export_run_key(path):
     """The Run key as `reg export` writes it, or None when that fails."""
     if os.path.exists(path):
         os.remove(path)
-    code, _ = wine_command(["reg", "export", RUN, wine_path(path), "/y"])
+    code, _ = wine_command(["reg", "export", RUN_KEY, wine_path(path), "/y"])
     if code != 0 or not os.path.exists(path):
         return None
     with open(path, "rb") as f:
         return f.read()
 
 
-def value_names():
-    _, output = wine_command(["reg", "query", RUN])
-    return {m.group(1) for m in re.finditer(r"(?m)^    (.*?)    REG_\w+", output.decode("latin-1"))}
-
-
 class UndoTest(WineTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.addClassCleanup(wine_command, ["reg", "delete", RUN, "/f"])
+        cls.addClassCleanup(delete_run_key)
 
     def check_case(self, values, deleted, log_arg, blocked):
         folder = self.temp_folder("fix_tamrix_undo_")
@@ -88,14 +73,14 @@ class UndoTest(WineTestCase):
         log = os.path.join(folder, log_arg) if log_arg else os.path.join(program, "fix_tamrix.log")
         if blocked:
             os.mkdir(undo)
-        seed(folder, values)
+        seed_run_key(folder, values, ansi=True)
         before = export_run_key(os.path.join(folder, "before.reg"))
         self.assertTrue(before, "first export")
 
         code, output = self.run_loader(exe, ["/Q"] + (["/L", log_arg] if log_arg else []),
                                        cwd=folder)
         self.assertEqual(code, 0, "exit code")
-        left = value_names()
+        left = run_key_values() or {}
         for value in deleted:
             self.assertNotIn(value, left, "deleted")
         with open(log, "rb") as f:
@@ -111,8 +96,8 @@ class UndoTest(WineTestCase):
         for value in deleted:
             self.assertRegex(logged, r"<stamp>Undo data for registry value \"%s\" in key \"%s\" "
                              r"was saved to \"%s\"\.\r\n<stamp>Registry value \"%s\" in key "
-                             r"\"%s\" was deleted\." % (value, re.escape(RUN), shown, value,
-                                                        re.escape(RUN)))
+                             r"\"%s\" was deleted\." % (value, re.escape(RUN_KEY), shown, value,
+                                                        re.escape(RUN_KEY)))
         for word in (b"Undo", b"undo"):
             self.assertNotIn(word, output, "the console says nothing of the undo file")
         with open(undo, "rb") as f:
