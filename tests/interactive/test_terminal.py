@@ -13,7 +13,8 @@ import tempfile
 import time
 import unittest
 
-from tests.support.e2e import add_cases, have_tmux, lines_after, run_in_pane, setting
+from tests.support.e2e import (add_cases, have_tmux, lines_after, require_settings, run_in_pane,
+                               setting)
 
 PAUSE = "Press any key to continue..."
 PROMPT = "  Confirm (Yes/No/All yes)?  "
@@ -55,6 +56,7 @@ class NoTerminalTest(unittest.TestCase):
 class TerminalTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        require_settings("FIX_TAMRIX_EXE", "FIX_TAMRIX_PROBE")
         cls.program = setting("FIX_TAMRIX_EXE")
         cls.probe = setting("FIX_TAMRIX_PROBE")
 

@@ -11,8 +11,9 @@ The Wine tests take their setting from the environment, as CTest gives it:
   FIX_TAMRIX_WINDOWS_VERSION  optional: the Windows version Wine reports
                               (win98, nt40, winxp, win10...) for this module
   WINEPREFIX                  a throw-away prefix made by the test fixture
-Run one case alone from the source folder, e.g.
-  python3 -m unittest tests.wine.test_registry -k sys_480
+Run one case alone from the source folder with these set, e.g.
+  WINEPREFIX=... FIX_TAMRIX_EXE=... python3 -m unittest tests.wine.test_registry -k sys_480
+A module run without a setting it needs fails, naming the setting.
 """
 import itertools
 import os
@@ -69,11 +70,23 @@ def wine_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+class MissingSetting(Exception):
+    """Settings a module needs are not in the environment: an error, never a
+    skip, so that a run without them cannot pass by running nothing."""
+
+
+def require_settings(*names):
+    """Fails, naming in one line every one of `names` that is not set."""
+    missing = [name for name in names if not os.environ.get(name)]
+    if missing:
+        raise MissingSetting("not set: %s (run the module through CTest, or set these as "
+                             "tests/support/e2e.py and the module say)" % ", ".join(missing))
+
+
 def setting(name):
-    value = os.environ.get(name)
-    if not value:
-        raise unittest.SkipTest("%s is not set: run this module through CTest" % name)
-    return value
+    """The value of the setting `name`; fails when it is not set."""
+    require_settings(name)
+    return os.environ[name]
 
 
 def wine_env():
@@ -158,9 +171,9 @@ class WineTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.exe = setting("FIX_TAMRIX_EXE")
         # Never the user's own prefix: the tests rewrite its registry.
-        setting("WINEPREFIX")
+        require_settings("FIX_TAMRIX_EXE", "WINEPREFIX")
+        cls.exe = setting("FIX_TAMRIX_EXE")
         cls.exe_dir = os.path.dirname(cls.exe)
         cls.loader = os.environ.get("FIX_TAMRIX_WINE", "wine")
         cls.windows_version = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
