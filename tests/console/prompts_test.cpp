@@ -13,6 +13,7 @@
 #include "platform/console_key.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ TEST_F(PromptsTest, QuietModeSilencesBoth) {
 // Ctrl+C at the pause: "\n\n" is printed, then the process ends with 1
 // through the ordinary exit, so buffered output still reaches its file.
 TEST_F(PromptsTest, CtrlCAtThePauseEndsTheProcess) {
-    const std::string path = MakeTempFolder() + "/pause.txt";
+    const TempFolder folder;
+    const std::string path = folder.path() + "/pause.txt";
     EXPECT_EXIT(
         {
             winsim::ScriptConsoleKeys({3});
@@ -148,8 +150,6 @@ TEST_F(PromptsTest, CtrlCAtThePauseEndsTheProcess) {
         },
         testing::ExitedWithCode(1), "");
     EXPECT_EQ(ReadWholeFile(path), "before" + kPause);
-    remove(path.c_str());
-    rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ class CommandLineTest : public NativeTest {};
 TEST_F(CommandLineTest, EveryCommandLine) {
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    const std::string folder = MakeTempFolder();
+    const TempFolder temp;
+    const std::string& folder = temp.path();
     ASSERT_EQ(chdir(folder.c_str()), 0);
 
     const std::string instructions = ExpectedText("instructions_box.txt");
@@ -116,7 +118,6 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         }
     }
     ASSERT_EQ(chdir(cwd), 0);
-    remove(folder.c_str());
 }
 
 TEST_F(CommandLineTest, ParsedSettings) {

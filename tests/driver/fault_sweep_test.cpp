@@ -8,6 +8,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -43,15 +44,8 @@ class FaultSweepTest : public NativeTest {
   protected:
     void SetUp() override {
         NativeTest::SetUp();
-        folder_ = MakeTempFolder();
-        log_ = folder_ + "/sweep.log";
-        undo_ = folder_ + "/fix_tamrix_undo.reg";
-    }
-    void TearDown() override {
-        NativeTest::TearDown();
-        remove(log_.c_str());
-        remove(undo_.c_str());
-        remove(folder_.c_str());
+        log_ = folder_.path() + "/sweep.log";
+        undo_ = folder_.path() + "/fix_tamrix_undo.reg";
     }
 
     RunResult InfectedRun() {
@@ -63,7 +57,7 @@ class FaultSweepTest : public NativeTest {
         return RunInProcess({"/Q", "/L", log_});
     }
 
-    std::string folder_;
+    TempFolder folder_;
     std::string log_;
     std::string undo_;
 };

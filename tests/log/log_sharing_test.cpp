@@ -15,6 +15,7 @@
 #include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
+#include "support/temp_files.h"
 
 extern char** environ;
 
@@ -62,8 +63,8 @@ pid_t StartProgram(const std::vector<std::string>& arguments) {
 TEST(LogSharingTest, CopiesAppendingToOneLogLoseNothing) {
     constexpr int kAtATime = 8;
     constexpr int kRounds = 5;
-    const std::string folder = MakeTempFolder();
-    const std::string log = folder + "/shared.log";
+    const TempFolder folder;
+    const std::string log = folder.path() + "/shared.log";
     for (int round = 0; round < kRounds; ++round) {
         std::vector<pid_t> copies;
         for (int i = 0; i < kAtATime; ++i) {
@@ -97,8 +98,6 @@ TEST(LogSharingTest, CopiesAppendingToOneLogLoseNothing) {
     std::map<std::string, int> expected = {{"<header>", kAtATime * kRounds}};
     for (const char* line : kRunLines) expected[line] = kAtATime * kRounds;
     EXPECT_EQ(counts, expected);
-    remove(log.c_str());
-    rmdir(folder.c_str());
 }
 
 }  // namespace

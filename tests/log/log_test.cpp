@@ -9,6 +9,7 @@
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -20,15 +21,9 @@ class LogTest : public NativeTest {
     void SetUp() override {
         NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
-        folder_ = MakeTempFolder();
-        path_ = folder_ + "/test.log";
+        path_ = folder_.path() + "/test.log";
     }
-    void TearDown() override {
-        NativeTest::TearDown();
-        remove(path_.c_str());
-        remove(folder_.c_str());
-    }
-    std::string folder_;
+    TempFolder folder_;
     std::string path_;
 };
 
@@ -122,12 +117,12 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
 }
 
 TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
-    SetLogPath(folder_.c_str());  // a folder cannot be opened as a file
+    SetLogPath(folder_.path().c_str());  // a folder cannot be opened as a file
     std::string output = CaptureStdout([] {
         LogOpen("fix_tamrix");
         LogLine("lost");
     });
-    EXPECT_EQ(output, "\nCould not open log file \"" + folder_ + "\".\n");
+    EXPECT_EQ(output, "\nCould not open log file \"" + folder_.path() + "\".\n");
     EXPECT_FALSE(LogIsOpen());
     output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
     EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
@@ -136,8 +131,8 @@ TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
 TEST_F(LogTest, DefaultPathBesideTheProgram) {
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(folder_.c_str()), 0);  // relative defaults land in the temp folder
-    const std::string in_folder = folder_ + "/fix_tamrix";
+    ASSERT_EQ(chdir(folder_.path().c_str()), 0);  // relative defaults land in the temp folder
+    const std::string in_folder = folder_.path() + "/fix_tamrix";
     const std::string long_folder = "/" + std::string(252, 'd');     // 253 + 1 + 14 + 1 > 268
     const std::string fitting_folder = "/" + std::string(251, 'd');  // exactly 268 with NUL
     const std::string too_long_for_260 = "/" + std::string(300, 'e') + "/fix_tamrix";
@@ -146,7 +141,7 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         std::string expected;
     };
     const Case cases[] = {
-        {in_folder, folder_ + "/fix_tamrix.log"},
+        {in_folder, folder_.path() + "/fix_tamrix.log"},
         {"fix_tamrix", "fix_tamrix.log"},
         {"", "fix_tamrix.log"},
         {long_folder + "/x", "fix_tamrix.log"},
@@ -167,7 +162,6 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         EXPECT_EQ(std::string(LogPath()), c.expected);
         LogClose();
     }
-    remove((folder_ + "/fix_tamrix.log").c_str());
     ASSERT_EQ(chdir(cwd), 0);
 }
 

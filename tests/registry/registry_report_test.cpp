@@ -11,6 +11,7 @@
 #include "registry/match_registry_data.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -30,16 +31,9 @@ class RegistryReportTest : public NativeTest {
     void SetUp() override {
         NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
-        folder_ = MakeTempFolder();
-        log_ = folder_ + "/report.log";
+        log_ = folder_.path() + "/report.log";
     }
-    void TearDown() override {
-        NativeTest::TearDown();
-        remove(log_.c_str());
-        remove((folder_ + "/fix_tamrix_undo.reg").c_str());
-        remove(folder_.c_str());
-    }
-    std::string folder_;
+    TempFolder folder_;
     std::string log_;
 };
 
@@ -71,7 +65,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
     const std::string missing = key + "\\Missing";
-    const std::string undo = folder_ + "/fix_tamrix_undo.reg";
+    const std::string undo = folder_.path() + "/fix_tamrix_undo.reg";
     const std::string saved_v = "Undo data for registry value \"v\" in key \"" + key +
                                 "\" was saved to \"" + undo + "\".\n";
     const Case cases[] = {

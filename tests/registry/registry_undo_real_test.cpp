@@ -13,6 +13,7 @@
 #include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/registry_sandbox.h"
+#include "support/temp_files.h"
 #ifndef _WIN32
 #include "winsim/test_hooks.h"
 #endif
@@ -48,9 +49,8 @@ class RegistryUndoRealTest : public testing::Test {
     void SetUp() override {
         path_ = FreshSandbox("undo");
         sub_key_ = std::string(kSandboxParent) + "\\undo";
-        folder_ = MakeTempFolder();
-        log_ = folder_ + kPathSeparator + "undo.log";
-        undo_ = folder_ + kPathSeparator + "fix_tamrix_undo.reg";
+        log_ = folder_.path() + kPathSeparator + "undo.log";
+        undo_ = folder_.path() + kPathSeparator + "fix_tamrix_undo.reg";
         ResetLogForTests();
         ASSERT_EQ(SetLogPath(log_.c_str()), 0);
         CaptureStdout([] { LogOpen("fix_tamrix"); });
@@ -59,14 +59,11 @@ class RegistryUndoRealTest : public testing::Test {
         LogClose();
         ResetLogForTests();
         DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
-        remove(log_.c_str());
-        remove(undo_.c_str());
-        remove(folder_.c_str());
     }
 
     std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
     std::string sub_key_;  // the same below HKEY_CURRENT_USER
-    std::string folder_;
+    TempFolder folder_;
     std::string log_;
     std::string undo_;
 };

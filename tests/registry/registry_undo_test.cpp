@@ -15,6 +15,7 @@
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "support/registry_sandbox.h"
+#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -36,17 +37,9 @@ class RegistryUndoTest : public testing::Test {
     void SetUp() override {
         ResetProcessState();
         winsim::SetLocalTime(FixedTime());
-        folder_ = MakeTempFolder();
-        undo_ = folder_ + "/fix_tamrix_undo.reg";
+        undo_ = folder_.path() + "/fix_tamrix_undo.reg";
     }
-    void TearDown() override {
-        ResetProcessState();
-        for (const std::string& file : {folder_ + "/undo.log", undo_}) {
-            remove(file.c_str());
-        }
-        rmdir(undo_.c_str());
-        remove(folder_.c_str());
-    }
+    void TearDown() override { ResetProcessState(); }
 
     // Saves one value as the cleaner would before acting on it.
     void Save(UndoAction action, const char* key, const char* name, bool expect_saved = true) {
@@ -55,7 +48,7 @@ class RegistryUndoTest : public testing::Test {
         EXPECT_EQ(saved, expect_saved) << name;
     }
 
-    std::string folder_;
+    TempFolder folder_;
     std::string undo_;
 };
 
@@ -150,7 +143,8 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
             SetValueForTest(std::string(kSub) + "\\Big", "v", REG_BINARY, std::string(70000, 'x')));
         ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\Tree\\fine", "v", "1"));
         ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\Tree\\line\nbreak"));
-        const std::string folder = c.log_folder[0] == '\0' ? folder_ : folder_ + "/" + c.log_folder;
+        const std::string folder =
+            c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
         const std::string undo = folder + "/fix_tamrix_undo.reg";
         const std::string log = folder + "/undo.log";
         if (std::string(c.what) == "a folder in the undo file's place") {

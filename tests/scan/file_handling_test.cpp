@@ -44,8 +44,7 @@ class FileHandlingTest : public NativeTest {
     void SetUp() override {
         NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
-        folder_ = MakeTempFolder();
-        log_path_ = folder_ + "/scan.log";
+        log_path_ = folder_.path() + "/scan.log";
         SetLogPath(log_path_.c_str());
         LogOpen("fix_tamrix");
         header_size_ = ReadWholeFile(log_path_).size();
@@ -53,21 +52,17 @@ class FileHandlingTest : public NativeTest {
     void TearDown() override {
         LogClose();
         NativeTest::TearDown();
-        RemoveTestFiles(files_);
-        remove(log_path_.c_str());
-        remove(folder_.c_str());
     }
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        return WriteTestFile(folder_, name, contents, attributes, &files_);
+        return WriteTestFile(folder_.path(), name, contents, attributes);
     }
     // The log's lines written since SetUp, without the header.
     std::string LogSinceStart() { return ReadWholeFile(log_path_).substr(header_size_); }
 
-    std::string folder_;
+    TempFolder folder_;
     std::string log_path_;
     size_t header_size_ = 0;
-    std::vector<std::string> files_;
 };
 
 TEST_F(FileHandlingTest, InfectedFiles) {
@@ -156,7 +151,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
 TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
     std::string clean = MakeInfectedPe(kTamrixSignatures);
     clean[static_cast<size_t>(kTamrixSignatures[2].file_offset)] ^= 0x01;
-    const std::string missing = folder_ + "/missing.exe";
+    const std::string missing = folder_.path() + "/missing.exe";
     struct Case {
         const char* name;
         std::string path;

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "scan/force_delete.h"
 #include "support/capture.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -64,8 +65,8 @@ void RestorePendingOperations(const std::string& saved) {
 // success, the 95 family has no such thing and reports the failure. Either
 // way the file stays for now.
 TEST(ForceDeleteRealTest, FileInUseIsDeletedAtRestartOnlyOnTheNtFamily) {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "\\in_use.exe";
+    const TempFolder folder;
+    const std::string path = folder.path() + "\\in_use.exe";
     WriteWholeFile(path, "MZ in use");
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string saved = PendingOperations();
@@ -87,10 +88,6 @@ TEST(ForceDeleteRealTest, FileInUseIsDeletedAtRestartOnlyOnTheNtFamily) {
         EXPECT_NE(pending.find(scheduled), std::string::npos) << pending;
     }
     EXPECT_EQ(ReadWholeFile(path), "MZ in use");
-
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_TRUE(DeleteFileA(path.c_str()));
-    RemoveDirectoryA(folder.c_str());
 }
 #endif
 

@@ -93,20 +93,16 @@ class SignatureCheckTest : public NativeTest {
     void SetUp() override {
         NativeTest::SetUp();
         counting = CountingHeap();
-        folder_ = MakeTempFolder();
     }
     void TearDown() override {
-        RemoveTestFiles(files_);
-        remove(folder_.c_str());
         counting = CountingHeap();
         NativeTest::TearDown();
     }
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        return WriteTestFile(folder_, name, contents, attributes, &files_);
+        return WriteTestFile(folder_.path(), name, contents, attributes);
     }
-    std::string folder_;
-    std::vector<std::string> files_;
+    TempFolder folder_;
 };
 
 TEST_F(SignatureCheckTest, FileShapes) {
@@ -171,7 +167,7 @@ TEST_F(SignatureCheckTest, FileShapes) {
         const DWORD attributes = attribute_sets[index % 3];
         const std::string name = "shape" + std::to_string(index++) + ".exe";
         const std::string path =
-            c.missing ? folder_ + "/" + name : FileWith(name, c.contents, attributes);
+            c.missing ? folder_.path() + "/" + name : FileWith(name, c.contents, attributes);
         counting.sizes.clear();
         EXPECT_EQ(CheckFileSignaturesWith(kCountingHeap, path.c_str(), kTamrixSignatures),
                   c.result);
@@ -186,7 +182,7 @@ TEST_F(SignatureCheckTest, FileShapes) {
         }
     }
     // The program's own heap gives the same answer.
-    EXPECT_EQ(CheckFileSignatures(files_[0].c_str(), kTamrixSignatures), 1);
+    EXPECT_EQ(CheckFileSignatures((folder_.path() + "/shape0.exe").c_str(), kTamrixSignatures), 1);
     EXPECT_EQ(StoredBytes(kTamrixSignatures), stored_before);
 }
 
@@ -307,7 +303,7 @@ TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
     const std::string infected = MakeInfectedPe(kTamrixSignatures);
     const std::string normal = FileWith("normal.exe", infected);
     const std::string protected_file = FileWith("protected.exe", infected, kReadOnlyHidden);
-    const std::string missing = folder_ + "/missing.exe";
+    const std::string missing = folder_.path() + "/missing.exe";
     auto get = [](const std::string& p) { return "GetFileAttributesA(" + p + ")"; };
     auto set = [](const std::string& p, const char* bits) {
         return "SetFileAttributesA(" + p + ", " + bits + ")";

@@ -12,6 +12,7 @@
 #include "scan/signature_check.h"
 #include "support/capture.h"
 #include "support/pe_fixture.h"
+#include "support/temp_files.h"
 #include "tables/detections.h"
 
 namespace {
@@ -28,25 +29,9 @@ std::string Unix(std::string text) {
 
 class SignatureRealTest : public testing::Test {
   protected:
-    void SetUp() override { folder_ = MakeTempFolder(); }
-    void TearDown() override {
-        for (const char* name : {"infected.exe", "plain.exe", "notes.txt"}) {
-            const std::string path = PathOf(name);
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            remove(path.c_str());
-        }
-        ResetQuietModeForTests();
-        rmdir_folder();
-    }
-    std::string PathOf(const char* name) const { return folder_ + kPathSeparator + name; }
-    void rmdir_folder() {
-#ifdef _WIN32
-        RemoveDirectoryA(folder_.c_str());
-#else
-        remove(folder_.c_str());
-#endif
-    }
-    std::string folder_;
+    void TearDown() override { ResetQuietModeForTests(); }
+    std::string PathOf(const char* name) const { return folder_.path() + kPathSeparator + name; }
+    TempFolder folder_;
 };
 
 TEST_F(SignatureRealTest, ReadOnlyHiddenInfectedFileIsFoundThenDeleted) {

@@ -1,17 +1,28 @@
-// Test files written into a temporary folder with chosen attributes, and
-// removed again afterwards, read-only ones included.
+// A temporary folder that removes itself with everything in it, and test
+// files written into it with chosen attributes.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
-// Writes `contents` to `folder`/`name`, gives it `attributes` and records the
-// path in `files`; returns the path.
-std::string WriteTestFile(const std::string& folder, const std::string& name,
-                          const std::string& contents, DWORD attributes,
-                          std::vector<std::string>* files);
+// A fresh, empty temporary folder, removed with all it holds (read-only and
+// hidden files, subfolders) when its owner goes; a folder that cannot be
+// removed then fails the test, as a handle left open would make it.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
-// Removes every file in `files`, whatever its attributes.
-void RemoveTestFiles(const std::vector<std::string>& files);
+    // The folder's path, without a trailing separator.
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// Writes `contents` to `folder`/`name` and gives it `attributes`; returns the path.
+std::string WriteTestFile(const std::string& folder, const std::string& name,
+                          const std::string& contents, DWORD attributes);

@@ -14,6 +14,7 @@
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -35,15 +36,9 @@ class TextsTest : public NativeTest {
   protected:
     void SetUp() override {
         NativeTest::SetUp();
-        folder_ = MakeTempFolder();
-        log_ = folder_ + "/run.log";
+        log_ = folder_.path() + "/run.log";
     }
-    void TearDown() override {
-        NativeTest::TearDown();
-        remove(log_.c_str());
-        rmdir(folder_.c_str());
-    }
-    std::string folder_;
+    TempFolder folder_;
     std::string log_;
 };
 
@@ -86,12 +81,11 @@ TEST_F(TextsTest, PauseWithoutAConsoleLetsTheRunGoOn) {
 }
 
 TEST_F(TextsTest, CtrlCAtThePauseEndsTheRunBeforeTheLog) {
-    const std::string output = folder_ + "/output.txt";
+    const std::string output = folder_.path() + "/output.txt";
     EXPECT_EXIT(RunWithOutputIn(output, log_, {3}), testing::ExitedWithCode(1), "");
     EXPECT_EQ(ReadWholeFile(output),
               "\n" + ExpectedText("title_box.txt") + ExpectedText("instructions_box.txt") + kPause);
     EXPECT_EQ(ReadWholeFile(log_), "<missing>") << "the log is not opened";
-    remove(output.c_str());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -16,22 +17,8 @@ constexpr DWORD kInvalid = INVALID_FILE_ATTRIBUTES;
 
 class NativeFilesTest : public NativeTest {
   protected:
-    void SetUp() override {
-        NativeTest::SetUp();
-        folder_ = MakeTempFolder();
-    }
-    void TearDown() override {
-        for (const char* name : {"a", "b", "c", "moved"}) {
-            const std::string path = folder_ + "/" + name;
-            chmod(path.c_str(), 0644);
-            remove(path.c_str());
-        }
-        rmdir((folder_ + "/sub").c_str());
-        rmdir(folder_.c_str());
-        NativeTest::TearDown();
-    }
     std::string File(const char* name, mode_t mode = 0644) {
-        const std::string path = folder_ + "/" + name;
+        const std::string path = folder_.path() + "/" + name;
         WriteWholeFile(path, "data");
         chmod(path.c_str(), mode);
         return path;
@@ -40,12 +27,12 @@ class NativeFilesTest : public NativeTest {
         struct stat info;
         return stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
     }
-    std::string folder_;
+    TempFolder folder_;
 };
 
 TEST_F(NativeFilesTest, AttributesOfFilesAndFolders) {
     const std::string file = File("a");
-    const std::string folder = folder_ + "/sub";
+    const std::string folder = folder_.path() + "/sub";
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     struct Step {
         const char* name;
@@ -88,8 +75,8 @@ TEST_F(NativeFilesTest, PathsThatCannotBeReached) {
         DWORD error;
     };
     const Case cases[] = {
-        {"missing file", folder_ + "/none", ERROR_FILE_NOT_FOUND},
-        {"missing folder", folder_ + "/none/file", ERROR_PATH_NOT_FOUND},
+        {"missing file", folder_.path() + "/none", ERROR_FILE_NOT_FOUND},
+        {"missing folder", folder_.path() + "/none/file", ERROR_PATH_NOT_FOUND},
         {"a file taken for a folder", file + "/x", ERROR_PATH_NOT_FOUND},
         {"empty path", "", ERROR_FILE_NOT_FOUND},
     };
@@ -112,7 +99,7 @@ TEST_F(NativeFilesTest, PathsThatCannotBeReached) {
 TEST_F(NativeFilesTest, DeleteFile) {
     const std::string plain = File("a");
     const std::string read_only = File("b", 0444);
-    const std::string folder = folder_ + "/sub";
+    const std::string folder = folder_.path() + "/sub";
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
 
     EXPECT_FALSE(DeleteFileA(read_only.c_str()));
@@ -138,7 +125,7 @@ TEST_F(NativeFilesTest, BitsDoNotPassToALaterFileAtThePath) {
     EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL);
     // Another spelling of the same path reaches the same bits.
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(GetFileAttributesA((folder_ + "/./a").c_str()), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributesA((folder_.path() + "/./a").c_str()), FILE_ATTRIBUTE_HIDDEN);
     // Reset forgets every kept bit.
     winsim::Reset();
     EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL);
@@ -147,7 +134,7 @@ TEST_F(NativeFilesTest, BitsDoNotPassToALaterFileAtThePath) {
 TEST_F(NativeFilesTest, MoveFileEx) {
     const std::string a = File("a");
     const std::string b = File("b");
-    const std::string moved = folder_ + "/moved";
+    const std::string moved = folder_.path() + "/moved";
 
     EXPECT_TRUE(MoveFileExA(a.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_TRUE(MoveFileExA(b.c_str(), moved.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT));

@@ -12,6 +12,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -146,10 +147,11 @@ TEST_F(RegistryFileTest, LoadDeleteOneValueSave) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.label);
         ResetProcessState();
-        const std::string folder = MakeTempFolder();
-        const std::string path = folder + "/registry.reg";
-        const std::string target = c.setup == Setup::kFileIsLink ? folder + "/target.reg" : path;
-        const std::string other = folder + "/other";
+        const TempFolder folder;
+        const std::string path = folder.path() + "/registry.reg";
+        const std::string target =
+            c.setup == Setup::kFileIsLink ? folder.path() + "/target.reg" : path;
+        const std::string other = folder.path() + "/other";
         WriteWholeFile(target, c.text);
         if (c.setup == Setup::kFileIsLink) {
             ASSERT_EQ(symlink("target.reg", path.c_str()), 0);
@@ -195,22 +197,17 @@ TEST_F(RegistryFileTest, LoadDeleteOneValueSave) {
         if (c.setup == Setup::kTemporaryIsLink) {
             EXPECT_TRUE(S_ISLNK(ModeOf(path + ".tmp")));
             EXPECT_EQ(ReadWholeFile(other), "other");
-            remove((path + ".tmp").c_str());
-            remove(other.c_str());
         } else {
             EXPECT_EQ(ModeOf(path + ".tmp"), 0u);  // no temporary is left behind
         }
-        remove(path.c_str());
-        remove(target.c_str());
-        remove(folder.c_str());
     }
 }
 
 // A link to a file that does not exist reads as an empty registry, but
 // writing back through it is refused: the link is neither replaced nor followed.
 TEST_F(RegistryFileTest, LinkToNothingIsNotWritten) {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "/registry.reg";
+    const TempFolder folder;
+    const std::string path = folder.path() + "/registry.reg";
     ASSERT_EQ(symlink("missing.reg", path.c_str()), 0);
     winsim::UseRegistryFile(path.c_str());
     HKEY key = nullptr;
@@ -220,9 +217,7 @@ TEST_F(RegistryFileTest, LinkToNothingIsNotWritten) {
     EXPECT_FALSE(winsim::WriteBackRegistryFile(&error));
     EXPECT_EQ(error, "the registry file \"" + path + "\" is a link to nothing; it is not written");
     EXPECT_TRUE(S_ISLNK(ModeOf(path)));
-    EXPECT_EQ(ReadWholeFile(folder + "/missing.reg"), "<missing>");
-    remove(path.c_str());
-    remove(folder.c_str());
+    EXPECT_EQ(ReadWholeFile(folder.path() + "/missing.reg"), "<missing>");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -187,8 +188,8 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
 }
 
 TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "/registry.reg";
+    const TempFolder folder;
+    const std::string path = folder.path() + "/registry.reg";
     const std::string original =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
     WriteWholeFile(path, original);
@@ -211,7 +212,7 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     EXPECT_EQ(ReadWholeFile(path + ".tmp"), "<missing>");
 
     // A missing file is an empty registry, created once something is written.
-    const std::string fresh = folder + "/fresh.reg";
+    const std::string fresh = folder.path() + "/fresh.reg";
     winsim::UseRegistryFile(fresh.c_str());
     EXPECT_EQ(RegCreateKeyA(HKEY_USERS, "New", &key), ERROR_SUCCESS);
     RegCloseKey(key);
@@ -224,14 +225,11 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     winsim::Reset();
     EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_FILE_NOT_FOUND);
     unsetenv("FIX_TAMRIX_REGISTRY");
-    remove(path.c_str());
-    remove(fresh.c_str());
-    remove(folder.c_str());
 }
 
 TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "/exit.reg";
+    const TempFolder folder;
+    const std::string path = folder.path() + "/exit.reg";
     const std::string original =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
     WriteWholeFile(path, original);
@@ -256,13 +254,11 @@ TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
     EXPECT_EQ(
         ReadWholeFile(path),
         "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\n");
-    remove(path.c_str());
-    remove(folder.c_str());
 }
 
 TEST_F(RegistryTextTest, MalformedFileRefusesEveryCallAndIsNeverWritten) {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "/broken.reg";
+    const TempFolder folder;
+    const std::string path = folder.path() + "/broken.reg";
     const std::string broken = "REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"v\"=dword:zz\n";
     WriteWholeFile(path, broken);
     winsim::UseRegistryFile(path.c_str());
@@ -278,8 +274,6 @@ TEST_F(RegistryTextTest, MalformedFileRefusesEveryCallAndIsNeverWritten) {
                            "and the file is left as it is\n");
     EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(path), broken);
-    remove(path.c_str());
-    remove(folder.c_str());
 }
 
 }  // namespace
