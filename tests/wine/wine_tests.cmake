@@ -9,7 +9,8 @@ add_test(NAME ${P}loadable
   COMMAND python3 ${TESTS_DIR}/wine/loadable_test.py $<TARGET_FILE:fix_tamrix>
     ${CMAKE_BINARY_DIR}/fix_tamrix.map)
 add_python_test(resources tests.wine.test_resources
-  "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>" "FIX_TAMRIX_OBJDUMP=${OBJDUMP}")
+  "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>" "FIX_TAMRIX_OBJDUMP=${OBJDUMP}"
+  "FIX_TAMRIX_VERSION=${PROJECT_VERSION}")
 
 # `wine` picks the loader by the exe's kind; the 64-bit one is named outright
 # so that a 64-bit test never depends on that choice.
