@@ -1,18 +1,20 @@
 """The undo file under Wine, end to end: for each machine the Run key is
 exported, the cleaner runs in quiet mode, the worm's values are gone and the
 undo file and its log lines are there; `reg import` of the undo file then
-gives back a Run key whose export is identical to the first."""
+gives back a Run key whose export is identical to the first. The example
+logon script puts the log and the undo file in the folder it is given."""
 import os
 import re
 import shutil
 import unittest
 
-from tests.support.e2e import (RUN_KEY, SYSTEM_FOLDER, WineTestCase, add_cases, delete_run_key,
-                               run_key_values, seed_run_key, stamps_masked, wine_command,
-                               wine_path)
+from tests.support.e2e import (RUN_KEY, SOURCE_DIR, SYSTEM_FOLDER, WineTestCase, add_cases,
+                               delete_run_key, run_key_values, seed_run_key, stamps_masked,
+                               wine_command, wine_path)
 
 SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 UNDO = "fix_tamrix_undo.reg"
+LOGON_SCRIPT = os.path.join(SOURCE_DIR, "examples", "logon_clean.cmd")
 
 # Unrelated values of every type, which stay as they are.
 EVERY_TYPE = [
@@ -106,6 +108,41 @@ class UndoTest(WineTestCase):
         self.assertEqual(code, 0, "reg import of the undo file")
         self.assertEqual(export_run_key(os.path.join(folder, "after.reg")), before,
                          "the Run key came back")
+
+    def test_logon_script(self):
+        # A local folder stands for the share, and another for NETLOGON, where
+        # the script finds the program beside itself.
+        folder = self.temp_folder("fix_tamrix_logon_")
+        netlogon, share = os.path.join(folder, "netlogon"), os.path.join(folder, "share")
+        os.mkdir(netlogon)
+        os.mkdir(share)
+        shutil.copy(LOGON_SCRIPT, netlogon)
+        shutil.copy(self.exe, os.path.join(netlogon, "fix_tamrix.exe"))
+        script = wine_path(os.path.join(netlogon, os.path.basename(LOGON_SCRIPT)))
+        _, names = wine_command(["cmd", "/c", "echo", "%COMPUTERNAME%-%USERNAME%"])
+        log_name = names.decode("latin-1").strip() + ".log"
+        self.assertNotIn("%", log_name)
+
+        seed_run_key(folder, [SCREEN, SYS_480, EVERY_TYPE[1]], ansi=True)
+        code, output = wine_command(["cmd", "/c", script, wine_path(share)])
+        self.assertEqual((code, output), (0, b"fix_tamrix: the log of this run is %s\r\n"
+                                          % wine_path(os.path.join(share, log_name)).encode()))
+        self.assertEqual(set(run_key_values()), {"Tray"})
+        self.assertEqual(sorted(os.listdir(share)), sorted([log_name, UNDO]))
+        with open(os.path.join(share, log_name), "rb") as f:
+            logged = stamps_masked(f.read()).decode("latin-1")
+        self.assertIn("<stamp>Quiet mode specified.\r\n", logged)
+        for value in ("screen", "sys"):
+            self.assertIn("<stamp>Registry value \"%s\" in key \"%s\" was deleted.\r\n"
+                          % (value, RUN_KEY), logged)
+
+        # A share that cannot be reached: the script says so and runs nothing.
+        seed_run_key(folder, [SCREEN])
+        missing = wine_path(os.path.join(folder, "unreachable"))
+        code, output = wine_command(["cmd", "/c", script, missing])
+        self.assertEqual((code, output), (1, b"fix_tamrix: cannot reach the log folder %s: "
+                                          b"nothing done.\r\n" % missing.encode()))
+        self.assertEqual(set(run_key_values()), {"screen"})
 
 
 add_cases(UndoTest, CASES, UndoTest.check_case)
