@@ -3,9 +3,11 @@ the 32-bit exe loads on Windows 95 (with msvcrt.dll) and NT 4.0 and later,
 imports only functions those systems export (win32_imports.tsv, with the
 source of each fact), and stays small; both builds are console programs,
 terminal-server aware, relocatable, without a time stamp, and link the
-system's printf rather than the toolchain's own.
+system's printf rather than the toolchain's own. The header checksum is
+right; a signed exe (--signed) ends in its certificate table, and the
+signature adds at most 4 KiB.
 
-Usage: loadable_test.py <exe> <link map>"""
+Usage: loadable_test.py <exe> <link map> [--signed]"""
 import os
 import sys
 import unittest
@@ -17,14 +19,15 @@ TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "win32_imports.
 ALLOWED_DLLS = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"}
 OLDEST_95 = {"Windows 95"}
 OLDEST_NT = {"NT 3.1", "NT 3.5", "NT 3.51", "NT 4.0"}
-# What the product may weigh, stripped.
+# What the product may weigh, stripped, and signed.
 SIZE_LIMIT = 32768
+SIGNED_SIZE_LIMIT = 36864
 # Archive members of the toolchain's own printf: their presence means some
 # file was compiled with __USE_MINGW_ANSI_STDIO on.
 TOOLCHAIN_PRINTF = ("pformat", "gdtoa", "_mingw_vfprintf", "_mingw_vsnprintf", "_mingw_vprintf",
                     "_mingw_printf", "_mingw_fprintf")
 
-EXE, MAP = None, None
+EXE, MAP, SIGNED = None, None, False
 
 
 def ReadTable():
@@ -90,12 +93,31 @@ class LoadableTest(unittest.TestCase):
                          "no source")
         self.assertEqual([key for key in table if key[0] not in ALLOWED_DLLS], [])
 
+    def test_checksum(self):
+        self.assertEqual(self.image.checksum, self.image.computed_checksum())
+
+    def test_certificate_table(self):
+        offset, size = self.image.directory(pe_image.CERTIFICATE_DIRECTORY)
+        if not SIGNED:
+            self.assertEqual((offset, size), (0, 0), "an unsigned exe has no certificate table")
+            return
+        self.assertGreater(size, 0, "a certificate table")
+        self.assertEqual(offset % 8, 0, "the table starts on 8 bytes")
+        self.assertEqual(offset + size, len(self.image.data), "the table ends the file")
+        entries = self.image.certificates()
+        self.assertEqual([e[:2] for e in entries], [(pe_image.WIN_CERT_REVISION_2_0,
+                                                     pe_image.WIN_CERT_TYPE_PKCS_SIGNED_DATA)])
+        self.assertLessEqual(entries[0][2], size)
+
     def test_size(self):
         if self.image.is_64:
             self.skipTest("the limit is the 32-bit product's")
-        self.assertLessEqual(os.path.getsize(EXE), SIZE_LIMIT)
+        offset, size = self.image.directory(pe_image.CERTIFICATE_DIRECTORY)
+        self.assertLessEqual(len(self.image.data) - size, SIZE_LIMIT, "without the signature")
+        self.assertLessEqual(len(self.image.data), SIGNED_SIZE_LIMIT if SIGNED else SIZE_LIMIT)
 
 
 if __name__ == "__main__":
     EXE, MAP = sys.argv[1], sys.argv[2]
+    SIGNED = sys.argv[3:] == ["--signed"]
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,13 +1,18 @@
 """Reads what the Windows loader reads of an exe: the file and optional
-headers, the section table and the import table (DLLs and functions by name
-or ordinal). Plain struct reads of the PE format, for 32- and 64-bit images."""
+headers, the section table, the import table (DLLs and functions by name
+or ordinal) and the certificate table of a signed exe, and computes the
+header checksum. Plain struct reads of the PE format, for 32- and 64-bit
+images."""
 import struct
 
 IMAGE_SUBSYSTEM_WINDOWS_CUI = 3
 DLL_DYNAMIC_BASE = 0x0040
 DLL_TERMINAL_SERVER_AWARE = 0x8000
 IMPORT_DIRECTORY = 1
+CERTIFICATE_DIRECTORY = 4  # its "address" is a file offset: the table is not loaded
 RELOCATION_DIRECTORY = 5
+WIN_CERT_REVISION_2_0 = 0x0200
+WIN_CERT_TYPE_PKCS_SIGNED_DATA = 0x0002
 
 
 class PeImage:
@@ -25,6 +30,8 @@ class PeImage:
         if magic not in (0x10B, 0x20B):
             raise ValueError("unknown optional header magic %#x" % magic)
         self.is_64 = magic == 0x20B
+        self.checksum_offset = opt + 64
+        self.checksum = self._u32(self.checksum_offset)
         self.os_version = (self._u16(opt + 40), self._u16(opt + 42))
         self.image_version = (self._u16(opt + 44), self._u16(opt + 46))
         self.subsystem_version = (self._u16(opt + 48), self._u16(opt + 50))
@@ -63,6 +70,31 @@ class PeImage:
 
     def directory(self, index):
         return self.directories[index] if index < len(self.directories) else (0, 0)
+
+    def computed_checksum(self):
+        """The header checksum as the loader computes it: the file's 16-bit
+        words summed with end-around carry, the checksum field left out, plus
+        the file's length."""
+        data = self.data + b"\0" * (len(self.data) % 2)
+        words = struct.unpack("<%dH" % (len(data) // 2), data)
+        skip = self.checksum_offset // 2
+        total = sum(words) - words[skip] - words[skip + 1]
+        while total >> 16:
+            total = (total & 0xFFFF) + (total >> 16)
+        return total + len(self.data)
+
+    def certificates(self):
+        """[(revision, type, length)] of the certificate table's entries."""
+        offset, size = self.directory(CERTIFICATE_DIRECTORY)
+        entries = []
+        end = offset + size
+        while offset and offset + 8 <= end:
+            length, revision, kind = struct.unpack_from("<IHH", self.data, offset)
+            entries.append((revision, kind, length))
+            if length < 8:
+                break
+            offset += (length + 7) & ~7
+        return entries
 
     def imports(self):
         """[(dll, [function name, or "#ordinal"])] in the order of the table."""
