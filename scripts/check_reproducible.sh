@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the committed source twice, in two fresh clones at different paths,
-# and fails unless both give byte-identical win32 and win64 exes. Only the
+# and fails unless both give byte-identical win32 and win64 exes, and the
+# same release (scripts/release.sh), unsigned and signed with one throw-away
+# key; the two clones work under different time zones and umasks. Only the
 # two programs are built (no tests), so it stays quick. Uncommitted changes
 # are not part of what it checks.
 set -eu
@@ -10,13 +12,29 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/fix_tamrix_repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 clones=("$work/a/fix_tamrix" "$work/second_clone/at/a/deeper/path/src")
-for clone in "${clones[@]}"; do
-    git clone --quiet --no-hardlinks "$root" "$clone"
-    git -C "$clone" checkout --quiet --detach "$commit"
-    for preset in win32 win64; do
-        (cd "$clone" && cmake --preset "$preset" -DFIX_TAMRIX_TESTS=OFF >/dev/null &&
-            cmake --build --preset "$preset" --target fix_tamrix -j2 >/dev/null)
-    done
+# A time zone far from UTC (POSIX form, which needs no time-zone data) and
+# a stricter umask for the second clone.
+zones=(UTC FAR-14)
+umasks=(022 077)
+"$root/tests/support/make_signing_key.sh" "$work/key"
+for i in 0 1; do
+    clone=${clones[$i]}
+    (
+        umask "${umasks[$i]}"
+        export TZ=${zones[$i]}
+        git clone --quiet --no-hardlinks "$root" "$clone"
+        git -C "$clone" checkout --quiet --detach "$commit"
+        cd "$clone"
+        for preset in win32 win64; do
+            cmake --preset "$preset" -DFIX_TAMRIX_TESTS=OFF >/dev/null &&
+                cmake --build --preset "$preset" --target fix_tamrix -j2 >/dev/null
+        done
+        scripts/release.sh >/dev/null
+        mv build/release build/release-unsigned
+        FIX_TAMRIX_SIGN_P12=$work/key/key.p12 FIX_TAMRIX_SIGN_PASS_FILE=$work/key/pass.txt \
+            scripts/release.sh >/dev/null
+        mv build/release build/release-signed
+    )
 done
 
 status=0
@@ -28,6 +46,18 @@ for preset in win32 win64; do
     else
         echo "NOT reproducible: $preset exes of $commit differ:" >&2
         cmp -l "$first" "$second" | head -5 >&2 || true
+        status=1
+    fi
+done
+for kind in unsigned signed; do
+    first=${clones[0]}/build/release-$kind
+    second=${clones[1]}/build/release-$kind
+    if diff -r "$first" "$second" >/dev/null; then
+        echo "reproducible: $kind release, SHA256SUMS $(sha256sum < "$first/SHA256SUMS" | cut -c1-64)"
+        sed 's/^/    /' "$first/SHA256SUMS"
+    else
+        echo "NOT reproducible: the $kind releases of $commit differ:" >&2
+        diff "$first/SHA256SUMS" "$second/SHA256SUMS" >&2 || true
         status=1
     fi
 done
