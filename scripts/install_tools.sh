@@ -15,6 +15,8 @@ PACKAGES=(
     # wine gives wine, wineserver, wineboot and winepath; wine64 and wine32 the loaders.
     wine wine64 wine32:i386
     clang libclang-rt-14-dev
+    # Releases: Authenticode signing, and throw-away keys for its tests.
+    osslsigncode openssl
 )
 if [ "${1:-}" = --packages ]; then
     printf '%s\n' "${PACKAGES[@]}"

@@ -15,6 +15,7 @@ COMMANDS = [
     "i686-w64-mingw32-objdump", "x86_64-w64-mingw32-gcc", "x86_64-w64-mingw32-g++",
     "x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-objdump",
     "wine", "wineserver", "wineboot", "winepath",
+    "osslsigncode", "openssl", "tar", "diff",
 ]
 FILES = [
     "/usr/lib/wine/wine",    # the 32-bit loader that runs the product

@@ -94,6 +94,8 @@ endif()
 add_executable(log_probe ${TESTS_DIR}/wine/log_probe.cpp)
 target_link_libraries(log_probe PRIVATE fix_tamrix_engine)
 set(LOG_PROBE_ENV "FIX_TAMRIX_LOG_PROBE=$<TARGET_FILE:log_probe>")
+# The link map, for the loader test of the signed exe (test_release.py).
+set(E2E_ENV ${LOG_PROBE_ENV} "FIX_TAMRIX_MAP=${CMAKE_BINARY_DIR}/fix_tamrix.map")
 
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.
@@ -102,9 +104,9 @@ foreach(name boxes command_line log_sharing registry undo)
   set(stem test_${name})
   if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     foreach(version win98 nt40 winxp win10)
-      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version} ${LOG_PROBE_ENV})
+      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version} ${E2E_ENV})
     endforeach()
   else()
-    add_wine_python_test(e2e.${name} tests.wine.${stem} "" ${LOG_PROBE_ENV})
+    add_wine_python_test(e2e.${name} tests.wine.${stem} "" ${E2E_ENV})
   endif()
 endforeach()

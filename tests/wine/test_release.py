@@ -1,0 +1,267 @@
+"""What a release ships beside the program, against the program under Wine.
+
+README.TXT (docs/README.TXT, copied into the zip as it is): ASCII, CRLF
+lines of at most 76 columns, and every fact of the program that it states
+(the pause, the command line, the options, the usage text, the exit codes,
+the log's and the undo data's names and places, the log lines an
+administrator looks for) is read out of it and checked against a run.
+
+The signed exe, signed as scripts/sign_exe.sh signs a release with a
+throw-away key made for the test: it verifies with that certificate as the
+trusted CA and fails to once one byte is changed, gives back the build less
+its signature, passes the loader test, and cleans exactly as the unsigned
+exe does."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from tests.support.e2e import (SOURCE_DIR, WineTestCase, expected_text, stamps_masked,
+                               setting, windows_lines, wine_command)
+from tests.wine import pe_image
+from tests.wine.test_registry import RUN, SYSTEM_REG, run_key_values, seed
+
+README = os.path.join(SOURCE_DIR, "docs", "README.TXT")
+SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
+SYS_TXT = '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG
+TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
+
+
+def readme_text():
+    with open(README, "rb") as f:
+        return f.read().decode("ascii").replace("\r\n", "\n")
+
+
+def section(title):
+    """The lines of one part of README.TXT: those after its underlined
+    title, up to the next such title."""
+    lines = readme_text().split("\n")
+    start = next(i for i, line in enumerate(lines)
+                 if line == title and lines[i + 1] == "-" * len(title)) + 2
+    end = next((i - 1 for i in range(start + 1, len(lines))
+                if lines[i] and lines[i] == "-" * len(lines[i]) and lines[i - 1]), len(lines))
+    return lines[start:end]
+
+
+def fact(title, pattern):
+    """The first group of `pattern` in a part of README.TXT (its lines
+    joined by spaces, so that a fact may wrap)."""
+    match = re.search(pattern, " ".join(section(title)))
+    if match is None:
+        raise AssertionError("README.TXT, %s: nothing matches %r" % (title, pattern))
+    return match.group(1)
+
+
+def template(line):
+    """A regular expression for a whole log line, time stamp masked, that
+    README.TXT writes with "..." for what varies."""
+    return ("<stamp>" + re.escape(line.strip()).replace(re.escape("..."), "[^\r\n]*")
+            + "\r\n")
+
+
+class ReleaseTestCase(WineTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.addClassCleanup(wine_command, ["reg", "delete", RUN, "/f"])
+
+
+class ReadmeTest(ReleaseTestCase):
+    def test_plain_ascii_crlf_76_columns(self):
+        with open(README, "rb") as f:
+            data = f.read()
+        self.assertTrue(data.isascii(), "ASCII")
+        self.assertTrue(data.endswith(b"\r\n"), "the last line ends")
+        self.assertEqual(data.replace(b"\r\n", b"").count(b"\n"), 0, "a bare LF")
+        self.assertEqual(data.replace(b"\r\n", b"").count(b"\r"), 0, "a bare CR")
+        self.assertNotIn(b"\t", data)
+        long_lines = [line for line in data.split(b"\r\n") if len(line) > 76]
+        self.assertEqual(long_lines, [])
+        self.assertEqual([line for line in data.split(b"\r\n") if line != line.rstrip()], [],
+                         "trailing blanks")
+
+    def run_in(self, folder, args):
+        return self.run_loader(self.exe, args, cwd=folder)
+
+    def test_usage_text_and_options(self):
+        lines = section("RUNNING IT")
+        # The usage text, indented by four.
+        start = lines.index("fix_tamrix /? shows this usage text:") + 2
+        block = []
+        for line in lines[start:]:
+            if line and not line.startswith("    "):
+                break
+            block.append(line[4:])
+        usage = "\n".join(block).rstrip("\n") + "\n"
+        self.assertEqual(usage, expected_text("usage.txt").rstrip("\n") + "\n")
+        code, output = self.run_program(["/?"])
+        self.assertEqual(code, 1, "exit code after /?")
+        self.assertTrue(output.endswith(windows_lines(usage + "\n")), output)
+
+        # The options listed, and the command line that names them.
+        listed = [m.group(1) for m in (re.match(r"  (/\S)( <[^>]*>)?  ", l) for l in lines) if m]
+        self.assertEqual(listed, ["/Q", "/L", "/?"])
+        synopsis = next(line.strip() for line in lines if line.startswith("  fix_tamrix ["))
+        self.assertEqual(re.findall(r"\[(/\S)", synopsis), listed)
+
+        folder = self.temp_folder()
+        code, output = self.run_in(folder, ["-q", "/L", "named.log"])
+        self.assertEqual(code, 0)
+        self.assertIn(b"\r\nQUIET MODE\r\n", output, "-q is /Q")
+        self.assertTrue(os.path.isfile(os.path.join(folder, "named.log")),
+                        "/L with a bare name logs in the current folder")
+        limit = int(fact("RUNNING IT", r"at most (\d+) characters"))
+        code, output = self.run_in(folder, ["/Q", "/L", "x" * limit])
+        self.assertEqual(code, 0, "a log path as long as the limit")
+        code, output = self.run_in(folder, ["/Q", "/L", "x" * (limit + 1)])
+        self.assertEqual(code, 2, "a log path longer than the limit")
+        self.assertIn(b"at most %d characters" % limit, output)
+
+    def test_pause(self):
+        lines = section("RUNNING IT")
+        prompt = lines[lines.index("what it is and what it will do, and then waits with the line")
+                       + 2].strip()
+        # With no console to read a key from, the pause shows its line and
+        # the run goes on.
+        code, output = self.run_in(self.temp_folder(), ["/L", "run.log"])
+        self.assertEqual(code, 0)
+        self.assertIn(b"\r\n" + prompt.encode() + b"\r\n", output)
+        self.assertNotIn(b"QUIET MODE", output)
+
+    def test_exit_codes(self):
+        listed = [int(m.group(1)) for m in
+                  (re.match(r"  (\d)  ", line) for line in section("EXIT CODES")) if m]
+        # Ctrl+C at the pause (1) needs a key typed into a terminal: the
+        # terminal tests (tests/interactive) check it on the native build.
+        runs = {0: ["/Q", "/L", "run.log"], 1: ["/?"], 2: ["/X"]}
+        self.assertEqual(listed, sorted(runs))
+        for code, args in runs.items():
+            with self.subTest(args=args):
+                self.assertEqual(self.run_in(self.temp_folder(), args)[0], code)
+
+    def test_log_undo_data_and_what_administrators_read(self):
+        log_name = fact("THE LOG AND THE UNDO DATA",
+                        r"appends to its log: (\S+) in the program's folder")
+        # The one place that states the undo data's name and place.
+        undo_name = fact("THE LOG AND THE UNDO DATA",
+                         r"saves it in the file (\S+) in the log's folder")
+        saved_line = fact("THE LOG AND THE UNDO DATA", r'the log says so \("([^"]*\.\.\.)"\)')
+        admin = section("FOR ADMINISTRATORS: CLEANING MANY MACHINES")
+        deleted, not_found = [line for line in admin if line.startswith("  Registry ")]
+
+        # A copy of the program in a folder of its own, run from another.
+        folder = self.temp_folder()
+        program = os.path.join(folder, "program")
+        os.mkdir(program)
+        shutil.copy(self.exe, program)
+        seed(folder, [SCREEN, TRAY])
+        code, _ = self.run_loader(os.path.join(program, os.path.basename(self.exe)), ["/Q"],
+                                  cwd=folder)
+        self.assertEqual(code, 0)
+        self.assertEqual(sorted(os.listdir(program)),
+                         sorted([os.path.basename(self.exe), log_name, undo_name]))
+        with open(os.path.join(program, log_name), "rb") as f:
+            logged = stamps_masked(f.read()).decode("latin-1")
+        for line in (saved_line, deleted, not_found):
+            self.assertRegex(logged, template(line), "a line the text quotes")
+        self.assertRegex(logged, template(deleted.replace("...", "screen", 1)))
+        self.assertNotRegex(logged, template(not_found.replace("...", "screen", 1)))
+
+        # The administrators' command line uses options the program knows.
+        command = next(line.split() for line in admin if line.startswith("  fix_tamrix.exe "))
+        self.assertEqual([a for a in command[1:] if a.startswith("/")], ["/Q", "/L"])
+        self.assertTrue(os.path.isfile(os.path.join(
+            SOURCE_DIR, *fact("FOR ADMINISTRATORS: CLEANING MANY MACHINES",
+                              r"holds (examples\\\S+),").split("\\"))))
+
+
+def check_call(args, **kwargs):
+    done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **kwargs)
+    if done.returncode != 0:
+        raise AssertionError("%s failed (%d): %s" % (args[0], done.returncode,
+                                                     done.stdout.decode(errors="replace")))
+    return done.stdout
+
+
+def verify(exe, certificate):
+    """(exit code, output) of osslsigncode verify with `certificate` as the CA."""
+    done = subprocess.run(["osslsigncode", "verify", "-CAfile", certificate, "-in", exe],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return done.returncode, done.stdout
+
+
+class SignedExeTest(ReleaseTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        folder = tempfile.mkdtemp(prefix="fix_tamrix_signed_")
+        cls.addClassCleanup(shutil.rmtree, folder, ignore_errors=True)
+        cls.folder = folder
+        cls.key = os.path.join(folder, "key")
+        check_call([os.path.join(SOURCE_DIR, "tests", "support", "make_signing_key.sh"), cls.key])
+        cls.certificate = os.path.join(cls.key, "cert.pem")
+        os.mkdir(os.path.join(folder, "signed"))
+        cls.signed = os.path.join(folder, "signed", os.path.basename(cls.exe))
+        env = dict(os.environ, FIX_TAMRIX_SIGN_P12=os.path.join(cls.key, "key.p12"),
+                   FIX_TAMRIX_SIGN_PASS_FILE=os.path.join(cls.key, "pass.txt"))
+        check_call([os.path.join(SOURCE_DIR, "scripts", "sign_exe.sh"), cls.exe, cls.signed,
+                    "1700000000"], env=env)
+
+    def test_verifies_with_its_certificate(self):
+        code, output = verify(self.signed, self.certificate)
+        self.assertEqual(code, 0, output)
+        self.assertIn(b"Signature verification: ok", output)
+        self.assertIn(b"Message digest algorithm  : SHA256", output)
+
+    def test_one_changed_byte_fails_verification(self):
+        with open(self.signed, "rb") as f:
+            data = f.read()
+        image = pe_image.PeImage(data)
+        table, size = image.directory(pe_image.CERTIFICATE_DIRECTORY)
+        # In the code, in the last section, and in the signature's own bytes.
+        for name, offset in [("code", image.sections[0]["raw_offset"] + 16),
+                             ("last section", image.sections[-1]["raw_offset"] + 8),
+                             ("signature", table + size - 16)]:
+            with self.subTest(name):
+                changed = os.path.join(self.folder, "changed.exe")
+                with open(changed, "wb") as f:
+                    f.write(data[:offset] + bytes([data[offset] ^ 0x01]) + data[offset + 1:])
+                code, output = verify(changed, self.certificate)
+                self.assertNotEqual(code, 0, output)
+
+    def test_less_its_signature_is_the_build(self):
+        unsigned = os.path.join(self.folder, "unsigned.exe")
+        check_call(["osslsigncode", "remove-signature", "-in", self.signed, "-out", unsigned])
+        with open(unsigned, "rb") as a, open(self.exe, "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the build, byte for byte")
+
+    def test_loadable(self):
+        output = check_call([sys.executable, os.path.join(SOURCE_DIR, "tests", "wine",
+                                                          "loadable_test.py"),
+                             self.signed, setting("FIX_TAMRIX_MAP"), "--signed"])
+        self.assertIn(b"\nOK", output)
+
+    def test_cleans_as_the_unsigned_exe(self):
+        results = []
+        for exe in (self.exe, self.signed):
+            folder = self.temp_folder()
+            seed(folder, [SCREEN, SYS_TXT, TRAY])
+            code, output = self.run_loader(exe, ["/Q", "/L", "case.log"], cwd=folder)
+            files = {}
+            for name in sorted(os.listdir(folder)):
+                with open(os.path.join(folder, name), "rb") as f:
+                    files[name] = stamps_masked(f.read())
+            results.append((code, output, files, run_key_values()))
+        self.assertEqual(results[1], results[0])
+        code, output, files, left = results[0]
+        self.assertEqual(code, 0)
+        self.assertIn(b'Deleting registry value "screen"', output)
+        self.assertEqual(sorted(left), ["Tray"])
+        self.assertIn("case.log", files)
+
+
+if __name__ == "__main__":
+    unittest.main()
