@@ -15,8 +15,9 @@ PACKAGES=(
     # wine gives wine, wineserver, wineboot and winepath; wine64 and wine32 the loaders.
     wine wine64 wine32:i386
     clang libclang-rt-14-dev
-    # Releases: Authenticode signing, and throw-away keys for its tests.
-    osslsigncode openssl
+    # Releases: Authenticode signing, and throw-away keys for its tests, also
+    # on a PKCS#11 token (SoftHSM, OpenSSL's PKCS#11 engine, pkcs11-tool).
+    osslsigncode openssl softhsm2 libsofthsm2 libengine-pkcs11-openssl opensc
 )
 if [ "${1:-}" = --packages ]; then
     printf '%s\n' "${PACKAGES[@]}"

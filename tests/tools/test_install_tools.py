@@ -15,7 +15,7 @@ COMMANDS = [
     "i686-w64-mingw32-objdump", "x86_64-w64-mingw32-gcc", "x86_64-w64-mingw32-g++",
     "x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-objdump",
     "wine", "wineserver", "wineboot", "winepath",
-    "osslsigncode", "openssl", "tar", "diff",
+    "osslsigncode", "openssl", "softhsm2-util", "pkcs11-tool", "tar", "diff",
 ]
 FILES = [
     "/usr/lib/wine/wine",    # the 32-bit loader that runs the product
@@ -23,6 +23,8 @@ FILES = [
     "/usr/src/googletest/CMakeLists.txt",  # GoogleTest's sources, cross-built for Wine
     "/usr/include/gtest/gtest.h", "/usr/include/gmock/gmock.h",
     "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a",
+    "/usr/lib/softhsm/libsofthsm2.so",  # the token the signing test uses
+    "/usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so",  # how osslsigncode reaches a token
 ]
 
 

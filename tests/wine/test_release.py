@@ -10,7 +10,8 @@ The signed exe, signed as scripts/sign_exe.sh signs a release with a
 throw-away key made for the test: it verifies with that certificate as the
 trusted CA and fails to once one byte is changed, gives back the build less
 its signature, passes the loader test, and cleans exactly as the unsigned
-exe does."""
+exe does. The same key on a PKCS#11 token (SoftHSM, in a folder of the
+test's own) signs the same bytes."""
 import os
 import re
 import shutil
@@ -25,6 +26,7 @@ from tests.wine import pe_image
 from tests.wine.test_registry import RUN, SYSTEM_REG, run_key_values, seed
 
 README = os.path.join(SOURCE_DIR, "docs", "README.TXT")
+SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
 SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 SYS_TXT = '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG
 TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
@@ -205,10 +207,15 @@ class SignedExeTest(ReleaseTestCase):
         cls.certificate = os.path.join(cls.key, "cert.pem")
         os.mkdir(os.path.join(folder, "signed"))
         cls.signed = os.path.join(folder, "signed", os.path.basename(cls.exe))
-        env = dict(os.environ, FIX_TAMRIX_SIGN_P12=os.path.join(cls.key, "key.p12"),
-                   FIX_TAMRIX_SIGN_PASS_FILE=os.path.join(cls.key, "pass.txt"))
-        check_call([os.path.join(SOURCE_DIR, "scripts", "sign_exe.sh"), cls.exe, cls.signed,
-                    "1700000000"], env=env)
+        cls.sign(cls.signed, FIX_TAMRIX_SIGN_P12=os.path.join(cls.key, "key.p12"),
+                 FIX_TAMRIX_SIGN_PASS_FILE=os.path.join(cls.key, "pass.txt"))
+
+    @classmethod
+    def sign(cls, signed, **settings):
+        """Signs the exe into `signed` as a release is signed, with the key
+        that `settings` name, at one fixed time."""
+        check_call([os.path.join(SOURCE_DIR, "scripts", "sign_exe.sh"), cls.exe, signed,
+                    "1700000000"], env=dict(os.environ, **settings))
 
     def test_verifies_with_its_certificate(self):
         code, output = verify(self.signed, self.certificate)
@@ -237,6 +244,37 @@ class SignedExeTest(ReleaseTestCase):
         check_call(["osslsigncode", "remove-signature", "-in", self.signed, "-out", unsigned])
         with open(unsigned, "rb") as a, open(self.exe, "rb") as b:
             self.assertTrue(a.read() == b.read(), "the build, byte for byte")
+
+    def test_token_signs_as_the_pkcs12_file(self):
+        folder = os.path.join(self.folder, "token")
+        os.makedirs(os.path.join(folder, "objects"))
+        config = os.path.join(folder, "softhsm2.conf")
+        with open(config, "w") as f:
+            f.write("directories.tokendir = %s\nobjectstore.backend = file\n"
+                    % os.path.join(folder, "objects"))
+        env = dict(os.environ, SOFTHSM2_CONF=config)
+        pin = os.path.join(folder, "pin.txt")
+        with open(pin, "w") as f:
+            f.write("4711\n")
+        check_call(["softhsm2-util", "--init-token", "--free", "--label", "release",
+                    "--pin", "4711", "--so-pin", "0815"], env=env)
+        key, certificate = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.der")
+        check_call(["openssl", "pkcs12", "-in", os.path.join(self.key, "key.p12"), "-nocerts",
+                    "-nodes", "-passin", "file:" + os.path.join(self.key, "pass.txt"),
+                    "-out", key])
+        check_call(["openssl", "x509", "-in", self.certificate, "-outform", "DER",
+                    "-out", certificate])
+        for kind, path in (("privkey", key), ("cert", certificate)):
+            check_call(["pkcs11-tool", "--module", SOFTHSM_MODULE, "--token-label", "release",
+                        "--login", "--pin", "4711", "--write-object", path, "--type", kind,
+                        "--id", "01", "--label", "signer"], env=env)
+        signed = os.path.join(folder, "fix_tamrix.exe")
+        self.sign(signed, SOFTHSM2_CONF=config, FIX_TAMRIX_SIGN_PKCS11=SOFTHSM_MODULE,
+                  FIX_TAMRIX_SIGN_CERT="pkcs11:token=release;object=signer;type=cert",
+                  FIX_TAMRIX_SIGN_KEY="pkcs11:token=release;object=signer;type=private",
+                  FIX_TAMRIX_SIGN_PASS_FILE=pin)
+        with open(signed, "rb") as a, open(self.signed, "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the token's signature is the file's")
 
     def test_loadable(self):
         output = check_call([sys.executable, os.path.join(SOURCE_DIR, "tests", "wine",

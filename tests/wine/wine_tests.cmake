@@ -100,7 +100,7 @@ set(E2E_ENV ${LOG_PROBE_ENV} "FIX_TAMRIX_MAP=${CMAKE_BINARY_DIR}/fix_tamrix.map"
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.
 # (test_resources runs above, without Wine.)
-foreach(name boxes command_line log_sharing registry undo)
+foreach(name boxes command_line log_sharing registry release undo)
   set(stem test_${name})
   if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     foreach(version win98 nt40 winxp win10)
