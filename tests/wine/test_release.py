@@ -20,13 +20,14 @@ import sys
 import tempfile
 import unittest
 
-from tests.support.e2e import (SOURCE_DIR, WineTestCase, expected_text, stamps_masked,
-                               setting, windows_lines, wine_command)
+from tests.support.e2e import (SOURCE_DIR, SYSTEM_FOLDER, WineTestCase, delete_run_key,
+                               expected_text, run_key_values, seed_run_key, setting,
+                               stamps_masked, windows_lines)
 from tests.wine import pe_image
-from tests.wine.test_registry import RUN, SYSTEM_REG, run_key_values, seed
 
 README = os.path.join(SOURCE_DIR, "docs", "README.TXT")
 SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
+SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 SYS_TXT = '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG
 TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
@@ -68,7 +69,7 @@ class ReleaseTestCase(WineTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.addClassCleanup(wine_command, ["reg", "delete", RUN, "/f"])
+        cls.addClassCleanup(delete_run_key)
 
 
 class ReadmeTest(ReleaseTestCase):
@@ -159,7 +160,7 @@ class ReadmeTest(ReleaseTestCase):
         program = os.path.join(folder, "program")
         os.mkdir(program)
         shutil.copy(self.exe, program)
-        seed(folder, [SCREEN, TRAY])
+        seed_run_key(folder, [SCREEN, TRAY])
         code, _ = self.run_loader(os.path.join(program, os.path.basename(self.exe)), ["/Q"],
                                   cwd=folder)
         self.assertEqual(code, 0)
@@ -286,7 +287,7 @@ class SignedExeTest(ReleaseTestCase):
         results = []
         for exe in (self.exe, self.signed):
             folder = self.temp_folder()
-            seed(folder, [SCREEN, SYS_TXT, TRAY])
+            seed_run_key(folder, [SCREEN, SYS_TXT, TRAY])
             code, output = self.run_loader(exe, ["/Q", "/L", "case.log"], cwd=folder)
             files = {}
             for name in sorted(os.listdir(folder)):
