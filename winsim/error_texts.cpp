@@ -39,6 +39,7 @@ const struct {
     {1009, "The configuration registry database is corrupt.\r\n"},
     {1010, "The configuration registry key is invalid.\r\n"},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+    {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
     {1223, "The operation was canceled by the user.\r\n"},
     {1359, "An internal error occurred.\r\n"},
 };

@@ -147,16 +147,33 @@ bool AnsiNamesWide(const char* ansi, size_t length, const char16_t* wide, size_t
     return unit_index == wide_length;
 }
 
+// Whether the UTF-16 name `wide` (`length` units) names the value or key
+// `item`, without regard to ASCII case.
+template <typename Item>
+bool WideNames(const Item& item, const char16_t* wide, size_t length) {
+    if (!item.has_wide_name) return AnsiNamesWide(item.name.data(), item.name.size(), wide, length);
+    if (item.wide_name.size() != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (FoldAscii(item.wide_name[i]) != FoldAscii(wide[i])) return false;
+    }
+    return true;
+}
+
+// Whether the ANSI name `name` (`length` bytes) names the value or key, as
+// the system compares: widened, when the item has a wide name.
+template <typename Item>
+bool AnsiNames(const Item& item, const char* name, size_t length) {
+    return item.has_wide_name
+               ? AnsiNamesWide(name, length, item.wide_name.data(), item.wide_name.size())
+               : RegistryNamesEqual(name, length, item.name);
+}
+
 // The value that the ANSI name `name` names, compared as the system does, in
 // UTF-16 and without regard to ASCII case; nullptr when there is none.
 RegistryValue* FindValue(RegistryKey* key, const char* name) {
     size_t length = strlen(name);
     for (RegistryValue& value : key->values) {
-        const bool named = value.has_wide_name
-                               ? AnsiNamesWide(name, length, value.wide_name.data(),
-                                               value.wide_name.size())
-                               : RegistryNamesEqual(name, length, value.name);
-        if (named) return &value;
+        if (AnsiNames(value, name, length)) return &value;
     }
     return nullptr;
 }
@@ -332,23 +349,21 @@ bool RegistryNamesEqual(const char* a, size_t length, const std::string& b) {
 
 RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t length) {
     for (RegistryValue& value : key->values) {
-        bool named = false;
-        if (!value.has_wide_name) {
-            named = AnsiNamesWide(value.name.data(), value.name.size(), name, length);
-        } else if (value.wide_name.size() == length) {
-            named = true;
-            for (size_t i = 0; i < length && named; ++i) {
-                named = FoldAscii(value.wide_name[i]) == FoldAscii(name[i]);
-            }
-        }
-        if (named) return &value;
+        if (WideNames(value, name, length)) return &value;
     }
     return nullptr;
 }
 
 RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length) {
     for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
-        if (RegistryNamesEqual(name, length, child->name)) return child.get();
+        if (AnsiNames(*child, name, length)) return child.get();
+    }
+    return nullptr;
+}
+
+RegistryKey* FindSubkeyWide(RegistryKey* key, const char16_t* name, size_t length) {
+    for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        if (WideNames(*child, name, length)) return child.get();
     }
     return nullptr;
 }

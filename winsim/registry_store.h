@@ -28,8 +28,13 @@ struct RegistryValue {
     std::vector<BYTE> wide_data;  // UTF-16LE
 };
 
+// A key's name as the A calls see it; one created by SetWideKey also keeps
+// its UTF-16 name, of which `name` is then the best-fit conversion, and the
+// system finds it by that wide name.
 struct RegistryKey {
     std::string name;
+    bool has_wide_name = false;
+    std::u16string wide_name;
     RegistryKey* parent = nullptr;                      // nullptr for a root or a deleted key
     std::vector<std::unique_ptr<RegistryKey>> subkeys;  // in creation order
     std::vector<RegistryValue> values;                  // in creation order
@@ -64,8 +69,11 @@ bool IsWindows95Family();
 // Whether two names are equal without regard to ASCII case (double-byte
 // characters compared exactly); `a` has `length` bytes.
 bool RegistryNamesEqual(const char* a, size_t length, const std::string& b);
-// The subkey of `key` called `name` (`length` bytes), or nullptr.
+// The subkey of `key` that the ANSI name `name` (`length` bytes) names, as the
+// system finds it (a key with a wide name only when `name` widens to it), or nullptr.
 RegistryKey* FindSubkey(RegistryKey* key, const char* name, size_t length);
+// The same for a UTF-16 name of `length` units.
+RegistryKey* FindSubkeyWide(RegistryKey* key, const char16_t* name, size_t length);
 // The value that the UTF-16 name `name` (`length` units) names, compared as
 // the system does, without regard to ASCII case; nullptr when there is none.
 RegistryValue* FindValueWide(RegistryKey* key, const char16_t* name, size_t length);

@@ -229,6 +229,12 @@ KeyIndex& IndexOf(Reader* reader, RegistryKey* key) {
     if (found != reader->index.end()) return found->second;
     KeyIndex& index = reader->index[key];
     for (const std::unique_ptr<RegistryKey>& child : key->subkeys) {
+        // A key with a wide name is found by its ANSI spelling only when that
+        // widens back to it, as through the A calls.
+        if (child->has_wide_name &&
+            FindSubkey(key, child->name.data(), child->name.size()) != child.get()) {
+            continue;
+        }
         index.subkeys.emplace(FoldedName(child->name.data(), child->name.size()), child.get());
     }
     for (size_t i = 0; i < key->values.size(); ++i) {

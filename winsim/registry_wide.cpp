@@ -48,9 +48,10 @@ LONG StartWideCall(const char* call, HKEY handle, const char* detail, RegistryKe
     return KeyOf(handle, found);
 }
 
-}  // namespace
-
-size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
+// The UTF-16 name the W calls give a value or key; writes it with its NUL
+// when `capacity` units hold both. Returns its length without the NUL.
+template <typename Item>
+size_t WideNameOf(const Item& value, char16_t* out, size_t capacity) {
     if (value.has_wide_name) {
         size_t length = value.wide_name.size();
         if (length + 1 <= capacity) {
@@ -67,6 +68,12 @@ size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
     }
     if (length < capacity) out[length] = 0;
     return length;
+}
+
+}  // namespace
+
+size_t WideName(const RegistryValue& value, char16_t* out, size_t capacity) {
+    return WideNameOf(value, out, capacity);
 }
 
 size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity) {
@@ -88,6 +95,32 @@ size_t WideData(const RegistryValue& value, BYTE* out, size_t capacity) {
         }
     }
     return 2 * units;
+}
+
+bool SetWideKey(HKEY root, const char* sub_key, const char16_t* path) {
+    RegistryKey* key = nullptr;
+    if (KeyOf(root, &key) != ERROR_SUCCESS || key->parent != nullptr || key->deleted) return false;
+    if (sub_key != nullptr && sub_key[0] != '\0' &&
+        WalkPath(key, sub_key, true, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    for (const char16_t* name = path; *name != 0;) {
+        size_t length = 0;
+        while (name[length] != 0 && name[length] != u'\\') ++length;
+        if (length == 0 || length > kMaxKeyNameLength) return false;
+        RegistryKey* child = FindSubkeyWide(key, name, length);
+        if (child == nullptr) {
+            const std::string narrow = NarrowText(name, length);
+            child = AddSubkey(key, narrow.data(), narrow.size());
+            child->has_wide_name = true;
+            child->wide_name.assign(name, length);
+            MarkRegistryChanged();
+        }
+        key = child;
+        name += length;
+        if (*name == u'\\') ++name;
+    }
+    return true;
 }
 
 bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
@@ -154,5 +187,18 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_capacity, LP
                                data, data_size, &value);
     if (status != ERROR_SUCCESS) return status;
     winsim::WideName(*value, name, *name_capacity + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyW(HKEY key, DWORD index, LPWSTR name, DWORD name_capacity) {
+    RegistryKey* found = nullptr;
+    const LONG status =
+        winsim::StartWideCall("RegEnumKeyW", key, winsim::ShowIndex(index).text, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (name == nullptr) return ERROR_INVALID_PARAMETER;
+    if (index >= found->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryKey& child = *found->subkeys[index];
+    if (winsim::WideNameOf(child, nullptr, 0) + 1 > name_capacity) return ERROR_MORE_DATA;
+    winsim::WideNameOf(child, name, name_capacity);
     return ERROR_SUCCESS;
 }

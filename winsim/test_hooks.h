@@ -105,6 +105,14 @@ std::string SaveRegistryText();
 bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
                   const void* data, size_t size);
 
+// Creates HKEY `root`\`sub_key`\`path` with what is missing of it, the keys
+// of `path` (UTF-16, names separated by backslashes) with wide names, as the
+// NT family keeps key names: the W calls see them as given, the A calls
+// converted as for SetWideValue, and an A call opens one only by a name that
+// widens to it. True when the keys are there; false for a handle that is not
+// a root, or an empty name or one longer than 255 units in `path`.
+bool SetWideKey(HKEY root, const char* sub_key, const char16_t* path);
+
 // Registry handles opened and not yet closed (predefined roots not counted).
 unsigned OpenHandleCount();
 

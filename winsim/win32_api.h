@@ -75,6 +75,7 @@ struct SYSTEMTIME {
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_BADKEY 1010L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_CANCELLED 1223L
 #define ERROR_INTERNAL_ERROR 1359L
 
@@ -107,6 +108,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LP
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_capacity, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD data_size);
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_capacity);
+LONG RegEnumKeyW(HKEY key, DWORD index, LPWSTR name, DWORD name_capacity);
 LONG RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_capacity, LPDWORD reserved,
                       LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
                       LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,

@@ -98,6 +98,22 @@ bool SetWideTextForTest(const std::string& sub_key, const std::u16string& name, 
                                (text.size() + 1) * sizeof(char16_t));
 }
 
+bool CreateWideKeyForTest(const std::string& sub_key, const std::u16string& below) {
+#ifdef _WIN32
+    std::u16string path(sub_key.begin(), sub_key.end());  // sandbox paths are ASCII
+    path += u"\\" + below;
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(path.c_str()), &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+#else
+    return winsim::SetWideKey(HKEY_CURRENT_USER, sub_key.c_str(), below.c_str());
+#endif
+}
+
 bool KeyExistsForTest(const std::string& sub_key) {
     HKEY key = nullptr;
     if (RegOpenKeyA(HKEY_CURRENT_USER, sub_key.c_str(), &key) != ERROR_SUCCESS) return false;

@@ -41,6 +41,12 @@ bool SetWideValueForTest(const std::string& sub_key, const std::u16string& name,
 bool SetWideTextForTest(const std::string& sub_key, const std::u16string& name, DWORD type,
                         const std::u16string& text);
 
+// Creates HKEY_CURRENT_USER\`sub_key`\`below` (what is missing of it too),
+// the keys of `below` with UTF-16 names as the NT family keeps them: through
+// RegCreateKeyW on Windows, through the native layer's hook natively. True
+// on success.
+bool CreateWideKeyForTest(const std::string& sub_key, const std::u16string& below);
+
 // Whether HKEY_CURRENT_USER\`sub_key` exists.
 bool KeyExistsForTest(const std::string& sub_key);
 

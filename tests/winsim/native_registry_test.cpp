@@ -153,6 +153,7 @@ TEST_F(NativeRegistryTest, WideCallsOnEachFamily) {
               ERROR_CALL_NOT_IMPLEMENTED);
     EXPECT_EQ(RegEnumValueW(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr),
               ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(RegEnumKeyW(HKEY_CURRENT_USER, 0, name, 16), ERROR_CALL_NOT_IMPLEMENTED);
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "ab", -1, name, 16), 3);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }

@@ -117,6 +117,32 @@ TEST_F(RegistryWideTest, ValuesAreFoundByTheirWideNames) {
     EXPECT_EQ(size, 8u) << "the size needed";
 }
 
+TEST_F(RegistryWideTest, KeysAreFoundByTheirWideNames) {
+    ASSERT_TRUE(SetTextForTest(sub_key_ + "\\Sub", "Marker", "plain"));
+    ASSERT_TRUE(CreateWideKeyForTest(sub_key_, u"\uFF33ub"));
+
+    // The A enumeration gives both names alike; the A calls open the plain one.
+    EXPECT_EQ(SubkeyNamesForTest(sub_key_), "Sub Sub");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(sandbox_, "Sub", &key), ERROR_SUCCESS);
+    EXPECT_EQ(MarkerOf(key), "plain");
+    RegCloseKey(key);
+
+    // The W enumeration names each as stored, at the index the A one gives.
+    WCHAR name[8];
+    char narrow[8];
+    std::u16string seen;
+    for (DWORD i = 0; i < 2; ++i) {
+        ASSERT_EQ(RegEnumKeyW(sandbox_, i, name, 8), ERROR_SUCCESS);
+        ASSERT_EQ(RegEnumKeyA(sandbox_, i, narrow, sizeof narrow), ERROR_SUCCESS);
+        EXPECT_STREQ(narrow, "Sub");
+        seen += std::u16string(reinterpret_cast<const char16_t*>(name)) + u" ";
+    }
+    EXPECT_TRUE(seen == u"Sub \uFF33ub " || seen == u"\uFF33ub Sub ");
+    EXPECT_EQ(RegEnumKeyW(sandbox_, 0, name, 3), ERROR_MORE_DATA) << "4 units with the NUL";
+    EXPECT_EQ(RegEnumKeyW(sandbox_, 2, name, 8), ERROR_NO_MORE_ITEMS);
+}
+
 TEST_F(RegistryWideTest, AnsiTextWidensThroughTheCodePage) {
     WCHAR wide[8] = {};
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "x\xE9\x80", -1, wide, 8), 4) << "NUL included";
