@@ -1,5 +1,5 @@
-// The exactness check: the W call reads the stored form of a value, and the
-// text the A call gave must widen back to it unit for unit.
+// The exactness check: a W call reads the stored form of a value or of a
+// subkey's name, and the text the A call gave must widen back to it unit for unit.
 #include "registry/exact_text.h"
 
 #include <cstring>
@@ -95,4 +95,15 @@ int32_t CheckExactEnumeratedText(HKEY key, DWORD index, const char* name,
     if (wide.size > sizeof wide.data) wide.size = sizeof wide.data;
     int32_t same = CompareWidened(name, strnlen(name, kNameSize), wide.name, wide.name_length);
     return same != 0 ? same : CompareData(wide, found);
+}
+
+int32_t CheckExactSubkeyName(HKEY key, DWORD index, const char* name) {
+    WCHAR wide[kWideUnits];
+    LONG code = RegEnumKeyW(key, index, wide, kWideUnits);
+    if (IsAnsiRegistry(code)) return 0;
+    if (code != 0) return code;
+    size_t units = 0;
+    while (units + 1 < kWideUnits && wide[units] != 0) ++units;
+    int32_t same = CompareWidened(name, strnlen(name, kNameSize), wide, units);
+    return same == ERROR_FILE_NOT_FOUND ? ERROR_NO_UNICODE_TRANSLATION : same;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/text_compare.h"
+#include "registry/exact_text.h"
 #include "registry/registry_limits.h"
 
 namespace {
@@ -40,6 +41,9 @@ int32_t WalkSubkeys(HKEY key, SubkeyPath* path, const SubkeyVisitor& visitor) {
         if (result == ERROR_NO_MORE_ITEMS) return 0;  // subkeys went away meanwhile
         if (result != ERROR_SUCCESS) return result;
         name[sizeof name - 1] = '\0';  // whatever the system left there
+        // A name read through a best fit would open the key of that spelling.
+        result = CheckExactSubkeyName(key, index, name);
+        if (result != 0) return result;
         const size_t length = strlen(name);
         if (length == 0 || FindLastBackslash(name) != nullptr) return ERROR_BADKEY;
         const int32_t visited = VisitChild(key, name, length, path, visitor);

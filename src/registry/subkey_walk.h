@@ -1,6 +1,6 @@
 // The one walk over the subkeys of a registry key, for deleting a key tree
-// and for saving one: each name as the enumeration found it, checked, and
-// opened as it stands.
+// and for saving one: each name as the enumeration found it, checked to be
+// the key's own, and opened as it stands.
 #pragma once
 
 #include <cstddef>
@@ -31,8 +31,10 @@ struct SubkeyVisitor {
 // the child it was given; a walk that runs out of subkeys early ends there.
 // Returns 0 or the first failure: RegQueryInfoKeyA's or RegEnumKeyA's code
 // (ERROR_MORE_DATA for a name of kNameSize bytes or more: a name cut short
-// would open another key), ERROR_BADKEY for an empty name or one holding a
-// backslash (it would open this key again, or another one),
+// would open another key), ERROR_NO_UNICODE_TRANSLATION for a name the A
+// call gave with best fits, or the code of that check (CheckExactSubkeyName),
+// ERROR_BADKEY for an empty name or one holding a backslash (it would open
+// this key again, or another one),
 // ERROR_INSUFFICIENT_BUFFER when the child's path would not fit the buffer,
 // RegOpenKeyA's, or the visitor's. `key` stays open; every child is closed
 // again, and path->text is given back as it came.

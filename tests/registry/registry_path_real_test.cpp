@@ -138,6 +138,31 @@ TEST_F(RegistryPathRealTest, FoundNamesAreNeverExpanded) {
     }
 }
 
+// "\uFF33ub" reads as "Sub" through the A calls of code page 1252; opened by
+// that spelling it would be its sibling. The deletion stops at the
+// look-alike with 1113, having deleted only the subtrees it met before it
+// (Wine and the native registry both enumerate "A" before "B" and "Sub"
+// before the look-alike, and the walk goes from the last index down).
+TEST_F(RegistryPathRealTest, LookAlikeSubkeyNamesAreNotOpened) {
+    ASSERT_TRUE(SetTextForTest(Sub("Doomed\\A\\Sub\\Kept"), "Marker", "plain"));
+    ASSERT_TRUE(CreateWideKeyForTest(Sub("Doomed\\A"), u"\uFF33ub\\Inner"));
+    ASSERT_TRUE(SetTextForTest(Sub("Doomed\\B\\B1"), "v", "x"));
+    ASSERT_TRUE(SetTextForTest(Sub("Beside\\Sub"), "Marker", "beside"));
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Doomed\\A")), "Sub Sub") << "both read alike";
+
+    EXPECT_EQ(DeleteRegistryItem((path_ + "\\Doomed").c_str(), nullptr),
+              ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Doomed")), "A");
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Doomed\\A")), "Sub Sub");
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Doomed\\A\\Sub")), "Kept");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, Sub("Doomed\\A\\Sub\\Kept").c_str(), &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(MarkerOf(key), "plain");
+    RegCloseKey(key);
+    EXPECT_EQ(SubkeyNamesForTest(Sub("Beside")), "Sub");
+}
+
 TEST_F(RegistryPathRealTest, RefusesRoots) {
     for (const char* root : {"HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER", " hkey_current_user\\"}) {
         SCOPED_TRACE(root);

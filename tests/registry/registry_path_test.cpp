@@ -111,15 +111,19 @@ TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
     const std::string k = "HKEY_CURRENT_USER\\Software\\K";
     // Each child is opened and deleted through its parent's open handle, by
-    // the name it was enumerated under; only the key itself and its parent
-    // are opened by path.
+    // the name it was enumerated under once its wide name has shown that name
+    // to be exact; only the key itself and its parent are opened by path.
     const std::vector<std::string> expected = {
         "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K)",
         "RegQueryInfoKeyA(" + k + ")",
         "RegEnumKeyA(" + k + ", 1)",
+        "RegEnumKeyW(" + k + ", 1)",
+        "MultiByteToWideChar(0, 1)",
         "RegOpenKeyA(" + k + ", B)",
         "RegQueryInfoKeyA(" + k + "\\B)",
         "RegEnumKeyA(" + k + "\\B, 0)",
+        "RegEnumKeyW(" + k + "\\B, 0)",
+        "MultiByteToWideChar(0, 1)",
         "RegOpenKeyA(" + k + "\\B, C)",
         "RegQueryInfoKeyA(" + k + "\\B\\C)",
         "RegCloseKey(" + k + "\\B\\C)",
@@ -127,6 +131,8 @@ TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
         "RegCloseKey(" + k + "\\B)",
         "RegDeleteKeyA(" + k + ", B)",
         "RegEnumKeyA(" + k + ", 0)",
+        "RegEnumKeyW(" + k + ", 0)",
+        "MultiByteToWideChar(0, 1)",
         "RegOpenKeyA(" + k + ", A)",
         "RegQueryInfoKeyA(" + k + "\\A)",
         "RegCloseKey(" + k + "\\A)",
@@ -281,6 +287,29 @@ TEST_F(RegistryPathTest, NamesThatWouldReachAnotherKey) {
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K\\Dir\x81\\X\\Inner"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+
+    // "\uFF33ub" reads as "Sub" through the A calls: opened by that spelling,
+    // it would be its sibling. The walk stops at it, and nothing goes.
+    ResetProcessState();
+    ASSERT_TRUE(winsim::LoadRegistryText(std::string(seed) +
+                                         "[HKEY_CURRENT_USER\\Software\\K\\Sub\\Kept]\n"));
+    ASSERT_TRUE(winsim::SetWideKey(HKEY_CURRENT_USER, "Software\\K", u"\uFF33ub\\Inner"));
+    const std::string before = winsim::SaveRegistryText();
+    winsim::RecordCalls(true);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr),
+              ERROR_NO_UNICODE_TRANSLATION);
+    for (const std::string& call : winsim::RecordedCalls()) {
+        EXPECT_NE(call, "RegOpenKeyA(HKEY_CURRENT_USER\\Software\\K, Sub)");
+    }
+    EXPECT_EQ(winsim::SaveRegistryText(), before);
+    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+
+    // The 95 family's registry is ANSI: its W stub's answer leaves every name as found.
+    ResetProcessState();
+    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+    winsim::SetVersion(0xC0000A04);
+    EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
 }
 
 TEST_F(RegistryPathTest, DeletingValues) {
@@ -355,7 +384,7 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
     winsim::RecordCalls(true);
     ASSERT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
     const std::vector<std::string> calls = winsim::RecordedCalls();
-    ASSERT_EQ(calls.size(), 21u);
+    ASSERT_EQ(calls.size(), 27u);
     for (size_t n = 1; n <= calls.size(); ++n) {
         const std::string& failing = calls[n - 1];
         SCOPED_TRACE("call " + std::to_string(n) + ": " + failing);
