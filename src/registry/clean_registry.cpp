@@ -23,6 +23,7 @@ struct WalkBuffers {
     BYTE found_data[kNameSize];
     char enumerated_name[kNameSize];
     BYTE enumerated_data[kNameSize];
+    char examined_name[kNameSize];  // the value last given to the callback
 };
 
 // Expands the row's texts into the buffers, in order, pointing the working row
@@ -86,8 +87,9 @@ int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
 }
 
 // Search row: one callback per matching value, per enumeration error, or for
-// a key without values. The key stays open meanwhile and is closed here.
-// Returns the callback's first non-zero value, else 0.
+// a key without values; every value is examined once, in the enumeration's
+// order, whatever the callbacks delete. The key stays open meanwhile and is
+// closed here. Returns the callback's first non-zero value, else 0.
 int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
     RegistryAction& row = walk->row;
     SetTextLengths(&row);
@@ -99,27 +101,34 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
         LONG code = RegEnumValueA(key, index, walk->enumerated_name, &name_capacity, nullptr, &type,
                                   walk->enumerated_data, &length);
         if (code == 0) {
+            // The value last given to the callback still holds its index: it
+            // has been examined. (A look-alike that reads the same through
+            // the A call, stepped over too, is never taken anyway.)
+            if (row.value_name != nullptr && strcmp(walk->enumerated_name, row.value_name) == 0) {
+                continue;
+            }
             if (length > sizeof walk->enumerated_data) length = sizeof walk->enumerated_data;
             const RegistryData found = {type, walk->enumerated_data, length};
             // A search without a matcher would take every value: it takes none.
-            if (row.matcher != nullptr && row.matcher(&row.match, &found)) {
-                // The name converts too: a look-alike name would be deleted by
-                // the plain one, which names another value or none.
-                int32_t exact = CheckExactEnumeratedText(key, index, walk->enumerated_name, &found);
-                if (exact != ERROR_FILE_NOT_FOUND) {
-                    row.value_name = walk->enumerated_name;
-                    last = callback(exact, &row);
-                }
-            }
-        } else if (code == ERROR_NO_MORE_ITEMS && index > 0) {
-            break;
-        } else {
-            last = callback(code, &row);
-            // Only a value too big for the buffers is worth stepping over: any
-            // other failure (a key without values included) would come back at
-            // every further index, and the walk would never end.
-            if (code != ERROR_MORE_DATA) break;
+            if (row.matcher == nullptr || !row.matcher(&row.match, &found)) continue;
+            // The name converts too: a look-alike name would be deleted by
+            // the plain one, which names another value or none.
+            int32_t exact = CheckExactEnumeratedText(key, index, walk->enumerated_name, &found);
+            if (exact == ERROR_FILE_NOT_FOUND) continue;
+            memcpy(walk->examined_name, walk->enumerated_name, sizeof walk->examined_name);
+            row.value_name = walk->examined_name;
+            last = callback(exact, &row);
+            // The same index once more: a value the callback deleted has
+            // given it to the next one.
+            --index;
+            continue;
         }
+        if (code == ERROR_NO_MORE_ITEMS && (index > 0 || row.value_name != nullptr)) break;
+        last = callback(code, &row);
+        // Only a value too big for the buffers is worth stepping over: any
+        // other failure (a key without values included) would come back at
+        // every further index, and the walk would never end.
+        if (code != ERROR_MORE_DATA) break;
     }
     RegCloseKey(key);
     return last;
