@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/read_stream.h"
 #include "scan/result_codes.h"
 
 namespace {
@@ -40,7 +41,7 @@ class HeldBlock {
 // A stream opened for binary reading, closed when the owner goes out of scope.
 class ReadStream {
   public:
-    explicit ReadStream(const char* path) : file_(fopen(path, "rb")) {}
+    explicit ReadStream(const char* path) : file_(OpenReadStream(path)) {}
     ~ReadStream() {
         if (file_ != nullptr) fclose(file_);
     }
@@ -179,7 +180,7 @@ int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buff
     if (file == nullptr) return kResultParameter;
     // A position the stream cannot reach reads as zeros, like one past the end.
     if (fseek(file, file_offset, SEEK_SET) != 0) return 0;
-    const size_t read = fread(buffer, 1, size, file);
-    static_cast<void>(read);  // a short read leaves zeros, which is what we want
-    return 0;
+    // A short read leaves zeros, which is what we want; a failed one is no
+    // sign of a clean file.
+    return ReadStreamBytes(file, buffer, size) ? 0 : kResultFileMapping;
 }

@@ -50,5 +50,6 @@ int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uin
 // Zeroes `size` bytes of `buffer` and reads up to `size` bytes at
 // `file_offset` into it; what lies beyond the end of the file, or cannot be
 // sought to, stays zero. 0, or -2 (buffer untouched) for a size over 8192 or a
-// null buffer, or -2 after zeroing for a null file.
+// null buffer, -2 after zeroing for a null file, -27 when the stream reports
+// a read error.
 int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buffer);
