@@ -1,14 +1,30 @@
-// Whole quiet runs on an infected registry: a clean run, then one run for
-// every platform call the clean run makes, with that one call failing.
+// Every platform call failing once, in turn: a whole quiet run on an infected
+// registry with the built-in table; the cleaning walk over a table of the
+// other row forms (a key tree, replacement data, a search); and the
+// handling of an infected and a clean file. Each sweep records the calls of
+// a run without faults and then fails each of them once, so it follows the
+// code's calls as they change.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "console/quiet_mode.h"
+#include "log/log_file.h"
+#include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
+#include "registry/registry_report.h"
+#include "scan/file_handling.h"
+#include "scan/result_codes.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/pe_fixture.h"
+#include "support/registry_sandbox.h"
 #include "support/temp_files.h"
+#include "tables/detections.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -29,6 +45,8 @@ const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Current
 const char* const kWormValues[] = {"\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\screen.SCR\"",
                                    "\"sys\"=\"C:\\\\WINDOWS\\\\system32\\\\List480.txt.scr\""};
 
+const char kRefused[] = "\nUndo data could not be saved to \"";
+
 // Calls whose failure the program cannot or need not report: the clock and
 // the code page cannot fail; a failed release or close changes nothing
 // the user could act on (the undo file is on disk before it is closed).
@@ -40,26 +58,103 @@ bool FailureIsSilent(const std::string& call) {
     return false;
 }
 
+bool IsCall(const std::string& call, const char* name) {
+    return call.rfind(std::string(name) + "(", 0) == 0;
+}
+
+// Runs `arrange` and then `run` once with the platform calls recorded; then,
+// for each call recorded, `arrange`, that call failing once with
+// ERROR_ACCESS_DENIED, `faults` (more faults, which must come after it:
+// a fault of every call of a name would hide those calls from the count),
+// `run` and `check` with the failing call.
+void SweepEveryCall(const std::function<void()>& arrange, const std::function<void()>& faults,
+                    const std::function<void()>& run,
+                    const std::function<void(const std::string&)>& check) {
+    std::vector<std::string> calls;
+    {
+        arrange();
+        faults();
+        winsim::RecordCalls(true);
+        run();
+        calls = winsim::RecordedCalls();
+    }
+    ASSERT_GT(calls.size(), 5u);
+    for (size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE("call " + std::to_string(i + 1) + " of " + std::to_string(calls.size()) +
+                     ": " + calls[i]);
+        arrange();
+        winsim::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
+        faults();
+        run();
+        winsim::ClearFaults();
+        check(calls[i]);
+    }
+}
+
+// A close made to fail is the one handle the program cannot give back.
+void ExpectNoHandleLeft(const std::string& failing) {
+    EXPECT_EQ(winsim::OpenHandleCount(), IsCall(failing, "RegCloseKey") ? 1u : 0u);
+    EXPECT_EQ(winsim::OpenFileHandleCount(), IsCall(failing, "CloseHandle") ? 1u : 0u);
+}
+
+// Whether the line right before the first `announcement` of `output` says
+// that the undo data could not be saved.
+bool RefusalPrecedes(const std::string& output, const std::string& announcement) {
+    const size_t at = output.find("\n" + announcement);
+    if (at == std::string::npos) return false;
+    const size_t report = output.rfind(kRefused, at);
+    return report != std::string::npos && output.find('\n', report + 1) == at;
+}
+
 class FaultSweepTest : public NativeTest {
   protected:
     void SetUp() override {
         NativeTest::SetUp();
         log_ = folder_.path() + "/sweep.log";
-        undo_ = folder_.path() + "/fix_tamrix_undo.reg";
+    }
+
+    // The files of the test folder, the log left out: the undo files.
+    std::vector<std::string> UndoFiles() const {
+        std::vector<std::string> files;
+        DIR* folder = opendir(folder_.path().c_str());
+        if (folder == nullptr) return files;
+        while (const dirent* entry = readdir(folder)) {
+            const std::string path = folder_.path() + "/" + entry->d_name;
+            if (entry->d_name[0] != '.' && path != log_) files.push_back(path);
+        }
+        closedir(folder);
+        return files;
+    }
+    std::string UndoText() const {
+        std::string text;
+        for (const std::string& file : UndoFiles()) text += ReadWholeFile(file);
+        return text;
+    }
+    // Every file of the test folder, whatever its attributes.
+    void RemoveFolderFiles() const {
+        for (const std::string& file : UndoFiles()) remove(file.c_str());
+        remove(log_.c_str());
+    }
+    // Imports every undo file as the user would; each must read as .reg text.
+    void ImportUndoFiles() const {
+        for (const std::string& file : UndoFiles()) {
+            std::string error;
+            EXPECT_TRUE(winsim::ImportRegistryText(ReadWholeFile(file), &error))
+                << error << "\n"
+                << ReadWholeFile(file);
+        }
     }
 
     RunResult InfectedRun() {
         ResetProcessState();
         std::string error;
         EXPECT_TRUE(winsim::LoadRegistryText(kInfected, &error)) << error;
-        remove(log_.c_str());
-        remove(undo_.c_str());
+        RemoveFolderFiles();
         return RunInProcess({"/Q", "/L", log_});
     }
 
     TempFolder folder_;
     std::string log_;
-    std::string undo_;
 };
 
 TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
@@ -91,82 +186,280 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
 
     // Each deletion is logged after its undo data, which gives back exactly
     // what went.
+    const std::vector<std::string> undo = UndoFiles();
+    ASSERT_EQ(undo.size(), 1u);
     const std::string log = ReadWholeFile(log_);
     for (const char* name : {"screen", "sys"}) {
         const std::string saved = "Undo data for registry value \"" + std::string(name) +
-                                  "\" in key \"" + key + "\" was saved to \"" + undo_ + "\".\n";
+                                  "\" in key \"" + key + "\" was saved to \"" + undo[0] + "\".\n";
         const std::string deleted =
             "Registry value \"" + std::string(name) + "\" in key \"" + key + "\" was deleted.\n";
         const size_t at = log.find(saved);
         ASSERT_NE(at, std::string::npos) << log;
         EXPECT_EQ(log.find(deleted), at + saved.size() + strlen("2026-12-08, 09:05:03,   ")) << log;
     }
-    ASSERT_TRUE(winsim::LoadRegistryText(ReadWholeFile(undo_)));
+    ASSERT_TRUE(winsim::LoadRegistryText(UndoText()));
     EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n[" + key +
                                               "]\n" + kWormValues[0] + "\n" + kWormValues[1] +
                                               "\n\n");
 }
 
-TEST_F(FaultSweepTest, EveryCallFailingOnce) {
-    std::vector<std::string> calls;
-    {
-        ResetProcessState();
-        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
-        winsim::RecordCalls(true);
-        remove(log_.c_str());
-        RunInProcess({"/Q", "/L", log_});
-        calls = winsim::RecordedCalls();
-    }
-    ASSERT_GT(calls.size(), 10u);
+TEST_F(FaultSweepTest, EveryCallOfAQuietRunFailingOnce) {
     // Values that must survive every run, whatever fails.
     const char* survivors[] = {"\"Tray\"=\"C:\\\\Program Files\\\\Tray\\\\tray.exe\"",
                                "\"Updater\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr /s\"",
                                "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
                                "\\Run\\Sub]\n\"screen\"="};
-    for (size_t i = 0; i < calls.size(); ++i) {
-        SCOPED_TRACE("call " + std::to_string(i + 1) + ": " + calls[i]);
+    RunResult run;
+    SweepEveryCall(
+        [&] {
+            ResetProcessState();
+            ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
+            RemoveFolderFiles();
+        },
+        [] {},
+        [&] {
+            run = RunInProcess({"/Q", "/L", log_});
+        },
+        [&](const std::string& failing) {
+            EXPECT_EQ(run.exit_code, 0);
+            ExpectNoHandleLeft(failing);
+            const std::string registry = winsim::SaveRegistryText();
+            for (const char* survivor : survivors) {
+                EXPECT_NE(registry.find(survivor), std::string::npos) << survivor;
+            }
+            if (!FailureIsSilent(failing)) {
+                EXPECT_NE(run.output.find(": Access is denied.\n"), std::string::npos)
+                    << run.output;
+            }
+            // Nothing goes without its undo data on disk or a report that
+            // says it could not be saved, right before the deletion's
+            // announcement.
+            const std::string undo = UndoText();
+            for (const char* value : kWormValues) {
+                if (registry.find(value) != std::string::npos) continue;  // not deleted
+                const std::string name =
+                    std::string(value).substr(1, std::string(value).find('"', 1) - 1);
+                const bool saved =
+                    undo.find(std::string(kRunKey) + "]\r\n" + value + "\r\n") != std::string::npos;
+                EXPECT_TRUE(saved ||
+                            RefusalPrecedes(run.output, "Deleting registry value \"" + name + "\""))
+                    << name << "\n"
+                    << run.output << undo;
+            }
+            ImportUndoFiles();  // whatever reached the undo file reads as .reg text
+        });
+}
+
+// The walk's other row forms, which the built-in table does not use: a key
+// tree of several levels with values of several types deleted, a value set
+// to replacement data, and a search whose matches lie side by side.
+const char kTables[] =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree]\n@=\"top\"\n\"dw\"=dword:80000001\n"
+    "\"bin\"=hex:00,01,02,ff\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree\\A]\n\"x\"=hex(2):25,54,45,4d,50,25,00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree\\A\\A1]\n\"m\"=hex(7):61,00,62,00,00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree\\B\\B1\\B2]\n\"deep\"=\"d\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Set]\n\"v\"=\"worm\"\n\"w\"=\"other\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Search]\n"
+    "\"a\"=\"worm\"\n\"b\"=\"worm\"\n\"c\"=\"keep\"\n\"d\"=\"worm\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Kept]\n\"x\"=\"worm\"\n";
+
+// One item a row of that table acts on: the registry text it is seen in
+// (a key's whole tree, or one value's line of it) and its announcement.
+struct SweptItem {
+    const char* sub_key;
+    const char* value;  // nullptr: the whole tree
+    std::string announcement;
+};
+
+std::string ItemState(const SweptItem& item) {
+    const std::string dump = DumpTreeForTest(item.sub_key);
+    if (item.value == nullptr) return dump;
+    const std::string line = "  \"" + std::string(item.value) + "\" ";
+    const size_t at = dump.find(line);
+    return at == std::string::npos ? "<absent>" : dump.substr(at, dump.find('\n', at) - at);
+}
+
+TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
+    const std::string tree = "HKEY_CURRENT_USER\\Software\\Sweep\\Tree";
+    const std::string set = "HKEY_CURRENT_USER\\Software\\Sweep\\Set";
+    const std::string search = "HKEY_CURRENT_USER\\Software\\Sweep\\Search";
+    const RegistryAction table[] = {
+        {tree.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
+        {set.c_str(), "v", {REG_SZ, "worm", 0}, {REG_SZ, "clean", 0}, MatchRegistryData},
+        {search.c_str(), nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
+        {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
+    };
+    auto deleting = [&](const char* name) {
+        return "Deleting registry value \"" + std::string(name) + "\" in key \"" + search + "\"";
+    };
+    const SweptItem items[] = {
+        {"Software\\Sweep\\Tree", nullptr, "Deleting registry key \"" + tree + "\""},
+        {"Software\\Sweep\\Set", "v", "Setting registry value \"v\" in key \"" + set + "\""},
+        {"Software\\Sweep\\Search", "a", deleting("a")},
+        {"Software\\Sweep\\Search", "b", deleting("b")},
+        {"Software\\Sweep\\Search", "d", deleting("d")},
+    };
+    const SweptItem untouched[] = {{"Software\\Sweep\\Kept", nullptr, ""},
+                                   {"Software\\Sweep\\Set", "w", ""},
+                                   {"Software\\Sweep\\Search", "c", ""}};
+    std::vector<std::string> before;
+    std::string output;
+    auto arrange = [&] {
         ResetProcessState();
-        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
-        remove(log_.c_str());
-        remove(undo_.c_str());
-        winsim::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
-        RunResult run = RunInProcess({"/Q", "/L", log_});
-        EXPECT_EQ(run.exit_code, 0);
-        // A close made to fail is the one handle the program cannot give back.
-        const bool close_failed = calls[i].rfind("RegCloseKey(", 0) == 0;
-        EXPECT_EQ(winsim::OpenHandleCount(), close_failed ? 1u : 0u);
-        const bool file_close_failed = calls[i].rfind("CloseHandle(", 0) == 0;
-        EXPECT_EQ(winsim::OpenFileHandleCount(), file_close_failed ? 1u : 0u);
-        const std::string registry = winsim::SaveRegistryText();
-        for (const char* survivor : survivors) {
-            EXPECT_NE(registry.find(survivor), std::string::npos) << survivor;
+        winsim::SetLocalTime(FixedTime());
+        ASSERT_TRUE(winsim::LoadRegistryText(kTables));
+        RemoveFolderFiles();
+        SetLogPath(log_.c_str());
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
+        if (before.empty()) {
+            for (const SweptItem& item : items) before.push_back(ItemState(item));
+            for (const SweptItem& item : untouched) before.push_back(ItemState(item));
         }
-        if (!FailureIsSilent(calls[i])) {
-            EXPECT_NE(run.output.find(": Access is denied.\n"), std::string::npos) << run.output;
-        }
-        // Nothing goes without its undo data on disk or a report that says
-        // it could not be saved, right before the deletion's announcement.
-        const std::string undo = ReadWholeFile(undo_);
-        const std::string refused = "\nUndo data could not be saved to \"" + undo_ + "\": ";
-        for (const char* value : kWormValues) {
-            if (registry.find(value) != std::string::npos) continue;  // not deleted
-            const std::string name =
-                std::string(value).substr(1, std::string(value).find('"', 1) - 1);
-            const bool saved =
-                undo.find(std::string(kRunKey) + "]\r\n" + value + "\r\n") != std::string::npos;
-            const std::string announced = "\nDeleting registry value \"" + name + "\"";
-            const size_t report = run.output.find(refused);
-            const size_t next =
-                report == std::string::npos ? report : run.output.find('\n', report + 1);
-            const bool reported = next != std::string::npos &&
-                                  run.output.compare(next, announced.size(), announced) == 0;
-            EXPECT_TRUE(saved || reported) << name << "\n" << run.output << undo;
-        }
-        // Whatever reached the undo file reads as .reg text.
-        if (undo != "<missing>" && !undo.empty()) {
-            std::string error;
-            EXPECT_TRUE(winsim::LoadRegistryText(undo, &error)) << error << "\n" << undo;
-        }
+    };
+    auto run = [&] {
+        output = CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+        LogClose();
+    };
+
+    // Without faults every item is acted on and can be given back.
+    arrange();
+    run();
+    EXPECT_EQ(ItemState(items[0]), "<missing>");
+    EXPECT_EQ(ItemState(items[1]), "  \"v\" 1 636c65616e00");
+    for (int i = 2; i < 5; ++i) EXPECT_EQ(ItemState(items[i]), "<absent>") << items[i].value;
+    EXPECT_EQ(output.find("error"), std::string::npos) << output;
+    EXPECT_EQ(output.find("could not"), std::string::npos) << output;
+    ImportUndoFiles();
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(ItemState(items[i]), before[i]) << i;
+
+    SweepEveryCall(
+        arrange, [] {}, run,
+        [&](const std::string& failing) {
+            ExpectNoHandleLeft(failing);
+            if (!FailureIsSilent(failing)) {
+                EXPECT_NE(output.find(": Access is denied.\n"), std::string::npos) << output;
+            }
+            for (size_t i = 0; i < 3; ++i) {
+                EXPECT_EQ(ItemState(untouched[i]), before[5 + i]) << "nothing else changes";
+            }
+            // What changed was saved first, or the run said it could not be.
+            std::vector<bool> changed;
+            for (size_t i = 0; i < 5; ++i) changed.push_back(ItemState(items[i]) != before[i]);
+            ImportUndoFiles();
+            for (size_t i = 0; i < 5; ++i) {
+                if (!changed[i]) continue;
+                SCOPED_TRACE(items[i].announcement);
+                EXPECT_NE(output.find(items[i].announcement), std::string::npos) << output;
+                EXPECT_TRUE(ItemState(items[i]) == before[i] ||
+                            RefusalPrecedes(output, items[i].announcement))
+                    << output << UndoText();
+            }
+        });
+}
+
+// Open descriptors of the process: the signature check's streams included.
+size_t OpenDescriptorCount() {
+    size_t count = 0;
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) return 0;
+    while (readdir(folder) != nullptr) ++count;
+    closedir(folder);
+    return count;
+}
+
+TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
+    const std::string infected = MakeInfectedPe(kTamrixSignatures);
+    std::string clean = infected;
+    clean[static_cast<size_t>(kTamrixSignatures[2].file_offset)] ^= 0x01;
+    const DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    struct Path {
+        const char* what;
+        const std::string* contents;
+        std::initializer_list<int> keys;  // none: quiet mode
+        bool in_use;                      // every deletion fails: it is scheduled at restart
+    };
+    const Path paths[] = {
+        {"infected, quiet", &infected, {}, false},
+        {"infected, answered yes", &infected, {'y'}, false},
+        {"infected and in use, quiet", &infected, {}, true},
+        {"clean, quiet", &clean, {}, false},
+        {"clean, answered yes", &clean, {'y'}, false},
+    };
+    for (const Path& p : paths) {
+        SCOPED_TRACE(p.what);
+        const bool is_infected = p.contents == &infected;
+        std::string path;
+        std::string output;
+        size_t descriptors = 0;
+        auto arrange = [&] {
+            ResetProcessState();
+            winsim::SetLocalTime(FixedTime());
+            RemoveFolderFiles();
+            path = WriteTestFile(folder_.path(), "target.exe", *p.contents, kProtected);
+            descriptors = OpenDescriptorCount();  // the run closes the log it opens here
+            SetLogPath(log_.c_str());
+            CaptureStdout([] { LogOpen("fix_tamrix"); });
+            if (p.keys.size() == 0) SwitchOnQuietMode();
+            winsim::ScriptConsoleKeys(p.keys);
+        };
+        auto faults = [&] {
+            if (p.in_use) winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
+        };
+        auto run = [&] {
+            output = CaptureStdout([&] {
+                EXPECT_EQ(ScanFileForDetection(path.c_str(), "WORM_TAMRIX.A", kTamrixSignatures),
+                          0);
+            });
+            LogClose();
+        };
+        auto gone = [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; };
+
+        // Without faults: an infected file goes, or is scheduled to go; a
+        // clean one stays as it was.
+        arrange();
+        faults();
+        run();
+        winsim::ClearFaults();
+        EXPECT_EQ(gone(), is_infected && !p.in_use) << output;
+        EXPECT_EQ(winsim::RestartOperations().size(), p.in_use ? 1u : 0u);
+        EXPECT_EQ(output.find("error"), std::string::npos) << output;
+
+        SweepEveryCall(arrange, faults, run, [&](const std::string& failing) {
+            EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+            EXPECT_EQ(OpenDescriptorCount(), descriptors) << "a stream is left open";
+            const bool detected = output.find(" INFECTED (WORM_TAMRIX.A)!\n") != std::string::npos;
+            EXPECT_TRUE(!detected || is_infected) << output;
+            if (!detected) {
+                EXPECT_FALSE(gone()) << "deleted after a failed check";
+            }
+            // The check's own failures have the engine's texts; a failed key
+            // read declines the deletion; the attribute calls of the check
+            // are allowed to fail, and a deletion is tried again.
+            if (IsCall(failing, "OpenReadStream")) {
+                EXPECT_NE(output.find(ErrorCodeText(kResultFileOpening)), std::string::npos)
+                    << output;
+            } else if (IsCall(failing, "ReadStreamBytes")) {
+                EXPECT_NE(output.find(ErrorCodeText(kResultFileMapping)), std::string::npos)
+                    << output;
+            } else if (IsCall(failing, "ReadConsoleKey")) {
+                EXPECT_NE(output.find(" Skipped.\n"), std::string::npos) << output;
+                EXPECT_FALSE(gone());
+            } else if (IsCall(failing, "MoveFileExA")) {
+                EXPECT_NE(output.find(" Failed.\n\nFile \"" + path +
+                                      "\" could not be deleted: Access is denied.\n"),
+                          std::string::npos)
+                    << output;
+                EXPECT_FALSE(gone());
+            }
+            if (!is_infected && !IsCall(failing, "SetFileAttributesA")) {
+                EXPECT_EQ(GetFileAttributesA(path.c_str()), kProtected)
+                    << "the check sets the attributes back";
+            }
+        });
+        RemoveFolderFiles();
     }
 }
 
