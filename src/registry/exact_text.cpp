@@ -47,7 +47,8 @@ int32_t CompareWidened(const char* ansi, size_t length, const void* wide, size_t
 int32_t CompareData(const WideValue& wide, const RegistryData* found) {
     if (wide.type != found->type) return ERROR_FILE_NOT_FOUND;
     const char* bytes = static_cast<const char*>(found->data);
-    if (!IsTextType(found->type)) {
+    // The A calls convert multi-strings as they do text.
+    if (!IsTextType(found->type) && found->type != REG_MULTI_SZ) {
         if (wide.size != found->length) return ERROR_FILE_NOT_FOUND;
         return found->length == 0 || memcmp(wide.data, bytes, found->length) == 0
                    ? 0

@@ -266,18 +266,25 @@ TEST_F(CleanRegistryTest, FailedExpansionKeepsTheRestUnexpanded) {
 }
 
 TEST_F(CleanRegistryTest, RawDataRows) {
-    Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"bin\"=hex:01,02,03\n\"text\"=\"abc\"\n");
+    Seed(
+        "[HKEY_CURRENT_USER\\Software\\Walk]\n\"bin\"=hex:01,02,03\n\"text\"=\"abc\"\n"
+        "\"multi\"=hex(7):61,00,e9,00,00\n");
     static const unsigned char kBytes[] = {1, 2, 3};
     const RegistryAction table[] = {
         {kKey, "bin", {REG_BINARY, kBytes, 3}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
         {kKey, "bin", {REG_BINARY, kBytes, 2}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
+        // A multi-string's bytes as the A calls give them: the W call's
+        // UTF-16 form widens from them, so the search takes it.
+        {kKey, nullptr, {REG_BINARY, "a\0\xe9\0", 5}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
         kEnd,
     };
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].code, 0);
     EXPECT_EQ(calls[0].match_length, 3u) << "raw lengths are the table's";
     EXPECT_EQ(calls[1].code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(calls[2].code, 0);
+    EXPECT_EQ(calls[2].value_name, "multi");
 }
 
 TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
