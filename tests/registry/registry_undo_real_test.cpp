@@ -58,6 +58,15 @@ class RegistryUndoRealTest : public testing::Test {
         DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
     }
 
+    // Deletes the key at `key` with its tree as a table row does; the console's text.
+    static std::string DeleteWithTheWalk(const std::string& key) {
+        const RegistryAction table[] = {
+            {key.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
+            {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
+        };
+        return CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+    }
+
     std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
     std::string sub_key_;  // the same below HKEY_CURRENT_USER
     TempFolder folder_;
@@ -136,12 +145,7 @@ TEST_F(RegistryUndoRealTest, DeletedKeyTreeComesBackWhole) {
     const std::string before = DumpTreeForTest(sub_key_);
 
     const std::string key = path_ + "\\Tree";
-    const RegistryAction table[] = {
-        {key.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
-        {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
-    };
-    const std::string console =
-        CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+    const std::string console = DeleteWithTheWalk(key);
     EXPECT_EQ(console, "Deleting registry key \"" + key + "\"... Done.\n");
     EXPECT_FALSE(KeyExistsForTest(tree));
     const std::string log = ReadWholeFile(log_);
@@ -169,12 +173,7 @@ TEST_F(RegistryUndoRealTest, LookAlikeSubkeyStopsTheSaveAndTheDeletionAlike) {
     const std::string before = DumpTreeForTest(sub_key_);
 
     const std::string key = path_ + "\\Tree";
-    const RegistryAction table[] = {
-        {key.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
-        {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
-    };
-    const std::string console =
-        CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+    const std::string console = DeleteWithTheWalk(key);
     // The system's texts differ between Windows and Wine: only the lines' starts are compared.
     const std::string refused = "\nUndo data could not be saved to \"" + undo_ + "\": ";
     ASSERT_EQ(console.compare(0, refused.size(), refused), 0) << console;
