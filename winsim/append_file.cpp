@@ -5,8 +5,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-FILE* OpenAppendStream(const char* path) {
-    const int descriptor = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+#include <string>
+
+#include "winsim/code_page.h"
+
+FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
+    const std::string host = wide_path != nullptr ? winsim::HostPath(wide_path) : path;
+    const int descriptor = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (descriptor < 0) return nullptr;
     FILE* stream = fdopen(descriptor, "a");
     if (stream == nullptr) close(descriptor);

@@ -2,6 +2,7 @@
 // text they read back may hold a letter that the stored text did not.
 #include "winsim/code_page.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "winsim/layer.h"
@@ -85,6 +86,52 @@ size_t NarrowWideUnit(char16_t unit, char* out) {
     return 1;
 }
 
+std::u16string WidenText(const char* text, size_t length) {
+    std::u16string wide;
+    for (size_t at = 0; at < length;) {
+        char16_t unit = 0;
+        at += WidenAnsiChar(text + at, length - at, &unit);
+        wide += unit;
+    }
+    return wide;
+}
+
+std::string NarrowText(const char16_t* wide, size_t length) {
+    std::string narrow;
+    for (size_t i = 0; i < length; ++i) {
+        char bytes[2];
+        narrow.append(bytes, NarrowWideUnit(wide[i], bytes));
+    }
+    return narrow;
+}
+
+std::string HostPath(const char16_t* wide) {
+    std::string path;
+    for (size_t i = 0; wide[i] != 0; ++i) {
+        uint32_t code = wide[i];
+        if (code >= 0xD800 && code < 0xDC00 && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            path += static_cast<char>(code);
+        } else if (code < 0x800) {
+            path += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+        } else if (code < 0x10000) {
+            path += {static_cast<char>(0xE0 | code >> 12),
+                     static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (code & 0x3F))};
+        } else {
+            path += {static_cast<char>(0xF0 | code >> 18),
+                     static_cast<char>(0x80 | ((code >> 12) & 0x3F)),
+                     static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (code & 0x3F))};
+        }
+    }
+    return path;
+}
+
 }  // namespace winsim
 
 // Windows' rules: a length of -1 takes the text with its NUL, 0 is refused; a
@@ -115,4 +162,47 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int text_lengt
         wide[units] = unit;
     }
     return static_cast<int>(units);
+}
+
+// Best-fit mapping, as the A calls; a length of -1 takes the text with its
+// NUL; a capacity of 0 asks for the bytes needed; too small a capacity fails
+// with ERROR_INSUFFICIENT_BUFFER. Only what the program asks for (CP_ACP,
+// flags 0, no default character of its own) is accepted.
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_length, LPSTR text,
+                        int text_capacity, LPCSTR default_char, BOOL* used_default_char) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "WideCharToMultiByte", "%u, %d", code_page, wide_length)) {
+        SetLastError(fault);
+        return 0;
+    }
+    if (code_page != CP_ACP || flags != 0 || wide == nullptr || wide_length == 0 ||
+        wide_length < -1 || text_capacity < 0 || (text_capacity > 0 && text == nullptr) ||
+        default_char != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t length = 0;
+    if (wide_length == -1) {
+        while (wide[length] != 0) ++length;
+        ++length;
+    } else {
+        length = static_cast<size_t>(wide_length);
+    }
+    const std::string narrow = winsim::NarrowText(wide, length);
+    if (used_default_char != nullptr) {
+        *used_default_char = FALSE;
+        for (size_t i = 0; i < length; ++i) {
+            char bytes[2];
+            if (winsim::NarrowWideUnit(wide[i], bytes) == 1 && bytes[0] == '?' && wide[i] != u'?') {
+                *used_default_char = TRUE;
+            }
+        }
+    }
+    if (text_capacity == 0) return static_cast<int>(narrow.size());
+    if (narrow.size() > static_cast<size_t>(text_capacity)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    memcpy(text, narrow.data(), narrow.size());
+    return static_cast<int>(narrow.size());
 }

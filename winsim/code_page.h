@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace winsim {
 
@@ -17,5 +18,12 @@ size_t WidenAnsiChar(const char* text, size_t left, char16_t* unit);
 // letter without its diacritic, a full-width form as ASCII), else '?'.
 // Writes 1 or 2 bytes to `out` (room for 2) and returns the count.
 size_t NarrowWideUnit(char16_t unit, char* out);
+
+// Whole texts converted as above: `length` bytes widened, `length` units narrowed.
+std::u16string WidenText(const char* text, size_t length);
+std::string NarrowText(const char16_t* wide, size_t length);
+
+// A wide path as the Linux file it names: UTF-8 (a lone surrogate as U+FFFD).
+std::string HostPath(const char16_t* wide);
 
 }  // namespace winsim

@@ -1,6 +1,6 @@
-// Native layer: file handles (CreateFileA, SetFilePointer, WriteFile,
-// FlushFileBuffers, CloseHandle) over Linux descriptors, with Windows' share
-// modes kept between the handles of this process.
+// Native layer: file handles (CreateFileA/W, SetFilePointer, WriteFile,
+// FlushFileBuffers, SetEndOfFile, CloseHandle) over Linux descriptors, with
+// Windows' share modes kept between the handles of this process.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,13 +9,14 @@
 #include <cstdint>
 #include <map>
 
+#include "winsim/code_page.h"
 #include "winsim/layer.h"
+#include "winsim/registry_store.h"
 #include "winsim/test_hooks.h"
 
 namespace winsim {
 namespace {
 
-constexpr DWORD kErrorFileExists = 80;
 constexpr DWORD kWriteAccess = GENERIC_WRITE | FILE_APPEND_DATA;
 
 struct OpenFile {
@@ -76,19 +77,14 @@ void ResetFileHandles() {
 
 }  // namespace winsim
 
-// A folder cannot be opened as a file (5); a share mode that an open handle
+// A folder cannot be opened as a file (5), nor created new where anything
+// stands, a link to nothing included (80); a share mode that an open handle
 // of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183
 // when the file existed, 0 otherwise, as Windows does.
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* /*security*/,
-                   DWORD disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "CreateFileA", "%s, 0x%lx, 0x%lx, %lu", winsim::Shown(path),
-                          static_cast<unsigned long>(access),
-                          static_cast<unsigned long>(share_mode),
-                          static_cast<unsigned long>(disposition))) {
-        return winsim::FailsWith(fault);
-    }
-    if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
+namespace winsim {
+namespace {
+
+HANDLE OpenHandle(const char* path, DWORD access, DWORD share_mode, DWORD disposition) {
     if (path[0] == '\0') return winsim::FailsWith(ERROR_PATH_NOT_FOUND);
     int flags = O_CLOEXEC;
     const bool reads = (access & GENERIC_READ) != 0;
@@ -116,6 +112,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBU
     struct stat info;
     const bool existed = stat(path, &info) == 0;
     if (existed) {
+        // A new file's name is taken by whatever stands there, a folder too.
+        if (disposition == CREATE_NEW) return winsim::FailsWith(ERROR_FILE_EXISTS);
         if (S_ISDIR(info.st_mode)) return winsim::FailsWith(ERROR_ACCESS_DENIED);
         for (const auto& entry : winsim::Handles().files) {
             const winsim::OpenFile& open = entry.second;
@@ -127,7 +125,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBU
     }
     const int descriptor = open(path, flags, 0666);
     if (descriptor < 0) {
-        if (errno == EEXIST) return winsim::FailsWith(winsim::kErrorFileExists);
+        if (errno == EEXIST) return winsim::FailsWith(ERROR_FILE_EXISTS);
         if (errno == EISDIR) return winsim::FailsWith(ERROR_ACCESS_DENIED);
         return winsim::FailsWith(winsim::ErrorOfMissing(path, errno));
     }
@@ -143,6 +141,39 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBU
     const bool reported = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
     SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+}  // namespace winsim
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* /*security*/,
+                   DWORD disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "CreateFileA", "%s, 0x%lx, 0x%lx, %lu", winsim::Shown(path),
+                          static_cast<unsigned long>(access),
+                          static_cast<unsigned long>(share_mode),
+                          static_cast<unsigned long>(disposition))) {
+        return winsim::FailsWith(fault);
+    }
+    if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
+    return winsim::OpenHandle(path, access, share_mode, disposition);
+}
+
+// Recorded with the path in UTF-8; the 95 family's stub answers
+// ERROR_CALL_NOT_IMPLEMENTED.
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* /*security*/,
+                   DWORD disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
+    const std::string host = path != nullptr ? winsim::HostPath(path) : "NULL";
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "CreateFileW", "%s, 0x%lx, 0x%lx, %lu", host.c_str(),
+                          static_cast<unsigned long>(access),
+                          static_cast<unsigned long>(share_mode),
+                          static_cast<unsigned long>(disposition))) {
+        return winsim::FailsWith(fault);
+    }
+    if (winsim::IsWindows95Family()) return winsim::FailsWith(ERROR_CALL_NOT_IMPLEMENTED);
+    if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
+    return winsim::OpenHandle(host.c_str(), access, share_mode, disposition);
 }
 
 // 32-bit positions only when distance_high is null, as Windows.
@@ -215,6 +246,18 @@ BOOL FlushFileBuffers(HANDLE file) {
     if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
     if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
     if (fsync(open->descriptor) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+// The file ends at the handle's position.
+BOOL SetEndOfFile(HANDLE file) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "SetEndOfFile", "%p", file)) return winsim::Fails(fault);
+    winsim::OpenFile* open = winsim::FindFile(file);
+    if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
+    if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    const off_t at = lseek(open->descriptor, 0, SEEK_CUR);
+    if (at < 0 || ftruncate(open->descriptor, at) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
     return TRUE;
 }
 

@@ -1,7 +1,9 @@
 // Recording and fault injection shared by every call of the native layer.
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "winsim/layer.h"
@@ -17,8 +19,15 @@ struct Fault {
     DWORD code;
 };
 
+struct Action {
+    std::string name;
+    unsigned remaining;  // calls still to pass before the one it runs at
+    std::function<void()> run;
+};
+
 struct HookState {
     std::vector<Fault> faults;
+    std::vector<Action> actions;
     bool recording = false;
     std::vector<std::string> record;
 };
@@ -39,6 +48,14 @@ bool CallFails(DWORD* code, const char* name, const char* detail_format, ...) {
         vsnprintf(detail, sizeof detail, detail_format, args);
         va_end(args);
         hooks.record.push_back(std::string(name) + "(" + detail + ")");
+    }
+    for (size_t i = 0; i < hooks.actions.size(); ++i) {
+        if (hooks.actions[i].name != name || --hooks.actions[i].remaining != 0) continue;
+        // Taken off first: the action's own calls must not run it again.
+        std::function<void()> run = std::move(hooks.actions[i].run);
+        hooks.actions.erase(hooks.actions.begin() + static_cast<std::ptrdiff_t>(i));
+        run();
+        break;
     }
     for (size_t i = 0; i < hooks.faults.size(); ++i) {
         Fault& fault = hooks.faults[i];
@@ -67,6 +84,11 @@ void FailNthCall(unsigned n, DWORD code) {
 
 void ClearFaults() { Hooks().faults.clear(); }
 
+void OnCall(const char* name, unsigned occurrence, std::function<void()> action) {
+    if (occurrence == 0) return;
+    Hooks().actions.push_back(Action{name, occurrence, std::move(action)});
+}
+
 void RecordCalls(bool on) { Hooks().recording = on; }
 const std::vector<std::string>& RecordedCalls() { return Hooks().record; }
 void ClearRecordedCalls() { Hooks().record.clear(); }
@@ -74,6 +96,7 @@ void ClearRecordedCalls() { Hooks().record.clear(); }
 void Reset() {
     HookState& hooks = Hooks();
     hooks.faults.clear();
+    hooks.actions.clear();
     hooks.recording = false;
     hooks.record.clear();
     ResetErrorTexts();

@@ -81,6 +81,14 @@ RegistryKey* AddSubkey(RegistryKey* key, const char* name, size_t length);
 // Removes `key` (a subkey, never a root) from its parent with its subtree.
 void RemoveSubkey(RegistryKey* key);
 
+// Gives `value` what a W call stores: the UTF-16 `name`, `type` and `size`
+// bytes of `data` (UTF-16LE for the text types), with the best-fit forms the
+// A calls see beside them.
+void StoreWideForms(RegistryValue* value, const std::u16string& name, DWORD type, const BYTE* data,
+                    size_t size);
+// The UTF-16 name the W calls give the value.
+std::u16string WideNameOf(const RegistryValue& value);
+
 // The parts of every registry call. KeyOf: 0 with the key of `handle`,
 // ERROR_INVALID_HANDLE (6) for a closed or unknown handle, ERROR_KEY_DELETED
 // (1018) once the key has been deleted.

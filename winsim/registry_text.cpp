@@ -1,13 +1,17 @@
 // The native registry as .reg text: read ("REGEDIT4" or version 5.00, as
 // `reg import` reads them) and written (version 5.00, in creation order).
 // What the text holds is kept exactly or the text is refused: nothing is
-// cut, merged or replaced by a stand-in character.
+// cut, merged or replaced by a stand-in character. Only an import keeps
+// names and text that the code page cannot hold, as the NT family's
+// registry does, in UTF-16; a whole registry loaded from text is saved back
+// in ANSI and so refuses them.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "winsim/code_page.h"
 #include "winsim/registry_store.h"
 #include "winsim/test_hooks.h"
 
@@ -25,54 +29,88 @@ bool IsTextType(DWORD type) {
 }
 
 // --- UTF-16 text ------------------------------------------------------------
-// Version 5.00 files written by Windows are UTF-16. The native registry holds
-// ANSI bytes of a single-byte code page whose first 256 characters are
-// U+0000..U+00FF; any other character cannot be held and refuses the line.
+// Version 5.00 files written by Windows are UTF-16. The reader works on bytes:
+// a UTF-16 text is read as UTF-8 (a lone surrogate as its own three bytes),
+// whose bytes beyond ASCII never look like a quote, a backslash or a line
+// end; names and data are turned back into UTF-16 and then into the code
+// page where they fit it exactly.
 
 bool IsUtf16(const std::string& text) {
     return text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
            static_cast<unsigned char>(text[1]) == 0xFE;
 }
 
-struct NarrowText {
-    std::string text;
-    std::vector<unsigned> unheld;  // per line (0-based): the first unit not held, or 0
-};
-
-void Narrow(const std::string& text, NarrowText* out) {
-    out->unheld.assign(1, 0);
-    if (!IsUtf16(text)) {
-        out->text = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
-        return;
-    }
-    out->text.reserve(text.size() / 2);
-    for (size_t i = 2; i + 1 < text.size(); i += 2) {
-        unsigned unit = static_cast<unsigned char>(text[i]) |
-                        static_cast<unsigned>(static_cast<unsigned char>(text[i + 1])) << 8;
-        if (unit >= 0x100 && out->unheld.back() == 0) out->unheld.back() = unit;
-        out->text.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
-        if (unit == '\n') out->unheld.push_back(0);
+void AppendUtf8(char16_t unit, std::string* out) {
+    if (unit < 0x80) {
+        out->push_back(static_cast<char>(unit));
+    } else if (unit < 0x800) {
+        *out += {static_cast<char>(0xC0 | unit >> 6), static_cast<char>(0x80 | (unit & 0x3F))};
+    } else {
+        *out +=
+            {static_cast<char>(0xE0 | unit >> 12), static_cast<char>(0x80 | ((unit >> 6) & 0x3F)),
+             static_cast<char>(0x80 | (unit & 0x3F))};
     }
 }
 
-// UTF-16LE text data of a UTF-16 file back to ANSI bytes.
-bool NarrowTextData(std::vector<BYTE>* bytes, std::string* error) {
-    if (bytes->size() % 2 != 0) {
-        *error = "text data with an odd number of bytes";
-        return false;
+// The text the lines are read from: a UTF-16 text as UTF-8, any other as it
+// is (a UTF-8 byte-order mark dropped).
+std::string ReadableText(const std::string& text) {
+    if (!IsUtf16(text)) return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
+    std::string out;
+    out.reserve(text.size() / 2);
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+        AppendUtf8(static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
+                                         static_cast<unsigned char>(text[i + 1]) << 8),
+                   &out);
     }
-    std::vector<BYTE> narrow;
-    for (size_t i = 0; i < bytes->size(); i += 2) {
-        if ((*bytes)[i + 1] != 0) {
-            char unit[12];
-            snprintf(unit, sizeof unit, "%04X", (*bytes)[i] | (*bytes)[i + 1] << 8);
-            *error = std::string("text data with U+") + unit + ", which " + kNotHeld;
-            return false;
+    return out;
+}
+
+// The UTF-16 units of what ReadableText made of a UTF-16 text.
+std::u16string WideOf(const std::string& utf8) {
+    std::u16string wide;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        unsigned unit = size == 1 ? lead : size == 2 ? lead & 0x1F : lead & 0x0F;
+        for (size_t k = 1; k < size && i + k < utf8.size(); ++k) {
+            unit = unit << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         }
-        narrow.push_back((*bytes)[i]);
+        wide.push_back(static_cast<char16_t>(unit));
+        i += size;
     }
-    bytes->swap(narrow);
-    return true;
+    return wide;
+}
+
+// `wide` in the code page when it fits exactly; else 0 with the first unit
+// that does not fit in *unheld.
+bool FitsCodePage(const std::u16string& wide, std::string* ansi, unsigned* unheld) {
+    *ansi = NarrowText(wide.data(), wide.size());
+    if (WidenText(ansi->data(), ansi->size()) == wide) return true;
+    *unheld = 0;
+    for (char16_t unit : wide) {
+        char bytes[2];
+        const size_t size = NarrowWideUnit(unit, bytes);
+        if (WidenText(bytes, size) != std::u16string(1, unit)) {
+            *unheld = unit;
+            break;
+        }
+    }
+    return false;
+}
+
+std::string NotHeld(unsigned unit) {
+    char text[12];
+    snprintf(text, sizeof text, "%04X", unit);
+    return std::string("U+") + text + ", which " + kNotHeld;
+}
+
+std::u16string UnitsOf(const std::vector<BYTE>& bytes) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    return units;
 }
 
 // --- Lines ----------------------------------------------------------------------
@@ -92,14 +130,14 @@ std::string TrimLeft(const std::string& line) {
 }
 
 struct Lines {
-    const NarrowText* source;
+    const std::string* source;
     size_t at = 0;
     size_t number = 0;  // of the line last read, 1-based
 };
 
 // The next line without its end and outer blanks; false past the last one.
 bool NextLine(Lines* lines, std::string* line) {
-    const std::string& text = lines->source->text;
+    const std::string& text = *lines->source;
     if (lines->at >= text.size()) return false;
     size_t end = text.find('\n', lines->at);
     if (end == std::string::npos) end = text.size();
@@ -107,12 +145,6 @@ bool NextLine(Lines* lines, std::string* line) {
     lines->at = end + 1;
     ++lines->number;
     return true;
-}
-
-// The first character of line `number` that the code page cannot hold, or 0.
-unsigned UnheldUnit(const Lines& lines, size_t number) {
-    const std::vector<unsigned>& unheld = lines.source->unheld;
-    return number - 1 < unheld.size() ? unheld[number - 1] : 0;
 }
 
 // Whether text[i] starts a double-byte character. Trail bytes are 0x40 and
@@ -148,11 +180,12 @@ int HexDigit(char c) {
 // character after a backslash stands for itself; \0 is refused. Double-byte
 // characters are taken whole, so a trail byte never ends the text; a text that
 // could not be written back the same (HasLoneLeadBeforeEscape) is refused.
-bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
+// Text read from a UTF-16 file (`ansi` false) has no double-byte characters.
+bool ReadQuoted(const std::string& text, size_t* at, std::string* out, bool ansi) {
     size_t i = *at + 1;
     out->clear();
     while (i < text.size() && text[i] != '"') {
-        if (StartsDoubleByte(text, i)) {
+        if (ansi && StartsDoubleByte(text, i)) {
             out->append(text, i, 2);
             i += 2;
             continue;
@@ -167,7 +200,7 @@ bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {
         }
         out->push_back(text[i++]);
     }
-    if (i >= text.size() || HasLoneLeadBeforeEscape(*out)) return false;
+    if (i >= text.size() || (ansi && HasLoneLeadBeforeEscape(*out))) return false;
     *at = i + 1;
     return true;
 }
@@ -210,15 +243,25 @@ std::string FoldedName(const char* name, size_t length) {
     return folded;
 }
 
+// A value's name as it compares: in UTF-16, which names outside the code page
+// have too, ASCII letters folded (the rule of FindValueWide).
+std::u16string FoldedWideName(std::u16string name) {
+    for (char16_t& unit : name) {
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);
+    }
+    return name;
+}
+
 struct KeyIndex {
     std::unordered_map<std::string, RegistryKey*> subkeys;
-    std::unordered_map<std::string, size_t> values;  // position in the key's values
+    std::unordered_map<std::u16string, size_t> values;  // position in the key's values
 };
 
 struct Reader {
     RegistryKey* roots[kRegistryRootCount] = {};
     bool live = false;           // roots are the registry's own: changes are marked
     bool unicode = false;        // the text came as UTF-16: text in hex is UTF-16 too
+    bool wide_values = false;    // names and text the code page cannot hold are kept in UTF-16
     RegistryKey* key = nullptr;  // values go here; nullptr before any key or after [-key]
     bool skipping = false;       // values of a deleted key are ignored
     std::unordered_map<const RegistryKey*, KeyIndex> index;
@@ -238,8 +281,7 @@ KeyIndex& IndexOf(Reader* reader, RegistryKey* key) {
         index.subkeys.emplace(FoldedName(child->name.data(), child->name.size()), child.get());
     }
     for (size_t i = 0; i < key->values.size(); ++i) {
-        const std::string& name = key->values[i].name;
-        index.values.emplace(FoldedName(name.data(), name.size()), i);
+        index.values.emplace(FoldedWideName(WideNameOf(key->values[i])), i);
     }
     return index;
 }
@@ -322,6 +364,16 @@ bool ReadKeyLine(Reader* reader, const std::string& line, std::string* error) {
     bool remove = !path.empty() && path[0] == '-';
     if (remove) path.erase(0, 1);
     if (!path.empty() && path.back() == '\\') path.pop_back();
+    if (reader->unicode) {
+        // Keys have names in the code page only.
+        unsigned unheld = 0;
+        std::string ansi;
+        if (!FitsCodePage(WideOf(path), &ansi, &unheld)) {
+            *error = NotHeld(unheld);
+            return false;
+        }
+        path.swap(ansi);
+    }
     RegistryKey* key = nullptr;
     if (!FindKeyPath(reader, path, remove, &key, error)) return false;
     reader->key = remove ? nullptr : key;
@@ -398,18 +450,35 @@ bool ReadHexValue(Reader* reader, Lines* lines, const std::string& rest, DWORD* 
         *error = "bad hex data";
         return false;
     }
-    if (IsTextType(*type)) {
-        if (reader->unicode && !NarrowTextData(data, error)) return false;
+    if (IsTextType(*type) && !reader->unicode) {
         // `reg import` ends text in hex with a NUL when it has none.
         if (!data->empty() && data->back() != 0) data->push_back(0);
+    } else if (IsTextType(*type)) {
+        if (data->size() % 2 != 0) {
+            // Wine's import loses the odd byte (measured: a stray byte is
+            // stored after the NUL instead); a whole registry refuses it.
+            if (!reader->wide_values) {
+                *error = "text data with an odd number of bytes";
+                return false;
+            }
+            data->pop_back();
+        }
+        // A UTF-16 text ends in a NUL unit.
+        if (data->size() >= 2 && ((*data)[data->size() - 2] != 0 || data->back() != 0)) {
+            data->push_back(0);
+            data->push_back(0);
+        }
     }
     return true;
 }
 
-void StoreRead(Reader* reader, std::string name, DWORD type, std::vector<BYTE> data, bool remove) {
+// Stores (or with `remove` deletes) a value read: in the code page, or with
+// `wide` set in UTF-16 (`wide_name`, and text data as UTF-16LE).
+void StoreRead(Reader* reader, std::string name, const std::u16string& wide_name, bool wide,
+               DWORD type, std::vector<BYTE> data, bool remove) {
     RegistryKey* key = reader->key;
     KeyIndex& index = IndexOf(reader, key);
-    std::string folded = FoldedName(name.data(), name.size());
+    const std::u16string folded = FoldedWideName(wide_name);
     auto found = index.values.find(folded);
     if (remove) {
         if (found == index.values.end()) return;
@@ -419,15 +488,29 @@ void StoreRead(Reader* reader, std::string name, DWORD type, std::vector<BYTE> d
         for (auto& entry : index.values) {
             if (entry.second > gone) --entry.second;
         }
-    } else if (found != index.values.end()) {
-        key->values[found->second].type = type;
-        key->values[found->second].data.swap(data);
     } else {
-        index.values.emplace(folded, key->values.size());
-        key->values.emplace_back();
-        key->values.back().name.swap(name);
-        key->values.back().type = type;
-        key->values.back().data.swap(data);
+        RegistryValue* value = nullptr;
+        if (found != index.values.end()) {
+            value = &key->values[found->second];
+        } else {
+            index.values.emplace(folded, key->values.size());
+            key->values.emplace_back();
+            value = &key->values.back();
+            value->name.swap(name);
+            if (wide) {
+                value->has_wide_name = true;
+                value->wide_name = wide_name;
+            }
+        }
+        if (wide) {
+            // A replaced value keeps its name, as the system keeps it.
+            StoreWideForms(value, WideNameOf(*value), type, data.data(), data.size());
+        } else {
+            value->type = type;
+            value->data.swap(data);
+            value->has_wide_data = false;
+            value->wide_data.clear();
+        }
     }
     if (reader->live) MarkRegistryChanged();
 }
@@ -441,7 +524,7 @@ bool ReadValueLine(Reader* reader, Lines* lines, const std::string& line, std::s
     size_t at = 0;
     if (line[0] == '@') {
         at = 1;
-    } else if (!ReadQuoted(line, &at, &name)) {
+    } else if (!ReadQuoted(line, &at, &name, !reader->unicode)) {
         *error = "bad value name";
         return false;
     }
@@ -460,13 +543,20 @@ bool ReadValueLine(Reader* reader, Lines* lines, const std::string& line, std::s
         std::string text;
         size_t end = 0;
         std::string after;
-        if (ReadQuoted(rest, &end, &text)) after = TrimLeft(rest.substr(end));
+        if (ReadQuoted(rest, &end, &text, !reader->unicode)) after = TrimLeft(rest.substr(end));
         if (end == 0 || (!after.empty() && after[0] != ';')) {
             *error = "bad string data";
             return false;
         }
-        data.assign(text.begin(), text.end());
-        data.push_back(0);
+        if (reader->unicode) {
+            for (char16_t unit : WideOf(text) + u'\0') {
+                data.push_back(static_cast<BYTE>(unit & 0xFF));
+                data.push_back(static_cast<BYTE>(unit >> 8));
+            }
+        } else {
+            data.assign(text.begin(), text.end());
+            data.push_back(0);
+        }
     } else if (rest.compare(0, 6, "dword:") == 0) {
         type = REG_DWORD;
         if (!ReadDword(rest.substr(6), &data)) {
@@ -479,24 +569,45 @@ bool ReadValueLine(Reader* reader, Lines* lines, const std::string& line, std::s
         *error = "unknown kind of data";
         return false;
     }
-    if (!reader->skipping) StoreRead(reader, std::move(name), type, std::move(data), remove);
+    if (reader->skipping) return true;
+    if (!reader->unicode) {
+        const std::u16string wide_name = WidenText(name.data(), name.size());
+        StoreRead(reader, std::move(name), wide_name, false, type, std::move(data), remove);
+        return true;
+    }
+    // From a UTF-16 text: in the code page where the name and the text fit it
+    // exactly, else (in an import) in UTF-16, as the NT family keeps them.
+    const std::u16string wide_name = WideOf(name);
+    std::string ansi_name;
+    unsigned unheld = 0;
+    bool fits = FitsCodePage(wide_name, &ansi_name, &unheld);
+    std::vector<BYTE> ansi_data = data;
+    if (fits && IsTextType(type)) {
+        std::string narrow;
+        fits = FitsCodePage(UnitsOf(data), &narrow, &unheld);
+        ansi_data.assign(narrow.begin(), narrow.end());
+    }
+    if (!fits && !reader->wide_values) {
+        *error = NotHeld(unheld);
+        return false;
+    }
+    StoreRead(reader, fits ? ansi_name : std::string(), wide_name, !fits, type,
+              fits ? std::move(ansi_data) : std::move(data), remove);
     return true;
 }
 
 // Reads `text` into reader->roots; false with "line N: ..." in *error.
 bool ReadRegistryText(Reader* reader, const std::string& text, std::string* error) {
-    NarrowText narrow;
-    Narrow(text, &narrow);
+    const std::string readable = ReadableText(text);
     // Text data in hex is UTF-16 in a UTF-16 file and ANSI bytes in any
     // other, whatever the header says: Wine's `reg import` reads it so.
     reader->unicode = IsUtf16(text);
-    Lines lines{&narrow};
+    Lines lines{&readable};
     bool have_header = false;
     std::string line;
     std::string message;
     while (message.empty() && NextLine(&lines, &line)) {
         size_t first_line = lines.number;
-        unsigned unheld = UnheldUnit(lines, first_line);
         if (!have_header) {
             if (line.empty()) continue;
             if (line != kHeader4 && line != kHeader5) {
@@ -506,10 +617,6 @@ bool ReadRegistryText(Reader* reader, const std::string& text, std::string* erro
             have_header = true;
         } else if (line.empty() || line[0] == ';') {
             continue;  // a comment ends at its line, backslash or not
-        } else if (unheld != 0) {
-            char unit[12];
-            snprintf(unit, sizeof unit, "%04X", unheld);
-            message = std::string("U+") + unit + ", which " + kNotHeld;
         } else if (line[0] == '[') {
             ReadKeyLine(reader, line, &message);
         } else if (line[0] == '@' || line[0] == '"') {
@@ -624,6 +731,7 @@ bool ImportRegistryText(const std::string& text, std::string* error) {
     Reader reader;
     for (int i = 0; i < kRegistryRootCount; ++i) reader.roots[i] = RegistryRootKey(i);
     reader.live = true;
+    reader.wide_values = true;
     return ReadRegistryText(&reader, text, error);
 }
 

@@ -21,16 +21,6 @@ size_t WideLength(const char16_t* text) {
     return length;
 }
 
-// `wide` (`length` units) as the A calls convert it, best fits and all.
-std::string NarrowText(const char16_t* wide, size_t length) {
-    std::string narrow;
-    for (size_t i = 0; i < length; ++i) {
-        char bytes[2];
-        narrow.append(bytes, NarrowWideUnit(wide[i], bytes));
-    }
-    return narrow;
-}
-
 // What call records show a wide name as: converted as the A calls would,
 // cut to fit `size`.
 void ShowWide(const char16_t* wide, char* out, size_t size) {
@@ -123,6 +113,31 @@ bool SetWideKey(HKEY root, const char* sub_key, const char16_t* path) {
     return true;
 }
 
+void StoreWideForms(RegistryValue* value, const std::u16string& name, DWORD type, const BYTE* data,
+                    size_t size) {
+    value->name = NarrowText(name.data(), name.size());
+    value->has_wide_name = true;
+    value->wide_name = name;
+    value->type = type;
+    value->has_wide_data = IsText(type);
+    if (value->has_wide_data) {
+        value->wide_data.assign(data, data + size);
+        std::u16string units(size / 2, u'\0');  // an odd last byte converts to nothing
+        for (size_t i = 0; i < units.size(); ++i) {
+            units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+        }
+        const std::string narrow = NarrowText(units.data(), units.size());
+        value->data.assign(narrow.begin(), narrow.end());
+    } else {
+        value->wide_data.clear();
+        value->data.assign(data, data + size);
+    }
+}
+
+std::u16string WideNameOf(const RegistryValue& value) {
+    return value.has_wide_name ? value.wide_name : WidenText(value.name.data(), value.name.size());
+}
+
 bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD type,
                   const void* data, size_t size) {
     RegistryKey* key = nullptr;
@@ -136,25 +151,9 @@ bool SetWideValue(HKEY root, const char* sub_key, const char16_t* name, DWORD ty
     if (value == nullptr) {
         key->values.emplace_back();
         value = &key->values.back();
-        value->name = NarrowText(name, name_length);
     }
-    value->has_wide_name = true;
-    value->wide_name.assign(name, name_length);
-    value->type = type;
-    const BYTE* bytes = static_cast<const BYTE*>(data);
-    value->has_wide_data = IsText(type);
-    if (value->has_wide_data) {
-        value->wide_data.assign(bytes, bytes + size);
-        std::u16string units(size / 2, u'\0');  // an odd last byte converts to nothing
-        for (size_t i = 0; i < units.size(); ++i) {
-            units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        }
-        const std::string narrow = NarrowText(units.data(), units.size());
-        value->data.assign(narrow.begin(), narrow.end());
-    } else {
-        value->wide_data.clear();
-        value->data.assign(bytes, bytes + size);
-    }
+    StoreWideForms(value, std::u16string(name, name_length), type, static_cast<const BYTE*>(data),
+                   size);
     MarkRegistryChanged();
     return true;
 }

@@ -5,6 +5,7 @@
 // Only tests, benchmarks and fuzzers include this header.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ void FailCall(const char* name, DWORD code, unsigned occurrence = 1);
 // The n-th layer call from now on (1-based, any name) fails with `code`.
 void FailNthCall(unsigned n, DWORD code);
 void ClearFaults();
+// Runs `action` when the occurrence-th call named `name` from now on is made,
+// before that call does anything: another program acting at that moment.
+// The action's own layer calls are made as any others.
+void OnCall(const char* name, unsigned occurrence, std::function<void()> action);
 
 // --- Recording ------------------------------------------------------------
 // While on, every layer call appends "Name(detail)" to the record.
@@ -33,6 +38,16 @@ void ClearRecordedCalls();
 // --- Clock, process, error texts -------------------------------------------
 void SetLocalTime(const SYSTEMTIME& time);  // fixed until Reset
 void SetModuleFileName(const char* path);   // nullptr: the real executable path
+// The program's path as the W call gives it; the A call then gives its
+// best-fit conversion, as Windows does (nullptr: none, the A path widened).
+void SetWideModuleFileName(const char16_t* path);
+// What GetCommandLineW gives (nullptr: this process's own arguments, widened
+// and quoted as CommandLineOf does).
+void SetCommandLine(const char16_t* line);
+// `arguments` (ANSI) widened and joined into a command line that the C
+// runtime splits back into them: each quoted when it is empty or holds a
+// blank or a quote, backslashes before a quote doubled.
+std::u16string CommandLineOf(const std::vector<std::string>& arguments);
 // Replaces the system text of `code` (as FormatMessageA returns it, line end
 // included); nullptr removes the code's text so FormatMessageA fails with 317.
 void SetSystemMessage(DWORD code, const char* text);
@@ -86,7 +101,10 @@ unsigned OpenFileHandleCount();
 bool LoadRegistryText(const std::string& text, std::string* error = nullptr);
 
 // Adds `.reg` text to the registry as `reg import` does: open handles stay
-// open, [-key] and "name"=- delete what is there. False, with "line N: ...",
+// open, [-key] and "name"=- delete what is there; value names and text of a
+// UTF-16 text that the code page cannot hold are kept in UTF-16, as
+// SetWideValue keeps them (text in hex that lacks its final NUL unit gets one,
+// and an odd last byte is lost, as under Wine). False, with "line N: ...",
 // at the first line that cannot be read; the lines before it have been applied.
 bool ImportRegistryText(const std::string& text, std::string* error = nullptr);
 

@@ -1,5 +1,6 @@
 // Implemented in registry.cpp, registry_wide.cpp (the W calls), code_page.cpp
-// (MultiByteToWideChar), error_texts.cpp, process_facts.cpp, system_facts.cpp, files.cpp.
+// (MultiByteToWideChar, WideCharToMultiByte), error_texts.cpp, process_facts.cpp
+// (module path, command line), system_facts.cpp, files.cpp, file_handles.cpp.
 // The Win32 subset that fix_tamrix uses, declared for the native (Linux) build.
 // Names, types, values and contracts follow Windows; the implementations
 // behave like Windows wherever the program can tell.
@@ -62,6 +63,7 @@ struct SYSTEMTIME {
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_BUFFER_OVERFLOW 111L
@@ -132,8 +134,11 @@ DWORD FormatMessageA(DWORD flags, const void* source, DWORD message_id, DWORD la
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL LocalFree(HLOCAL memory);
 
-// Process and system information.
+// Process and system information. The W calls answer ERROR_CALL_NOT_IMPLEMENTED
+// on the 95 family.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR file_name, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR file_name, DWORD size);
+LPWSTR GetCommandLineW();
 void GetLocalTime(SYSTEMTIME* time);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
@@ -147,6 +152,10 @@ BOOL IsDBCSLeadByte(BYTE test_char);
 #define CP_ACP 0u
 int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int text_length, LPWSTR wide,
                         int wide_capacity);
+// UTF-16 to the ANSI code page with best-fit mapping, as the A calls convert
+// (flags 0, no default character of the caller's own).
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_length, LPSTR text,
+                        int text_capacity, LPCSTR default_char, BOOL* used_default_char);
 
 // Files.
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
@@ -186,9 +195,13 @@ typedef LONG* PLONG;
 struct SECURITY_ATTRIBUTES;
 struct OVERLAPPED;
 
+// ANSI paths name Linux files byte for byte; wide paths name them in UTF-8.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* security,
+                   DWORD disposition, DWORD flags, HANDLE template_file);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, OVERLAPPED* overlapped);
 BOOL FlushFileBuffers(HANDLE file);
+BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE object);

@@ -6,6 +6,8 @@
 
 // `program`, then `arguments`, then nullptr; each string a writable copy
 // owned by the vector, as main's are. argc counts the program name.
+// Natively it also becomes the wide command line the stand-in gives, as
+// Windows gives the one that main's arguments came from.
 class ArgumentVector {
   public:
     explicit ArgumentVector(const std::vector<std::string>& arguments,

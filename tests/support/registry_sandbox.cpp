@@ -140,24 +140,52 @@ std::string SubkeyNamesForTest(const std::string& sub_key) {
 
 namespace {
 
-void DumpKey(HKEY key, const std::string& relative, std::vector<std::string>* lines) {
+std::string Hex(const BYTE* data, DWORD size) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (DWORD b = 0; b < size; ++b) {
+        hex += kHex[data[b] >> 4];
+        hex += kHex[data[b] & 15];
+    }
+    return hex;
+}
+
+// The values of `key` as stored: through the W calls (names with their
+// units beyond ASCII as \uXXXX, data in UTF-16 as the system keeps it), or
+// through the A calls on the 95 family, whose registry is ANSI.
+std::vector<std::string> DumpValues(HKEY key) {
     std::vector<std::string> values;
-    char name[300];
     static BYTE data[70000];
+    static WCHAR wide[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD name_size = 16384, data_size = sizeof data, type = 0;
+        LONG result = RegEnumValueW(key, i, wide, &name_size, nullptr, &type, data, &data_size);
+        if (result == ERROR_CALL_NOT_IMPLEMENTED) break;
+        if (result != ERROR_SUCCESS) return values;
+        std::string name;
+        for (DWORD u = 0; u < name_size; ++u) {
+            char unit[8];
+            snprintf(unit, sizeof unit, wide[u] < 0x80 ? "%c" : "\\u%04x", wide[u]);
+            name += unit;
+        }
+        values.push_back("  \"" + name + "\" " + std::to_string(type) + " " + Hex(data, data_size));
+    }
+    char name[300];
     for (DWORD i = 0;; ++i) {
         DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
         if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &data_size) !=
             ERROR_SUCCESS) {
             break;
         }
-        std::string line = "  \"" + std::string(name) + "\" " + std::to_string(type) + " ";
-        for (DWORD b = 0; b < data_size; ++b) {
-            static const char kHex[] = "0123456789abcdef";
-            line += kHex[data[b] >> 4];
-            line += kHex[data[b] & 15];
-        }
-        values.push_back(line);
+        values.push_back("  \"" + std::string(name) + "\" " + std::to_string(type) + " " +
+                         Hex(data, data_size));
     }
+    return values;
+}
+
+void DumpKey(HKEY key, const std::string& relative, std::vector<std::string>* lines) {
+    std::vector<std::string> values = DumpValues(key);
+    char name[300];
     std::sort(values.begin(), values.end());
     lines->push_back("[" + relative + "]");
     lines->insert(lines->end(), values.begin(), values.end());

@@ -55,8 +55,9 @@ bool KeyExistsForTest(const std::string& sub_key);
 std::string SubkeyNamesForTest(const std::string& sub_key);
 
 // Every key below HKEY_CURRENT_USER\`sub_key` (itself included, as "."),
-// each with its values as "name" type hex-bytes, keys and values sorted:
-// tells whether a tree came back exactly. "<missing>" when it does not exist.
+// each with its values as "name" type hex-bytes as stored (read through the
+// W calls, except on the 95 family), keys and values sorted: tells whether a
+// tree came back exactly. "<missing>" when it does not exist.
 std::string DumpTreeForTest(const std::string& sub_key);
 
 // The "Marker" text value of an open key, or "<none>": tells which key a
