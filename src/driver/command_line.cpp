@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/wide_argument.h"
 #include "log/log_file.h"
 #include "tables/texts.h"
 
@@ -35,7 +36,8 @@ void PrintUsage() {
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
-    CommandLine parsed = {CommandLineOutcome::kRun, false, nullptr, nullptr, nullptr};
+    CommandLine parsed = {CommandLineOutcome::kRun, false, nullptr, nullptr, nullptr, false, {0}};
+    int log_path_index = 0;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (!IsOption(argument)) {
@@ -55,11 +57,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 return Stop(parsed, CommandLineOutcome::kLogPathTooLong, argument);
             }
             parsed.log_path = argv[i];
+            log_path_index = i;
         } else if (strcmp(name, "?") == 0) {
             return Stop(parsed, CommandLineOutcome::kUsage, argument);
         } else {
             return Stop(parsed, CommandLineOutcome::kInvalidOption, argument);
         }
+    }
+    if (log_path_index != 0 && FindExactArgument(argc, argv, log_path_index, parsed.log_path_wide,
+                                                 kLogPathSize, &parsed.log_path_is_wide) != 0) {
+        return Stop(parsed, CommandLineOutcome::kLogPathNotExact, argv[log_path_index - 1]);
     }
     return parsed;
 }
@@ -81,6 +88,10 @@ int32_t ReportCommandLine(const CommandLine& command_line) {
         case CommandLineOutcome::kLogPathTooLong:
             printf("Log file path after \"%s\" is too long (at most %d characters).\n",
                    command_line.offending, kLogPathSize - 1);
+            return 2;
+        case CommandLineOutcome::kLogPathNotExact:
+            printf("Log file path after \"%s\" cannot be read exactly in this code page.\n",
+                   command_line.offending);
             return 2;
         case CommandLineOutcome::kRun:
             break;

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "log/log_file.h"
+#include "platform/platform.h"
+
 enum class CommandLineOutcome {
     kRun,                // run the cleaner with the settings below
     kUsage,              // "?" was given: print the usage text
@@ -11,6 +14,7 @@ enum class CommandLineOutcome {
     kMissingParameter,   // "L" was the last argument (`offending` is it)
     kInvalidOption,      // an option other than Q, L, ? (`offending` is it)
     kLogPathTooLong,     // the path after `offending` does not fit the log-path buffer
+    kLogPathNotExact,    // the path after `offending` is a best fit that cannot be traced back
 };
 
 struct CommandLine {
@@ -19,9 +23,14 @@ struct CommandLine {
     const char* folder;     // the positional folder, or nullptr
     const char* log_path;   // the last /L path, or nullptr
     const char* offending;  // the argument an error names, as typed
+    bool log_path_is_wide;  // the file is named by log_path_wide; log_path is shown
+    WCHAR log_path_wide[kLogPathSize];
 };
 
 // Examines argv[1..argc-1] in order and stops at the first error or at "?".
+// A log path that is not the exact spelling of what was typed (a character
+// the code page lacks) is taken in its wide form from the wide command line,
+// or refused when that cannot be matched to argv.
 CommandLine ParseCommandLine(int argc, char** argv);
 
 // Prints the message or the usage text of a parse that does not run the

@@ -9,6 +9,7 @@
 #include "log/log_file.h"
 #include "registry/clean_registry.h"
 #include "registry/registry_report.h"
+#include "registry/registry_undo.h"
 #include "tables/registry_actions.h"
 #include "tables/texts.h"
 
@@ -39,7 +40,10 @@ int32_t RunCleaner(int argc, char** argv) {
     const CommandLine command_line = ParseCommandLine(argc, argv);
     if (command_line.outcome != CommandLineOutcome::kRun) return ReportCommandLine(command_line);
     if (command_line.quiet) SwitchOnQuietMode();
-    if (command_line.log_path != nullptr) SetLogPath(command_line.log_path);
+    if (command_line.log_path != nullptr) {
+        SetLogPath(command_line.log_path,
+                   command_line.log_path_is_wide ? command_line.log_path_wide : nullptr);
+    }
 
     PrintInstructions();
     printf("\n\n");
@@ -54,6 +58,8 @@ int32_t RunCleaner(int argc, char** argv) {
     // Every row is reported as it goes; the walk's result leaves the exit code alone.
     CleanRegistry(kRegistryActions, ReportRegistryResult);
     printf("\n");
+    // The run's undo file stays open, and so its own, from its first item on.
+    CloseRunUndoFile();
     LogClose();
     return 0;
 }

@@ -11,7 +11,6 @@
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "registry/registry_undo.h"
-#include "registry/undo_writer.h"
 
 namespace {
 
@@ -31,26 +30,38 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     return buffer;
 }
 
-// Room for the log path's folder and the undo file's name.
-constexpr size_t kUndoPathSize = kLogPathSize + sizeof kUndoFileName;
+const char kAccessError[] =
+    "An error was detected while accessing registry value \"%s\" in key \"%s\"";
 
-// Saves the row's item to the undo file before the action changes it, and
-// says so in the log; a failure is reported, and the action goes ahead all
-// the same: removing the worm comes first.
-void SaveUndoItem(const RegistryAction* row, UndoAction action) {
-    char undo_path[kUndoPathSize];
-    int32_t code = ComposeBesideLog(kUndoFileName, undo_path, sizeof undo_path);
-    bool saved = false;
-    if (code == 0) {
-        code = SaveUndoData(undo_path, action, row->key_path, row->value_name, &saved);
-    }
-    if (code != 0) {
-        ReportError(code, "Undo data could not be saved to \"%s\"", undo_path);
-    } else if (saved && action == UndoAction::kDeleteKey) {
-        LogLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path, undo_path);
-    } else if (saved) {
+// Reads the row's item again and saves it to the undo file before the action
+// changes it, and says so in the log; a failure to save is reported, and the
+// action goes ahead all the same: removing the worm comes first. Returns 0 to
+// go ahead, or why the value must be left alone (it changed after the walk
+// checked it, or cannot be read again).
+int32_t SaveUndoItem(const RegistryAction* row, UndoAction action) {
+    const UndoOutcome outcome = SaveUndoData(action, row);
+    if (outcome.changed != 0) return outcome.changed;
+    if (outcome.failure != 0) {
+        ReportError(outcome.failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
+    } else if (outcome.saved && action == UndoAction::kDeleteKey) {
+        LogLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path,
+                RunUndoFilePath());
+    } else if (outcome.saved) {
         LogLine("Undo data for registry value \"%s\" in key \"%s\" was saved to \"%s\".",
-                row->value_name, row->key_path, undo_path);
+                row->value_name, row->key_path, RunUndoFilePath());
+    }
+    return 0;
+}
+
+// Reports, after the action's announcement, a value left alone: `done` is
+// what was not done to it ("deleted", "set").
+void ReportLeftAlone(int32_t code, const RegistryAction* row, const char* done) {
+    if (code == ERROR_FILE_NOT_FOUND) {
+        ReportError(
+            code, "Registry value \"%s\" in key \"%s\" changed after it was checked and was not %s",
+            row->value_name, row->key_path, done);
+    } else {
+        ReportError(code, kAccessError, row->value_name, row->key_path);
     }
 }
 
@@ -69,13 +80,19 @@ void DeleteKey(const RegistryAction* row) {
 void SetValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
     const bool text = IsTextType(data.type);
-    SaveUndoItem(row, UndoAction::kSetValue);
+    const int32_t changed = SaveUndoItem(row, UndoAction::kSetValue);
     printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
     if (text) {
         printf(" to \"%s\"...", static_cast<const char*>(data.data));
     } else {
         printf("...");
     }
+    if (changed != 0) {
+        ReportLeftAlone(changed, row, "set");
+        return;
+    }
+    // Another program may still change the value between the read above and
+    // this call: a window of a few calls, which the undo data does not cover.
     HKEY key = nullptr;
     int32_t code = OpenRegistryPath(row->key_path, &key);
     if (code == 0) {
@@ -100,8 +117,14 @@ void SetValue(const RegistryAction* row) {
 }
 
 void DeleteValue(const RegistryAction* row) {
-    SaveUndoItem(row, UndoAction::kDeleteValue);
+    const int32_t changed = SaveUndoItem(row, UndoAction::kDeleteValue);
     printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
+    if (changed != 0) {
+        ReportLeftAlone(changed, row, "deleted");
+        return;
+    }
+    // Another program may still change the value between the read above and
+    // this deletion: a window of a few calls, which the undo data does not cover.
     // The walk has expanded the name already, or read it from the registry;
     // expanding it again could name, and delete, some other value.
     int32_t code = DeleteRegistryValueNamed(row->key_path, row->value_name);
@@ -143,9 +166,7 @@ int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
         return 0;
     }
     if (!not_found) {
-        ReportError(code,
-                    "An error was detected while accessing registry value \"%s\" in key \"%s\"",
-                    row->value_name, row->key_path);
+        ReportError(code, kAccessError, row->value_name, row->key_path);
     } else if (row->match.data == nullptr) {
         printf("Registry entry \"%s\" in key \"%s\" was not found.\n", row->value_name,
                row->key_path);

@@ -9,6 +9,7 @@
 #include "log/log_file.h"
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
+#include "registry/registry_undo.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "support/temp_files.h"
@@ -20,9 +21,12 @@ const char kKey[] = "HKEY_CURRENT_USER\\Software\\Report";
 const char kStamp[] = "2026-12-08, 09:05:03,   ";
 const char kSeed[] =
     "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"old\"\n\"keep\"=\"x\"\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"C:\\\\x\"\n\"keep\"=\"x\"\n\n"
     "[HKEY_CURRENT_USER\\Software\\Report\\Sub]\n\"w\"=\"y\"\n\n"
     "[HKEY_CURRENT_USER\\Software\\Report\\Sub\\Deeper]\n\n";
+// The value "v" as the seed holds it: the rows' text.
+const char kOld[] = "\"v\"=\"C:\\\\x\"";
+const char kUndoName[] = "/fix_tamrix_undo_20261208_090503.reg";
 const unsigned char kBytes[] = {0x01, 0x00, 0xff};
 const DWORD kDword = 7;
 
@@ -65,7 +69,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
     const std::string missing = key + "\\Missing";
-    const std::string undo = folder_.path() + "/fix_tamrix_undo.reg";
+    const std::string undo = folder_.path() + kUndoName;
     const std::string saved_v = "Undo data for registry value \"v\" in key \"" + key +
                                 "\" was saved to \"" + undo + "\".\n";
     const Case cases[] = {
@@ -100,40 +104,62 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
              "\": More data is available.\n",
          "An error was detected while accessing registry value \"v\" in key \"" + key +
              "\": More data is available.\n",
-         nullptr, "\"v\"=\"old\""},
+         nullptr, kOld},
         {"value deleted", 0, Row(kKey, "v", text), nullptr,
          "Deleting registry value \"v\" in key \"" + key + "\"... Done.\n",
          saved_v + "Registry value \"v\" in key \"" + key + "\" was deleted.\n",
          "\"v\"=", "\"keep\"=\"x\""},
+        // The value is read again right before the action: one that is no
+        // longer what the walk matched stays.
         {"value gone before its deletion", 0, Row(kKey, "absent", text), nullptr,
          "Deleting registry value \"absent\" in key \"" + key +
              "\"...\nRegistry value \"absent\" in key \"" + key +
-             "\" could not be deleted: The system cannot find the file specified.\n",
+             "\" changed after it was checked and was not deleted: The system cannot find the "
+             "file specified.\n",
          "Registry value \"absent\" in key \"" + key +
-             "\" could not be deleted: The system cannot find the file specified.\n",
-         nullptr, "\"v\"=\"old\""},
+             "\" changed after it was checked and was not deleted: The system cannot find the "
+             "file specified.\n",
+         nullptr, kOld},
+        {"value changed before its deletion", 0, Row(kKey, "v", {REG_SZ, "C:\\y", 5}), nullptr,
+         "Deleting registry value \"v\" in key \"" + key + "\"...\nRegistry value \"v\" in key \"" +
+             key +
+             "\" changed after it was checked and was not deleted: The system cannot find the "
+             "file specified.\n",
+         "Registry value \"v\" in key \"" + key +
+             "\" changed after it was checked and was not deleted: The system cannot find the "
+             "file specified.\n",
+         nullptr, kOld},
+        {"value unreadable before its deletion", 0, Row(kKey, "v", text), "RegEnumValueA",
+         "Deleting registry value \"v\" in key \"" + key +
+             "\"...\nAn error was detected while accessing registry value \"v\" in key \"" + key +
+             "\": Access is denied.\n",
+         "An error was detected while accessing registry value \"v\" in key \"" + key +
+             "\": Access is denied.\n",
+         nullptr, kOld},
         {"value set to text", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), nullptr,
          "Setting registry value \"v\" in key \"" + key + "\" to \"new\"... Done.\n",
-         saved_v + "Registry value \"v\" in key \"" + key + "\" was set to \"new\".\n",
-         "\"v\"=\"old\"", "\"v\"=\"new\""},
+         saved_v + "Registry value \"v\" in key \"" + key + "\" was set to \"new\".\n", kOld,
+         "\"v\"=\"new\""},
         {"value set to a dword", 0, Row(kKey, "v", text, {REG_DWORD, &kDword, 4}), nullptr,
          "Setting registry value \"v\" in key \"" + key + "\"... Done.\n",
-         saved_v + "Registry value \"v\" in key \"" + key + "\" was set.\n", "\"v\"=\"old\"",
+         saved_v + "Registry value \"v\" in key \"" + key + "\" was set.\n", kOld,
          "\"v\"=dword:00000007"},
         {"value set in a missing key", 0, Row(missing.c_str(), "v", text, {REG_SZ, "new", 4}),
          nullptr,
          "Setting registry value \"v\" in key \"" + missing + "\" to \"new\"...\n" +
              "Registry value \"v\" in key \"" + missing +
-             "\" could not be set: The system cannot find the file specified.\n",
+             "\" changed after it was checked and was not set: The system cannot find the file "
+             "specified.\n",
          "Registry value \"v\" in key \"" + missing +
-             "\" could not be set: The system cannot find the file specified.\n",
-         nullptr, "\"v\"=\"old\""},
+             "\" changed after it was checked and was not set: The system cannot find the file "
+             "specified.\n",
+         nullptr, kOld},
         {"value set refused", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), "RegSetValueExA",
          "Setting registry value \"v\" in key \"" + key + "\" to \"new\"...\n" +
              "Registry value \"v\" in key \"" + key + "\" could not be set: Access is denied.\n",
          saved_v + "Registry value \"v\" in key \"" + key +
              "\" could not be set: Access is denied.\n",
-         nullptr, "\"v\"=\"old\""},
+         nullptr, kOld},
         {"key deleted with its subtree", 0, Row(kKey, nullptr, none), nullptr,
          "Deleting registry key \"" + key + "\"... Done.\n",
          "Undo data for registry key \"" + key + "\" was saved to \"" + undo + "\".\n" +
@@ -148,10 +174,10 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        winsim::Reset();
+        ResetProcessState();
         winsim::SetLocalTime(FixedTime());
-        ResetLogForTests();
         remove(log_.c_str());
+        remove((folder_.path() + kUndoName).c_str());
         std::string error;
         ASSERT_TRUE(winsim::LoadRegistryText(kSeed, &error)) << error;
         SetLogPath(log_.c_str());
@@ -159,6 +185,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
         int32_t result = -1;
         std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });
+        CloseRunUndoFile();
         LogClose();
         EXPECT_EQ(result, 0);
         EXPECT_EQ(console, c.console);
@@ -190,6 +217,7 @@ namespace {
 // Names come from the registry in a search: one that reads like a path
 // variable must be deleted as it stands, not as what it would expand to.
 TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
+    SetLogPath(log_.c_str());  // the undo file goes beside it
     ASSERT_TRUE(
         winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
                                  "[HKEY_CURRENT_USER\\Software\\Report]\n"

@@ -1,6 +1,7 @@
 // The undo file against a real registry (Wine's, through `reg import`, in the
-// win32 and win64 builds) and the native one (through its .reg loader) alike:
-// whatever the cleaner deletes, importing the undo file gives back exactly.
+// win32 and win64 builds) and the native one (through its .reg reader) alike:
+// whatever the cleaner deletes, importing the undo file gives back exactly,
+// names in their stored spelling and text outside the code page included.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,7 +11,9 @@
 
 #include "log/log_file.h"
 #include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
 #include "registry/registry_report.h"
+#include "registry/registry_undo.h"
 #include "support/capture.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
@@ -26,13 +29,20 @@ bool ImportRegistryFile(const std::string& path) {
     const std::string command = "reg import \"" + path + "\" >NUL 2>&1";
     return system(command.c_str()) == 0;
 #else
-    const std::string text = ReadWholeFile(path);
-    if (text.compare(0, 10, "REGEDIT4\r\n") != 0) return false;
     std::string error;
-    const bool imported = winsim::ImportRegistryText(text, &error);
+    const bool imported = winsim::ImportRegistryText(ReadWholeFile(path), &error);
     EXPECT_TRUE(imported) << error;
     return imported;
 #endif
+}
+
+// The undo file the log line of the last item names ("" when none does).
+std::string SavedTo(const std::string& log) {
+    const std::string marker = "\" was saved to \"";
+    const size_t at = log.rfind(marker);
+    if (at == std::string::npos) return "";
+    const size_t start = at + marker.size();
+    return log.substr(start, log.find("\".", start) - start);
 }
 
 std::string Bytes(int count, int step) {
@@ -47,7 +57,6 @@ class RegistryUndoRealTest : public testing::Test {
         path_ = FreshSandbox("undo");
         sub_key_ = std::string(kSandboxParent) + "\\undo";
         log_ = folder_.path() + kPathSeparator + "undo.log";
-        undo_ = folder_.path() + kPathSeparator + "fix_tamrix_undo.reg";
         ResetLogForTests();
         ASSERT_EQ(SetLogPath(log_.c_str()), 0);
         CaptureStdout([] { LogOpen("fix_tamrix"); });
@@ -58,20 +67,51 @@ class RegistryUndoRealTest : public testing::Test {
         DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
     }
 
-    // Deletes the key at `key` with its tree as a table row does; the console's text.
-    static std::string DeleteWithTheWalk(const std::string& key) {
+    // Deletes the value `name` of the sandbox as the cleaner does, checks the
+    // announcement and the log line that names the undo file, then imports
+    // that file: the sandbox must come back as `before`.
+    void DeleteAndImport(const std::string& name, const std::string& before) {
+        const size_t logged = ReadWholeFile(log_).size();
+        RegistryAction row = {
+            path_.c_str(), name.c_str(), {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr};
+        const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
+        CloseRunUndoFile();  // as at the end of a run
+        EXPECT_EQ(console,
+                  "Deleting registry value \"" + name + "\" in key \"" + path_ + "\"... Done.\n");
+        ASSERT_NE(DumpTreeForTest(sub_key_), before) << "the value was not deleted";
+        // The line of this value's undo data (a name's line breaks reach the
+        // log as the runtime writes them, so the name is not compared here).
+        const std::string log = ReadWholeFile(log_).substr(logged);
+        EXPECT_EQ(log.find("Undo data for registry value \""), strlen("2026-12-08, 09:05:03,   "))
+            << log;
+        const std::string undo = SavedTo(log);
+        EXPECT_EQ(undo.find(folder_.path() + kPathSeparator + "fix_tamrix_undo_"), 0u) << log;
+        EXPECT_NE(log.find("\" in key \"" + path_ + "\" was saved to \""), std::string::npos)
+            << log;
+        ASSERT_TRUE(ImportRegistryFile(undo)) << ReadWholeFile(undo);
+        EXPECT_EQ(DumpTreeForTest(sub_key_), before) << ReadWholeFile(undo);
+        remove(undo.c_str());
+    }
+
+    // Deletes the key at `key` with its tree as a table row does, as one run:
+    // the console's text; undo_ is the run's undo file.
+    std::string DeleteWithTheWalk(const std::string& key) {
         const RegistryAction table[] = {
             {key.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
-        return CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+        const std::string console =
+            CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+        undo_ = RunUndoFilePath();
+        CloseRunUndoFile();
+        return console;
     }
 
     std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
     std::string sub_key_;  // the same below HKEY_CURRENT_USER
     TempFolder folder_;
     std::string log_;
-    std::string undo_;
+    std::string undo_;  // the last run's undo file
 };
 
 TEST_F(RegistryUndoRealTest, DeletedValuesComeBackByteForByte) {
@@ -80,53 +120,127 @@ TEST_F(RegistryUndoRealTest, DeletedValuesComeBackByteForByte) {
         std::string name;
         DWORD type;
         std::string data;
+        std::string row_name;  // the name the row gives ("": the stored one)
     };
     const Case cases[] = {
-        {"plain text", "plain", REG_SZ, std::string("C:\\Tools\\tool.exe", 18)},
+        {"plain text", "plain", REG_SZ, std::string("C:\\Tools\\tool.exe", 18), ""},
         {"quotes, backslashes and high bytes", "q\"uo\\te \xe9\xff", REG_SZ,
-         std::string("\"C:\\Pr\xf6gram\\x.exe\" /s \\\\ \xe9", 27)},
-        {"default value", "", REG_SZ, std::string("default", 8)},
-        {"empty text", "empty text", REG_SZ, std::string("", 1)},
-        {"expandable text", "expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.exe", 19)},
-        {"text with line breaks", "lines", REG_SZ, std::string("one\r\ntwo", 9)},
-        {"text without terminator", "unterminated", REG_SZ, "abc"},
-        {"text holding a NUL", "nul inside", REG_SZ, std::string("a\0b", 4)},
-        {"tab in name and data", "tab\tname", REG_SZ, std::string("tab\tdata", 9)},
-        {"line breaks in the name", "two\r\nlines", REG_SZ, std::string("x", 2)},
-        {"dword", "dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
-        {"dword of three bytes", "short dword", REG_DWORD, std::string("\x01\x02\x03", 3)},
-        {"binary longer than a line", "binary", REG_BINARY, Bytes(300, 7)},
-        {"binary of several kilobytes", "big", REG_BINARY, Bytes(5000, 13)},
-        {"empty binary", "empty binary", REG_BINARY, ""},
-        {"multi-string", "multi", REG_MULTI_SZ, std::string("a\0b\xe9\0", 6)},
-        {"no type", "none", REG_NONE, std::string("\x00\xff", 2)},
+         std::string("\"C:\\Pr\xf6gram\\x.exe\" /s \\\\ \xe9", 27), ""},
+        {"default value", "", REG_SZ, std::string("default", 8), ""},
+        {"empty text", "empty text", REG_SZ, std::string("", 1), ""},
+        {"expandable text", "expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.exe", 19), ""},
+        {"text with line breaks", "lines", REG_SZ, std::string("one\r\ntwo", 9), ""},
+        {"text without terminator", "unterminated", REG_SZ, "abc", ""},
+        {"text holding a NUL", "nul inside", REG_SZ, std::string("a\0b", 4), ""},
+        {"tab in name and data", "tab\tname", REG_SZ, std::string("tab\tdata", 9), ""},
+        {"line breaks in the name", "two\r\nlines", REG_SZ, std::string("x", 2), ""},
+        {"dword", "dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4), ""},
+        {"dword of three bytes", "short dword", REG_DWORD, std::string("\x01\x02\x03", 3), ""},
+        {"binary longer than a line", "binary", REG_BINARY, Bytes(300, 7), ""},
+        {"binary of several kilobytes", "big", REG_BINARY, Bytes(5000, 13), ""},
+        {"empty binary", "empty binary", REG_BINARY, "", ""},
+        {"multi-string", "multi", REG_MULTI_SZ, std::string("a\0b\xe9\0", 6), ""},
+        {"no type", "none", REG_NONE, std::string("\x00\xff", 2), ""},
+        // The row's spelling is not the stored one: the stored one comes back.
+        {"stored in capitals", "SCREEN", REG_SZ, std::string("C:\\x.scr", 9), "screen"},
+        {"stored in mixed case", "Sys", REG_SZ, std::string("C:\\y.scr", 9), "sys"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
         ASSERT_TRUE(SetTextForTest(sub_key_, "unrelated", "stays"));
         ASSERT_TRUE(SetValueForTest(sub_key_, c.name.c_str(), c.type, c.data));
+        DeleteAndImport(c.row_name.empty() ? c.name : c.row_name, DumpTreeForTest(sub_key_));
+    }
+}
+
+// Stored in UTF-16 as the NT family keeps text: names and text that the code
+// page cannot hold (the A calls read them as best fits) come back unit for
+// unit. Text given as hex without its final NUL comes back with one: the
+// importer adds it (so Wine's `reg import` does, and the stand-in with it).
+TEST_F(RegistryUndoRealTest, WideValuesComeBackUnitForUnit) {
+    struct Case {
+        const char* what;
+        std::u16string name;
+        DWORD type;
+        std::u16string data;         // its NUL, if any, included
+        std::u16string name_in_row;  // ASCII: the name the row gives
+        bool nul_added;              // the importer ends the text with a NUL
+    };
+    const std::u16string worm = u"C:\\WINDOWS\\system32\\Screen.scr";
+    const std::u16string nul(1, u'\0');
+    const Case cases[] = {
+        {"text outside the code page", u"tray", REG_SZ, u"C:\\\uFF34ray\\\u8868\u00e9.exe" + nul,
+         u"tray", false},
+        {"a trailer after the NUL", u"screen", REG_SZ, worm + nul + u"\u8868" + nul, u"screen",
+         false},
+        {"expandable text outside the code page", u"expand", REG_EXPAND_SZ,
+         u"%TEMP%\\\u015Acreen" + nul, u"expand", false},
+        {"multi-string outside the code page", u"multi", REG_MULTI_SZ,
+         u"\u0101" + nul + u"b\u8868" + nul + nul, u"multi", false},
+        {"text with a line break", u"lines", REG_SZ, u"\u8868\r\nx" + nul, u"lines", false},
+        {"stored in capitals", u"SCREEN", REG_SZ, worm + nul, u"screen", false},
+        {"unterminated text", u"open", REG_SZ, u"C:\\\u8868", u"open", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
+        ASSERT_TRUE(SetTextForTest(sub_key_, "unrelated", "stays"));
+        std::u16string data = c.data;
+        ASSERT_TRUE(SetWideValueForTest(sub_key_, c.name, c.type, data.data(), data.size() * 2));
+        if (c.nul_added) data.push_back(u'\0');
+        // What the import gives back: the value with the importer's NUL.
         const std::string before = DumpTreeForTest(sub_key_);
-        remove(undo_.c_str());
+        ASSERT_TRUE(SetWideValueForTest(sub_key_, c.name, c.type, data.data(), data.size() * 2));
+        const std::string expected = DumpTreeForTest(sub_key_);
+        ASSERT_TRUE(
+            SetWideValueForTest(sub_key_, c.name, c.type, c.data.data(), c.data.size() * 2));
+        ASSERT_EQ(DumpTreeForTest(sub_key_), before);
+        DeleteAndImport(std::string(c.name_in_row.begin(), c.name_in_row.end()), expected);
+    }
+}
+
+// The walk matched the worm's text, and the value holds a harmless path by
+// the time the callback acts on it (another program changed it meanwhile):
+// it is read again, left alone and reported, and nothing is saved.
+TEST_F(RegistryUndoRealTest, ValueChangedAfterTheCheckStays) {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    ASSERT_GT(length, 0u);
+    ASSERT_LT(length, sizeof folder);
+    const std::string worm = std::string(folder) + "\\Screen.scr";
+    const std::u16string wide_worm(worm.begin(), worm.end());
+    struct Case {
+        const char* what;
+        std::u16string now;  // what the value holds when the callback acts
+    };
+    const Case cases[] = {
+        {"a harmless path", u"C:\\Tools\\screen.exe"},
+        {"a look-alike of the worm's text",
+         std::u16string(wide_worm).replace(wide_worm.size() - 10, 1, u"\uFF33")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
+        ASSERT_TRUE(SetWideTextForTest(sub_key_, u"screen", REG_SZ, c.now));
+        const std::string before = DumpTreeForTest(sub_key_);
         const size_t logged = ReadWholeFile(log_).size();
-        const size_t logged_stamp = strlen("2026-12-08, 09:05:03,   ");
-
-        RegistryAction row = {
-            path_.c_str(), c.name.c_str(), {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr};
+        RegistryAction row = {path_.c_str(),
+                              "screen",
+                              {REG_SZ, worm.c_str(), static_cast<uint32_t>(worm.size() + 1)},
+                              {REG_SZ, nullptr, 0},
+                              MatchRegistryData};
         const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
-        EXPECT_EQ(console,
-                  "Deleting registry value \"" + c.name + "\" in key \"" + path_ + "\"... Done.\n");
-        ASSERT_NE(DumpTreeForTest(sub_key_), before) << "the value was not deleted";
-        // The line of this value's undo data (a name's line breaks reach the
-        // log as the runtime writes them, so the name is not compared here).
+        CloseRunUndoFile();
+        const std::string report = "Deleting registry value \"screen\" in key \"" + path_ +
+                                   "\"...\nRegistry value \"screen\" in key \"" + path_ +
+                                   "\" changed after it was checked and was not deleted: ";
+        EXPECT_EQ(console.compare(0, report.size(), report), 0) << console;
+        EXPECT_EQ(DumpTreeForTest(sub_key_), before) << "the value stays as it is";
         const std::string log = ReadWholeFile(log_).substr(logged);
-        EXPECT_EQ(log.find("Undo data for registry value \""), logged_stamp) << log;
-        EXPECT_NE(log.find("\" in key \"" + path_ + "\" was saved to \"" + undo_ + "\"."),
-                  std::string::npos)
+        EXPECT_NE(log.find("changed after it was checked and was not deleted"), std::string::npos)
             << log;
-
-        ASSERT_TRUE(ImportRegistryFile(undo_)) << ReadWholeFile(undo_);
-        EXPECT_EQ(DumpTreeForTest(sub_key_), before) << ReadWholeFile(undo_);
+        EXPECT_EQ(log.find("was saved to"), std::string::npos) << log;
     }
 }
 

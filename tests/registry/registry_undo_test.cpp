@@ -1,5 +1,7 @@
-// The undo file's exact text, and what the cleaner does when it cannot be
-// written: the action goes ahead, and the failure is reported.
+// The undo file's exact text in each system's format, the run's file of its
+// own, what the cleaner does when it cannot be written (the action goes
+// ahead, and the failure is reported), and a value read again before it is
+// deleted (a value that changed meanwhile stays).
 #include "registry/registry_undo.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +10,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "log/log_file.h"
+#include "registry/clean_registry.h"
+#include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
 #include "registry/registry_report.h"
 #include "support/capture.h"
@@ -23,6 +28,14 @@ namespace {
 const char kKey[] = "HKEY_CURRENT_USER\\Software\\Undo";
 const char kSub[] = "Software\\Undo";
 const char kComment[] = "\r\n; 2026-12-08, 09:05:03,   about to ";
+// The run's file at the fixed time, and the name after it.
+const char kUndoName[] = "fix_tamrix_undo_20261208_090503.reg";
+const char kNextName[] = "fix_tamrix_undo_20261208_090503_2.reg";
+const char kWorm[] = "C:\\WINDOWS\\system32\\Screen.scr";
+
+constexpr DWORD kWindows98 = 0xC0000A04;
+constexpr DWORD kWindowsNt4 = 0x05650004;
+constexpr DWORD kWindowsXp = 0x0A280105;
 
 bool ValueExists(const std::string& sub_key, const char* name) {
     HKEY key = nullptr;
@@ -32,131 +45,235 @@ bool ValueExists(const std::string& sub_key, const char* name) {
     return result == ERROR_SUCCESS;
 }
 
+// Latin-1 text as the UTF-16LE bytes of a version 5.00 file.
+std::string Utf16(const std::string& text) {
+    std::string wide;
+    for (char c : text) wide += {c, '\0'};
+    return wide;
+}
+
+std::string Utf16(const std::u16string& text) {
+    std::string wide;
+    for (char16_t unit : text) {
+        wide += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    return wide;
+}
+
+// A row that deletes the value `name` of kKey: for its data when `match` is
+// given, else for being there.
+RegistryAction Row(const char* name, const char* match = nullptr) {
+    return RegistryAction{kKey,
+                          name,
+                          {REG_SZ, match, 0},
+                          {REG_SZ, nullptr, 0},
+                          match != nullptr ? MatchRegistryData : nullptr};
+}
+
 class RegistryUndoTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetProcessState();
         winsim::SetLocalTime(FixedTime());
-        undo_ = folder_.path() + "/fix_tamrix_undo.reg";
+        undo_ = folder_.path() + "/" + kUndoName;
+        SetLogPath((folder_.path() + "/undo.log").c_str());
     }
     void TearDown() override { ResetProcessState(); }
 
-    // Saves one value as the cleaner would before acting on it.
-    void Save(UndoAction action, const char* key, const char* name, bool expect_saved = true) {
-        bool saved = false;
-        EXPECT_EQ(SaveUndoData(undo_.c_str(), action, key, name, &saved), 0) << name;
-        EXPECT_EQ(saved, expect_saved) << name;
+    // Saves the item of `row` as the cleaner would before acting on it.
+    void Save(UndoAction action, const RegistryAction& row, bool expect_saved = true) {
+        const UndoOutcome outcome = SaveUndoData(action, &row);
+        EXPECT_EQ(outcome.changed, 0) << row.key_path;
+        EXPECT_EQ(outcome.failure, 0) << row.key_path;
+        EXPECT_EQ(outcome.saved, expect_saved) << row.key_path;
+    }
+
+    // The output of the standard callback acting on `row`, log open.
+    std::string Act(const RegistryAction& row) {
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
+        const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
+        CloseRunUndoFile();
+        LogClose();
+        return console;
     }
 
     TempFolder folder_;
     std::string undo_;
 };
 
-TEST_F(RegistryUndoTest, ItemsAreAppendedAsRegedit4Text) {
-    ASSERT_TRUE(SetTextForTest(kSub, "plain", "C:\\x \"y\""));
-    ASSERT_TRUE(SetTextForTest(kSub, "", "d"));
-    ASSERT_TRUE(SetTextForTest(kSub, "line\nbreak\x01", "x"));
-    ASSERT_TRUE(SetValueForTest(kSub, "dw", REG_DWORD, std::string("\x78\x56\x34\x12", 4)));
-    ASSERT_TRUE(SetValueForTest(kSub, "odd", REG_DWORD, "\x01\x02\x03"));
-    std::string bytes;
-    for (int i = 0; i < 30; ++i) bytes += static_cast<char>(i);
-    ASSERT_TRUE(SetValueForTest(kSub, "bin", REG_BINARY, bytes));
-    ASSERT_TRUE(SetValueForTest(kSub, "exp", REG_EXPAND_SZ, std::string("%a%", 4)));
-    ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\T", "v", "1"));
-    ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\T\\S"));
-
-    // The key line names the key canonically, whatever the row's spelling.
-    Save(UndoAction::kDeleteValue, " \thkey_current_user\\Software\\Undo\\", "plain");
-    Save(UndoAction::kSetValue, kKey, "absent", false);
-    Save(UndoAction::kDeleteValue, kKey, "absent", false);
-    Save(UndoAction::kDeleteValue, kKey, "");
-    Save(UndoAction::kDeleteValue, kKey, "line\nbreak\x01");
-    for (const char* name : {"dw", "odd", "bin", "exp"}) Save(UndoAction::kSetValue, kKey, name);
-    bool saved = false;
-    EXPECT_EQ(SaveUndoData(undo_.c_str(), UndoAction::kDeleteKey,
-                           "HKEY_CURRENT_USER\\Software\\Undo\\T", nullptr, &saved),
-              0);
-    EXPECT_TRUE(saved);
-    EXPECT_EQ(
-        SaveUndoData(undo_.c_str(), UndoAction::kDeleteKey, "HKEY_CURRENT_USER\\", nullptr, &saved),
-        0)
-        << "a root";
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(SaveUndoData(undo_.c_str(), UndoAction::kDeleteKey,
-                           "HKEY_CURRENT_USER\\Software\\Missing", nullptr, &saved),
-              0);
-    EXPECT_FALSE(saved);
-
+TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
     const std::string key = std::string("[") + kKey + "]\r\n";
     // The comment quotes names as a value line does.
     const std::string in = " in key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n";
-    EXPECT_EQ(ReadWholeFile(undo_),
-              std::string("REGEDIT4\r\n") + kComment +
-                  "delete registry value \"plain\" in key "
-                  "\" \thkey_current_user\\\\Software\\\\Undo\\\\\"\r\n" +
-                  key + "\"plain\"=\"C:\\\\x \\\"y\\\"\"\r\n" + kComment +
-                  "delete registry value \"\"" + in + key + "@=\"d\"\r\n" + kComment +
-                  "delete registry value \"line\\nbreak\x01\"" + in + key +
-                  "\"line\\nbreak\x01\"=\"x\"\r\n" + kComment + "set registry value \"dw\"" + in +
-                  key + "\"dw\"=dword:12345678\r\n" + kComment + "set registry value \"odd\"" + in +
-                  key + "\"odd\"=hex(4):01,02,03\r\n" + kComment + "set registry value \"bin\"" +
-                  in + key +
-                  "\"bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,"
-                  "\\\r\n  16,17,18,19,1a,1b,1c,1d\r\n" +
-                  kComment + "set registry value \"exp\"" + in + key +
-                  "\"exp\"=hex(2):25,61,25,00\r\n" + kComment +
-                  "delete registry key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\\\\T\"\r\n"
-                  "[HKEY_CURRENT_USER\\Software\\Undo\\T]\r\n\"v\"=\"1\"\r\n"
-                  "[HKEY_CURRENT_USER\\Software\\Undo\\T\\S]\r\n");
-    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
-    EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+    // The key line names the key canonically, whatever the row's spelling.
+    const std::string body =
+        std::string(kComment) +
+        "delete registry value \"plain\" in key "
+        "\" \thkey_current_user\\\\Software\\\\Undo\\\\\"\r\n" +
+        key + "\"plain\"=\"C:\\\\x \\\"y\\\"\"\r\n" + kComment + "delete registry value \"\"" + in +
+        key + "@=\"d\"\r\n" + kComment + "delete registry value \"line\\nbreak\x01\"" + in + key +
+        "\"line\\nbreak\x01\"=\"x\"\r\n" + kComment + "set registry value \"dw\"" + in + key +
+        "\"dw\"=dword:12345678\r\n" + kComment + "set registry value \"odd\"" + in + key +
+        "\"odd\"=hex(4):01,02,03\r\n" + kComment + "set registry value \"bin\"" + in + key +
+        "\"bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,"
+        "\\\r\n  16,17,18,19,1a,1b,1c,1d\r\n" +
+        kComment + "set registry value \"exp\"" + in + key + "\"exp\"=hex(2):EXP\r\n" + kComment +
+        "delete registry key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\\\\T\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Undo\\T]\r\n\"v\"=\"1\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Undo\\T\\S]\r\n";
+    struct Case {
+        const char* what;
+        DWORD version;
+        std::string header;
+        const char* expandable;  // the bytes of "%a%" and its NUL
+        bool wide;
+    };
+    const Case cases[] = {
+        {"Windows 98: REGEDIT4 in ANSI", kWindows98, "REGEDIT4\r\n", "25,61,25,00", false},
+        {"NT 4.0: REGEDIT4 in ANSI", kWindowsNt4, "REGEDIT4\r\n", "25,61,25,00", false},
+        {"XP: version 5.00 in UTF-16", kWindowsXp,
+         "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n"), "25,00,61,00,25,00,00,00",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetProcessState();
+        winsim::SetLocalTime(FixedTime());
+        winsim::SetVersion(c.version);
+        SetLogPath((folder_.path() + "/undo.log").c_str());
+        remove(undo_.c_str());
+        ASSERT_TRUE(SetTextForTest(kSub, "plain", "C:\\x \"y\""));
+        ASSERT_TRUE(SetTextForTest(kSub, "", "d"));
+        ASSERT_TRUE(SetTextForTest(kSub, "line\nbreak\x01", "x"));
+        ASSERT_TRUE(SetValueForTest(kSub, "dw", REG_DWORD, std::string("\x78\x56\x34\x12", 4)));
+        ASSERT_TRUE(SetValueForTest(kSub, "odd", REG_DWORD, "\x01\x02\x03"));
+        std::string bytes;
+        for (int i = 0; i < 30; ++i) bytes += static_cast<char>(i);
+        ASSERT_TRUE(SetValueForTest(kSub, "bin", REG_BINARY, bytes));
+        ASSERT_TRUE(SetValueForTest(kSub, "exp", REG_EXPAND_SZ, std::string("%a%", 4)));
+        ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\T", "v", "1"));
+        ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\T\\S"));
+
+        RegistryAction plain = Row("plain");
+        plain.key_path = " \thkey_current_user\\Software\\Undo\\";
+        Save(UndoAction::kDeleteValue, plain);
+        Save(UndoAction::kDeleteValue, Row(""));
+        Save(UndoAction::kDeleteValue, Row("line\nbreak\x01"));
+        for (const char* name : {"dw", "odd", "bin", "exp"}) Save(UndoAction::kSetValue, Row(name));
+        RegistryAction tree = Row(nullptr);
+        tree.key_path = "HKEY_CURRENT_USER\\Software\\Undo\\T";
+        Save(UndoAction::kDeleteKey, tree);
+        tree.key_path = "HKEY_CURRENT_USER\\";
+        Save(UndoAction::kDeleteKey, tree, false);  // a root
+        tree.key_path = "HKEY_CURRENT_USER\\Software\\Missing";
+        Save(UndoAction::kDeleteKey, tree, false);
+        CloseRunUndoFile();
+
+        std::string text = body;
+        text.replace(text.find("EXP"), 3, c.expandable);
+        EXPECT_EQ(ReadWholeFile(undo_), c.header + (c.wide ? Utf16(text) : text));
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+    }
+}
+
+// Each run writes a file of its own, created new at its first item: whatever
+// stands at a name (a file, a folder, a link, to something or to nothing)
+// passes the name on to the next one, and an earlier version's undo file is
+// left as it is. The file stays the run's own until the run closes it.
+TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
+    const std::string legacy = folder_.path() + "/fix_tamrix_undo.reg";
+    const std::string other = folder_.path() + "/other.reg";
+    struct Case {
+        const char* what;
+        int planted;  // 0 file, 1 folder, 2 link to a file, 3 link to nothing
+    };
+    const Case cases[] = {{"a file there", 0},
+                          {"a folder there", 1},
+                          {"a link to a file", 2},
+                          {"a dangling link", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile(legacy, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
+        WriteWholeFile(other, "other");
+        if (c.planted == 0) WriteWholeFile(undo_, "planted");
+        if (c.planted == 1) ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
+        if (c.planted == 2) ASSERT_EQ(symlink(other.c_str(), undo_.c_str()), 0);
+        if (c.planted == 3) ASSERT_EQ(symlink((folder_.path() + "/none").c_str(), undo_.c_str()), 0);
+        ASSERT_TRUE(SetTextForTest(kSub, "v", "1"));
+        Save(UndoAction::kDeleteValue, Row("v"));
+        EXPECT_EQ(std::string(RunUndoFilePath()), folder_.path() + "/" + kNextName);
+        // Written by nobody else meanwhile; read by anyone.
+        EXPECT_EQ(CreateFileA(RunUndoFilePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        Save(UndoAction::kDeleteValue, Row("v"));  // the second item goes into the same file
+        CloseRunUndoFile();
+        const std::string item = std::string(kComment) + "delete registry value \"v\" in key " +
+                                 "\"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n[" + kKey +
+                                 "]\r\n\"v\"=\"1\"\r\n";
+        EXPECT_EQ(ReadWholeFile(folder_.path() + "/" + kNextName),
+                  "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n" + item + item));
+        EXPECT_EQ(ReadWholeFile(legacy),
+                  "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
+        EXPECT_EQ(ReadWholeFile(other), "other");
+        if (c.planted == 0) EXPECT_EQ(ReadWholeFile(undo_), "planted");
+        remove((folder_.path() + "/" + kNextName).c_str());
+        remove(undo_.c_str());
+        rmdir(undo_.c_str());
+        EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+    }
+    remove(other.c_str());
 }
 
 // The undo file cannot be written or the item cannot be saved whole: the
 // action goes ahead and the failure is reported with the system's text,
-// right before the action is announced.
+// right before the action is announced; what reached the file of a failed
+// item is taken out again, and the next item is saved.
 TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
     struct Case {
         const char* what;
         const char* log_folder;  // below the test folder
         const char* row_key;     // below kKey ("" for kKey), the value "v" of which goes
         bool whole_key;
-        const char* text;  // the system's text reported
+        const char* text;   // the system's text reported
+        const char* shown;  // the file named in the report
     };
     const Case cases[] = {
-        {"a folder in the undo file's place", "", "", false, "Access is denied."},
         {"the log's folder missing", "missing", "", false,
-         "The system cannot find the path specified."},
-        {"data too large for the buffer", "", "Big", false, "More data is available."},
-        {"the file held by another program", "", "", false,
-         "The process cannot access the file because it is being used by another process."},
-        {"a key name no .reg file can hold", "", "Tree", true, "The data is invalid."},
+         "The system cannot find the path specified.", kUndoName},
+        {"data too large for the buffer", "", "Big", false, "More data is available.", kUndoName},
+        {"a key name no .reg file can hold", "", "Tree", true, "The data is invalid.", kUndoName},
+        {"the disk full", "", "", false, "There is not enough space on the disk.", kUndoName},
+        {"every name taken", "", "", false, "The file exists.",
+         "fix_tamrix_undo_20261208_090503_99.reg"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetProcessState();
         winsim::SetLocalTime(FixedTime());
-        rmdir(undo_.c_str());
-        remove(undo_.c_str());
         ASSERT_TRUE(SetTextForTest(kSub, "v", "worm"));
         ASSERT_TRUE(
             SetValueForTest(std::string(kSub) + "\\Big", "v", REG_BINARY, std::string(70000, 'x')));
         ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\Tree\\fine", "v", "1"));
         ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\Tree\\line\nbreak"));
-        const std::string folder =
-            c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
-        const std::string undo = folder + "/fix_tamrix_undo.reg";
+        const std::string folder = c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
         const std::string log = folder + "/undo.log";
-        if (std::string(c.what) == "a folder in the undo file's place") {
-            ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
-        }
-        HANDLE holder = INVALID_HANDLE_VALUE;
-        if (std::string(c.what) == "the file held by another program") {
-            holder = CreateFileA(undo_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        std::vector<std::string> taken;
+        if (std::string(c.what) == "every name taken") {
+            taken.push_back(undo_);
+            for (int n = 2; n <= 99; ++n) {
+                taken.push_back(folder_.path() + "/fix_tamrix_undo_20261208_090503_" + std::to_string(n) +
+                                ".reg");
+            }
+            for (const std::string& name : taken) WriteWholeFile(name, "");
         }
         SetLogPath(log.c_str());
         CaptureStdout([] { LogOpen("fix_tamrix"); });
+        if (std::string(c.what) == "the disk full") {
+            winsim::FailCall("WriteFile", ERROR_DISK_FULL, 2);  // the header goes in, the item not
+        }
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
         RegistryAction row = {key.c_str(),
@@ -165,9 +282,8 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                               {REG_SZ, nullptr, 0},
                               nullptr};
         const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
-        LogClose();
         const std::string report =
-            "Undo data could not be saved to \"" + undo + "\": " + c.text + "\n";
+            "Undo data could not be saved to \"" + folder + "/" + c.shown + "\": " + c.text + "\n";
         const std::string announced =
             c.whole_key ? "Deleting registry key \"" + key + "\"... Done.\n"
                         : "Deleting registry value \"v\" in key \"" + key + "\"... Done.\n";
@@ -181,9 +297,158 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         EXPECT_FALSE(c.whole_key ? KeyExistsForTest(std::string(kSub) + "\\" + c.row_key)
                                  : ValueExists(key.substr(18), "v"))
             << "the action went ahead";
-        if (holder != INVALID_HANDLE_VALUE) {
-            CloseHandle(holder);
+        if (taken.empty() && c.log_folder[0] == '\0') {
+            EXPECT_EQ(ReadWholeFile(undo_),
+                      "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n")))
+                << "nothing of the failed item stays";
+            ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
+            EXPECT_EQ(SaveUndoData(UndoAction::kDeleteValue, &(row = Row("w"))).failure, 0);
+            EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
+                      std::string::npos);
         }
+        CloseRunUndoFile();
+        LogClose();
+        for (const std::string& name : taken) remove(name.c_str());
+        remove(log.c_str());
+        remove(undo_.c_str());
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+        EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
+    }
+}
+
+// Right before the deletion the value is read again, found by enumeration
+// (its name in the stored spelling) and checked as the walk checked it: the
+// undo file holds what is deleted, and a value that is no longer the worm's
+// is left alone and reported. A hook stands in for another program that
+// changes the value once the walk has checked it.
+TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
+    const std::u16string worm(kWorm, kWorm + sizeof kWorm - 1);
+    struct Case {
+        const char* what;
+        DWORD version;
+        std::function<void()> seed;
+        std::function<void()> meanwhile;  // at the first read after the walk's check
+        bool deleted;
+        std::string saved;   // what the file holds after its header, in its own form
+        std::string report;  // after the announcement
+    };
+    const std::string item = std::string(kComment) + "delete registry value ";
+    const std::string in =
+        " in key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n[" + std::string(kKey) + "]\r\n";
+    const std::string changed = "\nRegistry value \"screen\" in key \"" + std::string(kKey) +
+                                "\" changed after it was checked and was not deleted: The "
+                                "system cannot find the file specified.\n";
+    const std::string worm_line = "=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\r\n";
+    const Case cases[] = {
+        {"stored in capitals", kWindowsXp,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "SCREEN", kWorm)); }, nullptr, true,
+         Utf16(item + "\"SCREEN\"" + in + "\"SCREEN\"" + worm_line), ""},
+        {"stored in capitals, Windows 98", kWindows98,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "ScReEn", kWorm)); }, nullptr, true,
+         item + "\"ScReEn\"" + in + "\"ScReEn\"" + worm_line, ""},
+        {"a look-alike name first", kWindowsXp,
+         [&] {
+             ASSERT_TRUE(SetWideTextForTest(kSub, u"\uFF53creen", REG_SZ, worm));
+             ASSERT_TRUE(SetTextForTest(kSub, "Screen", kWorm));
+         },
+         nullptr, true, Utf16(item + "\"Screen\"" + in + "\"Screen\"" + worm_line), ""},
+        {"changed to a harmless path", kWindowsXp,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", "C:\\Tools\\screen.exe")); }, false, "",
+         changed},
+        {"changed to a look-alike", kWindowsXp,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
+         [] {
+             ASSERT_TRUE(SetWideTextForTest(kSub, u"screen", REG_SZ,
+                                            u"C:\\WINDOWS\\system32\\\uFF33creen.scr"));
+         },
+         false, "", changed},
+        {"deleted meanwhile", kWindowsXp,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
+         [] {
+             HKEY key = nullptr;
+             ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kSub, &key), 0);
+             RegDeleteValueA(key, "screen");
+             RegCloseKey(key);
+         },
+         false, "", changed},
+        {"its key deleted meanwhile", kWindowsXp,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
+         [] { DeleteTreeForTest(HKEY_CURRENT_USER, kSub); }, false, "",
+         "\nAn error was detected while accessing registry value \"screen\" in key \"" +
+             std::string(kKey) +
+             "\": Illegal operation attempted on a registry key that has been marked for "
+             "deletion.\n"},
+        // Bytes after the text's NUL are none of the matcher's business: the
+        // value goes, and comes back with them.
+        {"a trailer after the NUL", kWindowsXp,
+         [&] {
+             const std::u16string data = worm + u'\0' + u"\u8868";
+             ASSERT_TRUE(
+                 SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
+         },
+         nullptr, true,
+         Utf16(item + "\"screen\"" + in +
+               "\"screen\"=hex(1):43,00,3a,00,5c,00,57,00,49,00,4e,00,44,"
+               "00,4f,00,57,00,53,00,\\\r\n  5c,00,73,00,79,00,73,00,74,00,65,00,6d,00,33,00,32,00,"
+               "5c,00,53,00,63,00,72,\\\r\n  00,65,00,65,00,6e,00,2e,00,73,00,63,00,72,00,00,00,68,"
+               "88\r\n"),
+         ""},
+        // NT 4.0's Registry Editor reads ANSI files only: what ANSI cannot
+        // give back is not saved, and the worm still goes.
+        {"a trailer outside the code page, NT 4.0", kWindowsNt4,
+         [&] {
+             const std::u16string data = worm + u'\0' + u"\u8868";
+             ASSERT_TRUE(
+                 SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
+         },
+         nullptr, true, "",
+         "\nUndo data could not be saved to \"FOLDER/" + std::string(kUndoName) +
+             "\": No mapping for the Unicode character exists in the target multi-byte code "
+             "page.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetProcessState();
+        winsim::SetLocalTime(FixedTime());
+        winsim::SetVersion(c.version);
+        SetLogPath((folder_.path() + "/undo.log").c_str());
+        remove(undo_.c_str());
+        remove((folder_.path() + "/undo.log").c_str());
+        c.seed();
+        const RegistryAction table[] = {
+            Row("screen", kWorm),
+            {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
+        };
+        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 1, c.meanwhile);
+        CaptureStdout([] { LogOpen("fix_tamrix"); });
+        const std::string console =
+            CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+        CloseRunUndoFile();
+        LogClose();
+        std::string report = c.report;
+        if (report.find("FOLDER") != std::string::npos)
+            report.replace(report.find("FOLDER"), 6, folder_.path());
+        const std::string announced =
+            "Deleting registry value \"screen\" in key \"" + std::string(kKey) + "\"...";
+        EXPECT_EQ(console, c.deleted ? report + announced + " Done.\n" : announced + report);
+        const std::string header = c.version == kWindowsXp
+                                       ? "\xff\xfe" + Utf16(std::string("Windows Registry Editor "
+                                                                        "Version 5.00\r\n"))
+                                       : "REGEDIT4\r\n";
+        if (c.deleted) {
+            EXPECT_EQ(ReadWholeFile(undo_), header + c.saved) << "the file holds whole items only";
+        } else {
+            EXPECT_EQ(ReadWholeFile(undo_), "<missing>") << "nothing was saved, nothing created";
+        }
+        HKEY key = nullptr;
+        const bool left = RegOpenKeyA(HKEY_CURRENT_USER, kSub, &key) == 0 &&
+                          RegQueryValueExA(key, "screen", nullptr, nullptr, nullptr, nullptr) == 0;
+        if (key != nullptr) RegCloseKey(key);
+        EXPECT_EQ(left, !c.deleted && std::string(c.what) != "deleted meanwhile" &&
+                            std::string(c.what) != "its key deleted meanwhile");
+        const std::string logged = ReadWholeFile(folder_.path() + "/undo.log");
+        EXPECT_EQ(logged.find("was deleted") != std::string::npos, c.deleted) << logged;
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
         EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
     }

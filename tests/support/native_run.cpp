@@ -3,11 +3,13 @@
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
 #include "log/log_file.h"
+#include "registry/registry_undo.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 
 void ResetProcessState() {
+    CloseRunUndoFile();  // before the layer forgets its handle
     winsim::Reset();
     ResetQuietModeForTests();
     ResetLogForTests();

@@ -19,14 +19,17 @@ constexpr int kTurnTries = 2000;
 
 }  // namespace
 
-FILE* OpenAppendStream(const char* path) {
+FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     // Without FILE_WRITE_DATA the system writes at the end whatever the file
     // pointer says; read access is what locking asks for. The 95 family
     // knows only the generic rights.
     const DWORD access = (GetVersion() & kWindows95Family) != 0 ? GENERIC_READ | GENERIC_WRITE
                                                                 : GENERIC_READ | FILE_APPEND_DATA;
-    HANDLE file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE file = wide_path != nullptr ? CreateFileW(wide_path, access, share, nullptr, OPEN_ALWAYS,
+                                                     FILE_ATTRIBUTE_NORMAL, nullptr)
+                                       : CreateFileA(path, access, share, nullptr, OPEN_ALWAYS,
+                                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_TEXT);
     if (descriptor == -1) {

@@ -1,0 +1,69 @@
+#include "common/wide_text.h"
+
+#include <cstring>
+
+namespace {
+
+// Bytes widened at a time.
+constexpr size_t kPiece = 64;
+
+// The code of a failed conversion, never 0.
+int32_t ConversionFailure() {
+    DWORD code = GetLastError();
+    return code != 0 ? static_cast<int32_t>(code) : ERROR_INTERNAL_ERROR;
+}
+
+struct Comparison {
+    const WCHAR* wide;
+    size_t left;  // units of `wide` not yet compared
+};
+
+int32_t ComparePiece(void* context, const WCHAR* units, size_t count) {
+    Comparison* comparison = static_cast<Comparison*>(context);
+    if (count > comparison->left || memcmp(units, comparison->wide, count * sizeof(WCHAR)) != 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    comparison->wide += count;
+    comparison->left -= count;
+    return 0;
+}
+
+}  // namespace
+
+int32_t WidenInPieces(const char* ansi, size_t length,
+                      int32_t (*take)(void* context, const WCHAR* units, size_t count),
+                      void* context) {
+    size_t at = 0;
+    while (at < length) {
+        // A piece ends before a lead byte whose trail byte would fall outside it.
+        size_t end = at;
+        while (end < length && end - at < kPiece) {
+            const BYTE byte = static_cast<BYTE>(ansi[end]);
+            // Lead bytes are 0x81 and above in every double-byte code page.
+            const size_t size = byte >= 0x80 && IsDBCSLeadByte(byte) && end + 1 < length ? 2 : 1;
+            if (end + size - at > kPiece) break;
+            end += size;
+        }
+        WCHAR units[kPiece];
+        const int count = MultiByteToWideChar(CP_ACP, 0, ansi + at, static_cast<int>(end - at),
+                                              units, static_cast<int>(kPiece));
+        if (count == 0) return ConversionFailure();
+        const int32_t taken = take(context, units, static_cast<size_t>(count));
+        if (taken != 0) return taken;
+        at = end;
+    }
+    return 0;
+}
+
+int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units) {
+    Comparison comparison = {wide, units};
+    const int32_t result = WidenInPieces(ansi, length, ComparePiece, &comparison);
+    if (result != 0) return result;
+    return comparison.left == 0 ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+size_t WideLength(const WCHAR* wide, size_t limit) {
+    size_t length = 0;
+    while (length < limit && wide[length] != 0) ++length;
+    return length;
+}

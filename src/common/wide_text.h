@@ -1,0 +1,25 @@
+// ANSI text beside its UTF-16 form: whether the one widens exactly to the
+// other, the round trip by which the program tells text it may act on from a
+// best-fit spelling of something else.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Widens `length` bytes of `ansi` piece by piece, never splitting a
+// double-byte character, and hands each piece to `take` (units, count).
+// Returns 0, the first non-zero value `take` returned, or the conversion's
+// failure code (never 0).
+int32_t WidenInPieces(const char* ansi, size_t length,
+                      int32_t (*take)(void* context, const WCHAR* units, size_t count),
+                      void* context);
+
+// 0 when `length` bytes of `ansi` widen to exactly the `units` UTF-16 units
+// at `wide`; ERROR_FILE_NOT_FOUND (2) when they do not; otherwise the
+// conversion's failure code.
+int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units);
+
+// The number of UTF-16 units before the first NUL of `wide` (at most `limit`).
+size_t WideLength(const WCHAR* wide, size_t limit);
