@@ -3,12 +3,14 @@
 #include "driver/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "driver/run_cleaner.h"
+#include "driver/wide_argument.h"
 #include "log/log_file.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
@@ -154,6 +156,124 @@ TEST_F(CommandLineTest, ParsedSettings) {
         EXPECT_EQ(parsed.log_path == nullptr ? std::string() : std::string(parsed.log_path),
                   c.log_path);
     }
+}
+
+// The wide command line split as the C runtime splits argv: the program's
+// name without backslash rules, then arguments with them.
+TEST_F(CommandLineTest, WideCommandLineSplitsAsTheRuntimeDoes) {
+    struct Case {
+        std::u16string line;
+        std::vector<std::u16string> arguments;
+    };
+    const Case cases[] = {
+        {u"prog", {u"prog"}},
+        {u"\"C:\\Program Files\\a.exe\" x", {u"C:\\Program Files\\a.exe", u"x"}},
+        {u"C:\\a\\b.exe\t/L  c.log  ", {u"C:\\a\\b.exe", u"/L", u"c.log"}},
+        {u"p \"a b\" \"\" c", {u"p", u"a b", u"", u"c"}},
+        {u"p a\\\\\"b c\"", {u"p", u"a\\b c"}},
+        {u"p a\\\\\\\"b", {u"p", u"a\\\"b"}},
+        {u"p a\\b\\ c\\", {u"p", u"a\\b\\", u"c\\"}},
+        {u"p \"a\"\"b\" c", {u"p", u"a\"b c"}},
+        {u"p \"\\\\server\\share\\\"", {u"p", u"\\\\server\\share\""}},
+        {u"p \uFF41\u8868 \"C:\\caf\u00e9\\\"", {u"p", u"\uFF41\u8868", u"C:\\caf\u00e9\""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+        for (size_t i = 0; i <= c.arguments.size(); ++i) {
+            WCHAR out[64];
+            size_t length = 99;
+            EXPECT_EQ(SplitWideCommandLine(c.line.c_str(), static_cast<int>(i), out, 64, &length),
+                      static_cast<int>(c.arguments.size()));
+            const std::u16string expected = i < c.arguments.size() ? c.arguments[i] : u"";
+            EXPECT_EQ(std::u16string(out), expected) << i;
+            EXPECT_EQ(length, expected.size());
+        }
+    }
+    // An argument longer than the buffer is cut, its whole length reported.
+    WCHAR out[4];
+    size_t length = 0;
+    EXPECT_EQ(SplitWideCommandLine(u"p abcdef", 1, out, 4, &length), 2);
+    EXPECT_EQ(std::u16string(out), u"abc");
+    EXPECT_EQ(length, 6u);
+    // The stand-in's command lines split back into their arguments.
+    const std::vector<std::string> arguments = {"fix", "a b", "", "q\"x", "c:\\d\\", "\\\"\\"};
+    const std::u16string line = winsim::CommandLineOf(arguments);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        WCHAR argument[64];
+        EXPECT_EQ(SplitWideCommandLine(line.c_str(), static_cast<int>(i), argument, 64, &length),
+                  static_cast<int>(arguments.size()));
+        EXPECT_EQ(std::u16string(argument),
+                  std::u16string(arguments[i].begin(), arguments[i].end()));
+    }
+}
+
+// The C runtime's argv is the best-fit ANSI form of the wide command line: a
+// /L path that is not exact is taken in its wide form, or refused when the
+// wide argument cannot be matched to argv.
+TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
+    struct Case {
+        const char* what;
+        std::u16string line;  // the wide command line
+        DWORD version;
+        CommandLineOutcome outcome;
+        std::u16string wide;  // the wide path taken, or ""
+    };
+    const DWORD nt = 0x0A280105, windows98 = 0xC0000A04;
+    const Case cases[] = {
+        {"exact", u"fix_tamrix /Q /L abc.log", nt, CommandLineOutcome::kRun, u""},
+        {"a best fit", u"fix_tamrix /Q /L \uFF41bc.log", nt, CommandLineOutcome::kRun,
+         u"\uFF41bc.log"},
+        {"quoted", u"\"fix_tamrix\" /Q /L \"\uFF41bc.log\"", nt, CommandLineOutcome::kRun,
+         u"\uFF41bc.log"},
+        {"another count", u"fix_tamrix /Q /L \uFF41 bc.log", nt,
+         CommandLineOutcome::kLogPathNotExact, u""},
+        {"another argument", u"fix_tamrix /Q /L xyz.log", nt, CommandLineOutcome::kLogPathNotExact,
+         u""},
+        {"the 95 family's ANSI command line", u"fix_tamrix /Q /L xyz.log", windows98,
+         CommandLineOutcome::kRun, u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetProcessState();
+        winsim::SetVersion(c.version);
+        ArgumentVector command_line({"/Q", "/L", "abc.log"});
+        winsim::SetCommandLine(c.line.c_str());
+        const CommandLine parsed = ParseCommandLine(command_line.argc(), command_line.argv());
+        EXPECT_EQ(parsed.outcome, c.outcome);
+        if (c.outcome != CommandLineOutcome::kRun) {
+            EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(ReportCommandLine(parsed), 2); }),
+                      "Log file path after \"/L\" cannot be read exactly in this code page.\n");
+            continue;
+        }
+        EXPECT_STREQ(parsed.log_path, "abc.log");
+        EXPECT_EQ(parsed.log_path_is_wide, !c.wide.empty());
+        if (parsed.log_path_is_wide) EXPECT_EQ(std::u16string(parsed.log_path_wide), c.wide);
+    }
+
+    // A whole run: the log and the undo data go into the folder the wide
+    // path names, not into the one of its best-fit spelling.
+    const std::string folder = MakeTempFolder();
+    const std::string exact = folder +
+                              "/\xef\xbd\x81"
+                              "bc";  // U+FF41 "bc" in UTF-8
+    const std::string best_fit = folder + "/abc";
+    ASSERT_EQ(mkdir(exact.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(best_fit.c_str(), 0700), 0);
+    ResetProcessState();
+    ArgumentVector command_line({"/Q", "/L", best_fit + "/x.log"});
+    const std::u16string wide_folder = std::u16string(folder.begin(), folder.end()) + u"/\uFF41bc";
+    winsim::SetCommandLine((u"fix_tamrix /Q /L " + wide_folder + u"/x.log").c_str());
+    std::string output;
+    int32_t code = -1;
+    output = CaptureStdout([&] { code = RunCleaner(command_line.argc(), command_line.argv()); });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(output.find("Could not open"), std::string::npos) << output;
+    EXPECT_NE(ReadWholeFile(exact + "/x.log"), "<missing>");
+    EXPECT_EQ(ReadWholeFile(best_fit + "/x.log"), "<missing>");
+    remove((exact + "/x.log").c_str());
+    rmdir(exact.c_str());
+    rmdir(best_fit.c_str());
+    rmdir(folder.c_str());
 }
 
 TEST_F(CommandLineTest, LogPathOfTheLongestSizeIsTakenWhole) {

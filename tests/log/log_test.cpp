@@ -1,5 +1,6 @@
 // The log file, its header and lines, and error reports with system texts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -139,30 +140,90 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     struct Case {
         std::string module;  // "": GetModuleFileNameA fails
         std::string expected;
+        bool double_byte;     // 0x81..0xFE lead double-byte characters
+        const char* failing;  // a call that fails, or nullptr
     };
     const Case cases[] = {
-        {in_folder, folder_.path() + "/fix_tamrix.log"},
-        {"fix_tamrix", "fix_tamrix.log"},
-        {"", "fix_tamrix.log"},
-        {long_folder + "/x", "fix_tamrix.log"},
-        {fitting_folder + "/x", fitting_folder + "/fix_tamrix.log"},
-        {too_long_for_260, "fix_tamrix.log"},
+        {in_folder, folder_.path() + "/fix_tamrix.log", false, nullptr},
+        {"fix_tamrix", "fix_tamrix.log", false, nullptr},
+        {"", "fix_tamrix.log", false, "GetModuleFileNameA"},
+        {long_folder + "/x", "fix_tamrix.log", false, nullptr},
+        {fitting_folder + "/x", fitting_folder + "/fix_tamrix.log", false, nullptr},
+        {too_long_for_260, "fix_tamrix.log", false, nullptr},
+        // A program file whose name's double-byte character ends in the
+        // separator's byte (no code page pairs a lead byte with '/'; on
+        // Windows it is the backslash, as in code page 932's 0x95 0x5C).
+        {folder_.path() + "/x\x95/fix_tamrix", folder_.path() + "/fix_tamrix.log", true, nullptr},
+        {folder_.path() + "/\x95//fix_tamrix", folder_.path() + "/\x95//fix_tamrix.log", true, nullptr},
+        // Which folder the ANSI path means cannot be told: the current one.
+        {in_folder, "fix_tamrix.log", false, "GetModuleFileNameW"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.substr(0, 40));
         ResetLogForTests();
         winsim::Reset();
-        if (c.module.empty()) {
-            winsim::FailCall("GetModuleFileNameA", ERROR_FILE_NOT_FOUND);
-        } else {
-            winsim::SetModuleFileName(c.module.c_str());
-        }
+        if (c.double_byte) winsim::SetDbcsLeadBytes(0x81, 0xFE);
+        if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_FILE_NOT_FOUND);
+        if (!c.module.empty()) winsim::SetModuleFileName(c.module.c_str());
         CaptureStdout([] { LogOpen("fix_tamrix"); });
         ASSERT_NE(LogPath(), nullptr);
         EXPECT_EQ(std::string(LogPath()), c.expected);
         LogClose();
     }
     ASSERT_EQ(chdir(cwd), 0);
+}
+
+// A program folder whose name does not fit the code page: the A call gives a
+// best-fit spelling, the name of another folder (here one that exists). The
+// log and the undo file go into the program's own folder, named through its
+// wide path, and the ANSI spelling is what is shown; on the 95 family the
+// ANSI path is the file system's own.
+TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
+    const std::string& folder = folder_.path();
+    const std::string exact = folder + "/\xef\xbd\x81" "bc";  // U+FF41 "bc" in UTF-8
+    const std::string best_fit = folder + "/abc";
+    const std::u16string wide = std::u16string(folder.begin(), folder.end()) + u"/\uFF41bc/prog";
+    ASSERT_EQ(mkdir(exact.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(best_fit.c_str(), 0700), 0);
+    struct Case {
+        const char* what;
+        DWORD version;
+        std::string written;  // the folder the files land in
+    };
+    const Case cases[] = {
+        {"NT family", 0x0A280105, exact},
+        {"95 family", 0xC0000A04, best_fit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetLogForTests();
+        winsim::Reset();
+        winsim::SetVersion(c.version);
+        winsim::SetWideModuleFileName(wide.c_str());
+        const std::string output = CaptureStdout([] {
+            LogOpen("fix_tamrix");
+            LogLine("a line");
+        });
+        EXPECT_EQ(output, "");
+        ASSERT_NE(LogPath(), nullptr);
+        EXPECT_EQ(std::string(LogPath()), best_fit + "/fix_tamrix.log") << "shown as ANSI";
+        char shown[300];
+        HANDLE file = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(CreateFileBesideLog("beside.txt", shown, sizeof shown, &file), 0);
+        EXPECT_EQ(std::string(shown), best_fit + "/beside.txt");
+        CloseHandle(file);
+        LogClose();
+        EXPECT_NE(ReadWholeFile(c.written + "/fix_tamrix.log").find("a line"), std::string::npos);
+        EXPECT_NE(ReadWholeFile(c.written + "/beside.txt"), "<missing>");
+        for (const std::string& other : {exact, best_fit}) {
+            if (other != c.written) {
+                EXPECT_EQ(ReadWholeFile(other + "/fix_tamrix.log"), "<missing>") << other;
+                EXPECT_EQ(ReadWholeFile(other + "/beside.txt"), "<missing>") << other;
+            }
+            remove((other + "/fix_tamrix.log").c_str());
+            remove((other + "/beside.txt").c_str());
+        }
+    }
 }
 
 TEST_F(LogTest, SystemErrorTextTrimsTrailingLineBreaks) {

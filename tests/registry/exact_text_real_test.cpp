@@ -105,6 +105,12 @@ TEST_F(ExactTextRealTest, LookAlikesStayAndTheWormsOwnTextGoes) {
         {"in other letter case", u"SCREEN", REG_SZ, Upper(worm), true, worm_text},
         {"with white space around", u"screen", REG_SZ, u" \t" + worm + u"  \r\n", true, worm_text},
         {"as REG_EXPAND_SZ", u"screen", REG_EXPAND_SZ, worm, true, worm_text},
+        // Only the part the matcher compares must read back exactly: what
+        // follows the text's NUL decides nothing.
+        {"the worm's text, a NUL and a character outside the code page", u"screen", REG_SZ,
+         worm + u'\0' + u"\u8868", true, worm_text},
+        {"a look-alike, a NUL and the worm's text", u"screen", REG_SZ,
+         system_ + u"\\\uFF33creen.scr" + u'\0' + worm, false, worm_text},
         // A letter the code page has reads back as itself: exact, and so taken.
         {"a code page letter in both", u"screen", REG_SZ, system_ + u"\\Scr\u00E8en.scr", true,
          "%System%\\Scr\xE8"

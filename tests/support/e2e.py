@@ -10,6 +10,8 @@ The Wine tests take their setting from the environment, as CTest gives it:
                               known line and the Windows version it sees
   FIX_TAMRIX_WINDOWS_VERSION  optional: the Windows version Wine reports
                               (win98, nt40, winxp, win10...) for this module
+  FIX_TAMRIX_CODE_PAGE        optional: the ANSI code page the probe must report
+                              (Wine's follows LANG: 932 under ja_JP.UTF-8)
   WINEPREFIX                  a throw-away prefix made by the test fixture
 Run one case alone from the source folder with these set, e.g.
   WINEPREFIX=... FIX_TAMRIX_EXE=... python3 -m unittest tests.wine.test_registry -k sys_480
@@ -127,18 +129,19 @@ def delete_run_key():
     wine_command(["reg", "delete", RUN_KEY, "/f"])
 
 
-def seed_run_key(folder, values, ansi=False):
+def seed_run_key(folder, values, ansi=False, unicode=False):
     """Replaces the Run key with `values`, lines of .reg text (None: no Run
     key), through reg.exe and a file in `folder`. The file is a REGEDIT4 text
     in Latin-1, the ANSI code page, when `ansi` is set or every line is ASCII
-    without hex(2) data; otherwise a version 5.00 text in UTF-16, as the
-    system keeps text (only such a text reads hex(2) bytes as UTF-16)."""
+    without hex(2) data (and `unicode` is not set); otherwise a version 5.00
+    text in UTF-16, as the system keeps text (only such a text reads hex(2)
+    bytes as UTF-16)."""
     delete_run_key()
     if values is None:
         return
     path = os.path.join(folder, "seed.reg")
     body = "[%s]\n%s\n" % (RUN_KEY, "\n".join(values))
-    if ansi or (body.isascii() and "hex(2):" not in body):
+    if ansi or (not unicode and body.isascii() and "hex(2):" not in body):
         with open(path, "w", newline="\r\n", encoding="latin-1") as f:
             f.write("REGEDIT4\n\n" + body)
     else:
@@ -167,7 +170,7 @@ class WineTestCase(unittest.TestCase):
     """Runs the Windows program of one build under Wine. Before the first test
     it checks that the loader really runs a program of that build (a loader
     without its 32-bit half exits 0 and prints nothing) and, when a Windows
-    version is asked for, that the program sees that version."""
+    version or a code page is asked for, that the program sees it."""
 
     @classmethod
     def setUpClass(cls):
@@ -177,6 +180,10 @@ class WineTestCase(unittest.TestCase):
         cls.exe_dir = os.path.dirname(cls.exe)
         cls.loader = os.environ.get("FIX_TAMRIX_WINE", "wine")
         cls.windows_version = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
+        cls.code_page = os.environ.get("FIX_TAMRIX_CODE_PAGE") or None
+        if cls.code_page is not None and not os.environ.get("FIX_TAMRIX_PROBE"):
+            raise AssertionError("code page %s asked for, but no probe to check it"
+                                 % cls.code_page)
         if cls.windows_version is not None:
             set_windows_version(cls.windows_version)
             cls.addClassCleanup(set_windows_version, None)
@@ -187,11 +194,15 @@ class WineTestCase(unittest.TestCase):
             if lines[:1] != [PROBE_LINE]:
                 raise AssertionError("%s did not run the probe %s (exit code %d, output %r)"
                                      % (cls.loader, probe, code, output))
+            wants = []
             if cls.windows_version is not None:
-                want = "GetVersion 0x%08X" % GET_VERSION[cls.windows_version]
+                wants.append("GetVersion 0x%08X" % GET_VERSION[cls.windows_version])
+            if cls.code_page is not None:
+                wants.append("GetACP %s" % cls.code_page)
+            for want in wants:
                 if want not in lines:
-                    raise AssertionError("Wine does not report %s: probe printed %r, not %r"
-                                         % (cls.windows_version, lines, want))
+                    raise AssertionError("Wine does not report %r: probe printed %r"
+                                         % (want, lines))
 
     @classmethod
     def run_loader(cls, program, args, cwd=None, timeout=120):

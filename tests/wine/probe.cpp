@@ -1,7 +1,7 @@
-// A tiny Windows program that prints a known line and the version Windows
-// reports, so the tests can tell that the loader really runs programs of this
-// build (a loader missing its 32-bit half exits 0 and prints nothing) and
-// which Windows version the prefix shows.
+// A tiny Windows program that prints a known line, the version Windows
+// reports and the ANSI code page, so the tests can tell that the loader
+// really runs programs of this build (a loader missing its 32-bit half exits
+// 0 and prints nothing) and which Windows version and code page the prefix shows.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,5 +9,6 @@
 int main() {
     printf("fix_tamrix probe: Windows program running\n");
     printf("GetVersion 0x%08lX\n", static_cast<unsigned long>(GetVersion()));
+    printf("GetACP %u\n", GetACP());
     return 0;
 }

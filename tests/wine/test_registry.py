@@ -11,12 +11,14 @@ from tests.support.e2e import (NOT_FOUND, RUN_KEY, SYSTEM_FOLDER, WineTestCase, 
 
 SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 SYSTEXT = "<system text>"  # Wine's texts differ from Windows': matched as any text
+UNDO_FILE = "<undo file>"  # each run's own, named from its time
+UNDO_FILE_PATTERN = rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg"
 
 SCREEN, SYS_TXT, SYS_480 = NOT_FOUND
 DELETED_SCREEN = "Registry value \"screen\" in key \"%s\" was deleted." % RUN_KEY
 DELETED_SYS = "Registry value \"sys\" in key \"%s\" was deleted." % RUN_KEY
 # Each deletion is logged right after its undo data, saved beside the log.
-UNDO = "Undo data for registry value \"%s\" in key \"%s\" was saved to \"fix_tamrix_undo.reg\"."
+UNDO = ("Undo data for registry value \"%s\" in key \"%s\" was saved to \"" + UNDO_FILE + "\".")
 SAVED_SCREEN = UNDO % ("screen", RUN_KEY)
 SAVED_SYS = UNDO % ("sys", RUN_KEY)
 DELETING_SCREEN = "Deleting registry value \"screen\" in key \"%s\"... Done." % RUN_KEY
@@ -106,6 +108,7 @@ CASES = [
 def pattern(lines):
     """A regular expression for lines that may hold the system-text marker."""
     text = re.escape("".join(line + "\r\n" for line in lines).encode("latin-1"))
+    text = text.replace(re.escape(UNDO_FILE.encode()), UNDO_FILE_PATTERN)
     return text.replace(re.escape(SYSTEXT.encode()), rb"[^\r\n]+")
 
 

@@ -1,49 +1,95 @@
 """The undo file under Wine, end to end: for each machine the Run key is
 exported, the cleaner runs in quiet mode, the worm's values are gone and the
-undo file and its log lines are there; `reg import` of the undo file then
-gives back a Run key whose export is identical to the first. The example
-logon script puts the log and the undo file in the folder it is given."""
+run's own undo file and its log lines are there; `reg import` of that file
+then gives back a Run key whose export is identical to the first. An undo file
+of an earlier version planted beside the program is left alone and adds
+nothing. The folder cases put the program, or the /L log, into folders whose
+names hold double-byte characters ending in a backslash's or a bar's byte, or
+characters the code page lacks beside a folder of their best-fit spelling:
+the log and the undo file must land where they should, and nowhere else.
+The example logon script puts the log and the undo file in the folder it is
+given."""
 import os
 import re
 import shutil
 import unittest
 
-from tests.support.e2e import (RUN_KEY, SOURCE_DIR, SYSTEM_FOLDER, WineTestCase, add_cases,
-                               delete_run_key, run_key_values, seed_run_key, stamps_masked,
-                               wine_command, wine_path)
+from tests.support.e2e import (RUN_KEY, SOURCE_DIR, WineTestCase, add_cases, delete_run_key,
+                               run_key_values, seed_run_key, stamps_masked, wine_command,
+                               wine_path)
+from tests.wine.test_registry import expandable
 
-SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
-UNDO = "fix_tamrix_undo.reg"
 LOGON_SCRIPT = os.path.join(SOURCE_DIR, "examples", "logon_clean.cmd")
 
+SYSTEM_REG = "C:\\\\windows\\\\system32"
+LEGACY_UNDO = "fix_tamrix_undo.reg"
+UNDO_NAME = re.compile(r"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg\Z")
+VERSION = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
+CODE_PAGE = os.environ.get("FIX_TAMRIX_CODE_PAGE") or "1252"
+# The 95 family's registry is ANSI; NT 4.0's Registry Editor reads REGEDIT4 only.
+ANSI_FILE = VERSION in ("win95", "win98", "winme", "nt40")
+NINETY_FIVE = VERSION in ("win95", "win98", "winme")
+
+
+def hex_text(kind, text):
+    """Text data as the system stores it (UTF-16) in hex, for a UTF-16 seed."""
+    return "hex(%s):" % kind + ",".join("%02x" % b for b in text.encode("utf-16-le",
+                                                                      "surrogatepass"))
+
+
+WORM = "C:\\windows\\system32\\Screen.scr"
 # Unrelated values of every type, which stay as they are.
 EVERY_TYPE = [
     '@="default text"',
     '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"',
     '"Count"=dword:0000002a',
     '"Blob"=hex:00,01,fe,ff',
-    '"Path"=hex(2):25,54,45,4d,50,25,5c,61,2e,65,78,65,00',
-    '"Many"=hex(7):61,00,62,00,00',
+    '"Path"=' + expandable("%TEMP%\\a.exe"),
+    '"Many"=' + hex_text(7, "a\0b\0\0"),
     '"Nothing"=hex(0):',
     '"Wide"=hex(b):01,02,03,04,05,06,07,08',
     '"Q\\"uo\\\\te \xe9\xff"="\\"C:\\\\Pr\xf6gram\\\\x.exe\\" /s \xe9"',
+    '"\uFF34ray \u8868"="C:\\\\\uFF34ray\\\\\u8868.exe"',
 ]
 SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 SYS_480 = '"sys"=" %s\\\\list480.TXT.scr\t"' % SYSTEM_REG.upper()
-# REG_EXPAND_SZ of "C:\windows\system32\Screen.scr", as the worm may write it.
-SCREEN_EXPAND = '"screen"=hex(2):' + ",".join(
-    "%02x" % b for b in b"C:\\windows\\system32\\Screen.scr\0")
+# The worm's text as REG_EXPAND_SZ, as the worm may write it.
+SCREEN_EXPAND = '"screen"=' + expandable(WORM)
+# The worm's text, its NUL, and a character: what follows the NUL decides nothing.
+SCREEN_TRAILER = '"screen"=' + hex_text(1, WORM + "\0\u8868\0")
 
 # id, Run key values, names the cleaner deletes, log path argument (None:
-# the default beside the program), whether a folder stands in the undo
-# file's place.
+# the default beside the program; a path below a missing folder is
+# "missing\case.log"), the earlier version's undo file planted beside the
+# program (None, "regedit4", "unicode"), whether the undo data is saved.
 CASES = [
     ("worm_beside_values_of_every_type", EVERY_TYPE[:4] + [SCREEN, SYS_480] + EVERY_TYPE[4:],
-     ["screen", "sys"], "case.log", False),
-    ("expandable_worm_data", [SCREEN_EXPAND] + EVERY_TYPE[8:], ["screen"], "case.log", False),
-    ("default_log_beside_the_program", [SCREEN, EVERY_TYPE[1]], ["screen"], None, False),
-    ("folder_in_the_undo_files_place", [SYS_480, EVERY_TYPE[1]], ["sys"], "case.log", True),
+     ["screen", "sys"], "case.log", None, True),
+    ("expandable_worm_data", [SCREEN_EXPAND] + EVERY_TYPE[8:], ["screen"], "case.log", None,
+     True),
+    ("default_log_beside_the_program", [SCREEN, EVERY_TYPE[1]], ["screen"], None, None, True),
+    # Given back in the stored spelling, not the table's.
+    ("stored_names_in_other_spellings",
+     [SCREEN.replace("screen", "SCREEN"), SYS_480.replace("sys", "Sys")], ["SCREEN", "Sys"],
+     None, None, True),
+    ("a_planted_regedit4_undo_file", [SCREEN, EVERY_TYPE[1]], ["screen"], None, "regedit4",
+     True),
+    ("a_planted_unicode_undo_file", [SCREEN, EVERY_TYPE[1]], ["screen"], None, "unicode", True),
+    ("log_folder_missing", [SYS_480, EVERY_TYPE[1]], ["sys"], "missing\\case.log", None, False),
 ]
+if not NINETY_FIVE:
+    # On the 95 family's ANSI registry no such value exists; under Wine it
+    # would, as Wine keeps UTF-16 whatever version it reports. NT 4.0 cannot
+    # give the trailer back in ANSI: not saved, the worm goes all the same.
+    CASES.append(("trailer_after_the_nul", [SCREEN_TRAILER, EVERY_TYPE[1]], ["screen"],
+                  "case.log", None, VERSION != "nt40"))
+
+PLANTED = {
+    "regedit4": ("REGEDIT4\r\n\r\n[%s]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n" % RUN_KEY)
+    .encode("ascii"),
+    "unicode": b"\xff\xfe" + ("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"
+                             "\"Planted\"=\"C:\\\\planted.exe\"\r\n" % RUN_KEY).encode("utf-16-le"),
+}
 
 
 def export_run_key(path):
@@ -57,59 +103,109 @@ def export_run_key(path):
         return f.read()
 
 
-class UndoTest(WineTestCase):
+def files_below(folder):
+    """Every file below `folder`, as paths relative to it."""
+    found = set()
+    for root, _, names in os.walk(folder):
+        found.update(os.path.relpath(os.path.join(root, name), folder) for name in names)
+    return found
+
+
+class UndoCheck(WineTestCase):
+    """Runs the cleaner on a seeded Run key and checks its log, its undo file
+    and what importing that file gives back."""
+
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
         cls.addClassCleanup(delete_run_key)
 
-    def check_case(self, values, deleted, log_arg, blocked):
-        folder = self.temp_folder("fix_tamrix_undo_")
-        # A copy of the program, whose default log and undo file land beside
-        # the copy, never beside the build's own exe.
-        program = os.path.join(folder, "program")
-        os.mkdir(program)
-        exe = os.path.join(program, os.path.basename(self.exe))
+    def copy_program(self, folder, name=None):
+        """A copy of the program in `folder` (created), whose default log and
+        undo file land beside the copy, never beside the build's own exe."""
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, name or os.path.basename(self.exe))
         shutil.copy(self.exe, exe)
-        undo = os.path.join(folder if log_arg else program, UNDO)
-        log = os.path.join(folder, log_arg) if log_arg else os.path.join(program, "fix_tamrix.log")
-        if blocked:
-            os.mkdir(undo)
-        seed_run_key(folder, values, ansi=True)
+        return exe
+
+    def run_and_check(self, folder, exe, args, values, deleted, log, log_folder, saved=True,
+                      shown_folder=None):
+        """Seeds `values`, runs `exe` with /Q `args` in `folder`, and checks that
+        `deleted` went, that `log` holds each deletion after its undo data in a
+        new file in `log_folder` (shown there as `shown_folder`, bytes), and
+        that importing it gives the Run key back. Returns the undo file."""
+        seed_run_key(folder, values, unicode=True)
         before = export_run_key(os.path.join(folder, "before.reg"))
         self.assertTrue(before, "first export")
-
-        code, output = self.run_loader(exe, ["/Q"] + (["/L", log_arg] if log_arg else []),
-                                       cwd=folder)
+        old = set(os.listdir(log_folder)) if os.path.isdir(log_folder) else set()
+        code, output = self.run_loader(exe, ["/Q"] + args, cwd=folder)
         self.assertEqual(code, 0, "exit code")
         left = run_key_values() or {}
         for value in deleted:
             self.assertNotIn(value, left, "deleted")
-        with open(log, "rb") as f:
-            logged = stamps_masked(f.read()).decode("latin-1")
-        shown = re.escape(UNDO) if log_arg else r"[^\"]*\\" + re.escape(UNDO)
-        if blocked:
-            report = "Undo data could not be saved to \"%s\": " % UNDO
-            self.assertRegex(output, re.escape(b"\r\n" + report.encode()) + rb"[^\r\n]+\r\n" +
-                             re.escape(b"Deleting registry value \"sys\""))
-            self.assertRegex(logged, r"<stamp>" + re.escape(report) + r"[^\r\n]+\r\n")
-            self.assertNotIn("was saved to", logged)
-            return
-        for value in deleted:
-            self.assertRegex(logged, r"<stamp>Undo data for registry value \"%s\" in key \"%s\" "
-                             r"was saved to \"%s\"\.\r\n<stamp>Registry value \"%s\" in key "
-                             r"\"%s\" was deleted\." % (value, re.escape(RUN_KEY), shown, value,
-                                                        re.escape(RUN_KEY)))
         for word in (b"Undo", b"undo"):
-            self.assertNotIn(word, output, "the console says nothing of the undo file")
+            if saved:
+                self.assertNotIn(word, output, "the console says nothing of the undo file")
+        new = set(os.listdir(log_folder)) - old if os.path.isdir(log_folder) else set()
+        undo_files = sorted(name for name in new if UNDO_NAME.match(name))
+        if not saved:
+            report = rb"\r\nUndo data could not be saved to \"[^\"\r\n]*fix_tamrix_undo_\d{8}_\d{6}\.reg\": [^\r\n]+\r\n"
+            self.assertRegex(output, report + re.escape(b"Deleting registry value \"" +
+                                                        deleted[0].lower().encode() + b"\""))
+            if os.path.exists(log):
+                with open(log, "rb") as f:
+                    self.assertNotIn(b"was saved to", f.read())
+            self.assertTrue(len(undo_files) <= 1, undo_files)
+            return None
+        self.assertEqual(len(undo_files), 1, "one new undo file: %r" % sorted(new))
+        undo = os.path.join(log_folder, undo_files[0])
+        with open(log, "rb") as f:
+            logged = stamps_masked(f.read())
+        shown = re.escape(shown_folder) if shown_folder is not None else rb"[^\"\r\n]*"
+        # The log names a value as the table does (lower case); the undo file
+        # as it is stored.
+        for value in (name.lower() for name in deleted):
+            self.assertRegex(logged, rb"<stamp>Undo data for registry value \"%s\" in key \"%s\" "
+                             rb"was saved to \"%s%s\"\.\r\n<stamp>Registry value \"%s\" in key "
+                             rb"\"%s\" was deleted\." % (value.encode(), re.escape(RUN_KEY.encode()),
+                                                          shown, re.escape(undo_files[0].encode()),
+                                                          value.encode(),
+                                                          re.escape(RUN_KEY.encode())))
         with open(undo, "rb") as f:
-            self.assertTrue(f.read().startswith(b"REGEDIT4\r\n"), "undo header")
+            header = (b"REGEDIT4\r\n" if ANSI_FILE else
+                      b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le"))
+            self.assertTrue(f.read().startswith(header), "undo header")
         code, _ = wine_command(["reg", "import", wine_path(undo)])
         self.assertEqual(code, 0, "reg import of the undo file")
         self.assertEqual(export_run_key(os.path.join(folder, "after.reg")), before,
                          "the Run key came back")
+        return undo
 
-    def test_logon_script(self):
+
+class UndoTest(UndoCheck):
+    def check_case(self, values, deleted, log_arg, planted, saved):
+        folder = self.temp_folder("fix_tamrix_undo_")
+        program = os.path.join(folder, "program")
+        exe = self.copy_program(program)
+        log_folder = os.path.join(folder, os.path.dirname(log_arg.replace("\\", "/"))) \
+            if log_arg else program
+        log = os.path.join(folder, log_arg.replace("\\", "/")) if log_arg else \
+            os.path.join(program, "fix_tamrix.log")
+        legacy = os.path.join(program, LEGACY_UNDO)
+        if planted:
+            with open(legacy, "wb") as f:
+                f.write(PLANTED[planted])
+        shown = (log_arg.rpartition("\\")[0] + "\\" if "\\" in log_arg else "").encode() \
+            if log_arg else None
+        self.run_and_check(folder, exe, ["/L", log_arg] if log_arg else [], values, deleted, log,
+                           log_folder, saved, shown)
+        if planted:
+            with open(legacy, "rb") as f:
+                self.assertEqual(f.read(), PLANTED[planted], "the earlier undo file is left alone")
+            self.assertNotIn("Planted", run_key_values(), "nothing of it was imported")
+
+
+    def check_logon_script(self):
         # A local folder stands for the share, and another for NETLOGON, where
         # the script finds the program beside itself.
         folder = self.temp_folder("fix_tamrix_logon_")
@@ -128,7 +224,10 @@ class UndoTest(WineTestCase):
         self.assertEqual((code, output), (0, b"fix_tamrix: the log of this run is %s\r\n"
                                           % wine_path(os.path.join(share, log_name)).encode()))
         self.assertEqual(set(run_key_values()), {"Tray"})
-        self.assertEqual(sorted(os.listdir(share)), sorted([log_name, UNDO]))
+        listed = sorted(os.listdir(share))
+        self.assertEqual(len(listed), 2, listed)
+        self.assertIn(log_name, listed)
+        self.assertTrue(any(UNDO_NAME.match(name) for name in listed), listed)
         with open(os.path.join(share, log_name), "rb") as f:
             logged = stamps_masked(f.read()).decode("latin-1")
         self.assertIn("<stamp>Quiet mode specified.\r\n", logged)
@@ -146,6 +245,62 @@ class UndoTest(WineTestCase):
 
 
 add_cases(UndoTest, CASES, UndoTest.check_case)
+if VERSION is None:
+    # The script is for Windows 2000 and later.
+    UndoTest.test_logon_script = UndoTest.check_logon_script
+
+# Per code page: double-byte characters whose second byte is a backslash's
+# (0x5C) or a bar's (0x7C), for codec `codec`; a folder name the code page
+# lacks a character of, and the ANSI spelling the system gives it (a folder
+# of that name, when it can exist, stands beside it).
+CODE_PAGES = {
+    "932": ("cp932", ["\u8868", "\u30dd"], "caf\u00e9", b"cafe"),
+    "936": ("gbk", ["\u4e57", "\u4e85"], "caf\u00e7", b"caf?"),
+    "1251": ("cp1251", [], "caf\u00e9", b"cafe"),
+    "1252": ("cp1252", [], "\uff41\uff42\uff43", b"abc"),
+}
+CODEC, DOUBLE_BYTES, UNFIT, BEST_FIT = CODE_PAGES[CODE_PAGE]
+
+# id, folder of the program, its file name, the /L argument (relative to the
+# test folder; None: the default log), the folder the log and the undo file
+# must land in.
+FOLDER_CASES = []
+for n, char in enumerate(DOUBLE_BYTES):
+    FOLDER_CASES += [
+        ("program_named_with_double_byte_%d" % n, "program", char + ".exe", None, "program"),
+        ("program_in_double_byte_folder_%d" % n, char, None, None, char),
+        ("log_path_in_double_byte_folder_%d" % n, "program", None, char + "\\x.log", char),
+    ]
+FOLDER_CASES += [
+    ("program_in_a_folder_not_in_the_code_page", UNFIT, None, None, UNFIT),
+    ("log_path_in_a_folder_not_in_the_code_page", "program", None, UNFIT + "\\x.log", UNFIT),
+]
+
+
+class FolderTest(UndoCheck):
+    def check_case(self, program_folder, exe_name, log_arg, landed):
+        folder = self.temp_folder("fix_tamrix_folder_")
+        best_fit = BEST_FIT.decode("ascii")
+        if "?" not in best_fit:
+            os.mkdir(os.path.join(folder, best_fit))
+        exe = self.copy_program(os.path.join(folder, program_folder), exe_name)
+        os.makedirs(os.path.join(folder, landed), exist_ok=True)
+        log_name = "x.log" if log_arg else "fix_tamrix.log"
+        args = ["/L", wine_path(folder) + "\\" + log_arg] if log_arg else []
+        # Shown in the code page, as its best-fit spelling where it has none.
+        shown = (wine_path(folder) + "\\").encode("ascii") + \
+            landed.encode(CODEC, "replace").replace(UNFIT.encode(CODEC, "replace"), BEST_FIT) + b"\\"
+        undo = self.run_and_check(folder, exe, args, [SCREEN, EVERY_TYPE[1]], ["screen"],
+                                  os.path.join(folder, landed, log_name),
+                                  os.path.join(folder, landed), shown_folder=shown)
+        expected = {os.path.relpath(exe, folder), os.path.join(landed, log_name),
+                    os.path.relpath(undo, folder), "seed.reg", "before.reg", "after.reg"}
+        self.assertEqual(files_below(folder), expected, "nothing lands anywhere else")
+
+
+if not NINETY_FIVE:
+    # The 95 family's file system takes the ANSI path as its own.
+    add_cases(FolderTest, FOLDER_CASES, FolderTest.check_case)
 
 if __name__ == "__main__":
     unittest.main()

@@ -20,21 +20,36 @@ else()
   set(WINE_LOADER wine)
 endif()
 
+# Wine's ANSI code page follows the locale it starts under (LANG), and one
+# wineserver keeps one: each code page the tests run under has a prefix of its
+# own, made under its locale. The default prefix is code page 1252's.
+set(WINE_LOCALE_1252 C.UTF-8)
+set(WINE_LOCALE_932 ja_JP.UTF-8)
+set(WINE_LOCALE_936 zh_CN.UTF-8)
+set(WINE_LOCALE_1251 ru_RU.UTF-8)
+function(add_wine_prefix dir fixture code_page)
+  set(locale "LANG=${WINE_LOCALE_${code_page}};LC_ALL=${WINE_LOCALE_${code_page}}")
+  add_test(NAME ${fixture}_setup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh setup ${dir})
+  add_test(NAME ${fixture}_cleanup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh cleanup ${dir})
+  set_tests_properties(${fixture}_setup PROPERTIES FIXTURES_SETUP ${fixture} ENVIRONMENT "${locale}")
+  set_tests_properties(${fixture}_cleanup PROPERTIES FIXTURES_CLEANUP ${fixture})
+endfunction()
+
 set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wine-test-prefix)
 set(PREFIX_FIXTURE ${P}wine_prefix)
 set(RUNS_FIXTURE ${P}wine_runs)
-add_test(NAME ${P}wine_prefix_setup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh setup ${WINE_PREFIX_DIR})
-add_test(NAME ${P}wine_prefix_cleanup COMMAND ${TESTS_DIR}/wine/wine_prefix.sh cleanup ${WINE_PREFIX_DIR})
-set_tests_properties(${P}wine_prefix_setup PROPERTIES FIXTURES_SETUP ${PREFIX_FIXTURE})
-set_tests_properties(${P}wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP ${PREFIX_FIXTURE})
+add_wine_prefix(${WINE_PREFIX_DIR} ${PREFIX_FIXTURE} 1252)
 
 # A program of this build that prints a known line: every other Wine test of
 # the build waits for it, since a loader that cannot run the build's programs
-# exits 0 and prints nothing.
+# exits 0 and prints nothing. It also prints the code page, which every test
+# module checks.
 add_executable(wine_probe ${TESTS_DIR}/wine/probe.cpp)
-set(WINE_ENV "WINEPREFIX=${WINE_PREFIX_DIR}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
+set(WINE_COMMON_ENV "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
   "FIX_TAMRIX_WINE=${WINE_LOADER}" "FIX_TAMRIX_PROBE=$<TARGET_FILE:wine_probe>"
   "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>")
+set(WINE_ENV "WINEPREFIX=${WINE_PREFIX_DIR}" ${WINE_COMMON_ENV} "LANG=${WINE_LOCALE_1252}"
+  "LC_ALL=${WINE_LOCALE_1252}" "FIX_TAMRIX_CODE_PAGE=1252")
 add_test(NAME ${P}wine_runs COMMAND ${WINE_LOADER} $<TARGET_FILE:wine_probe>)
 set_tests_properties(${P}wine_runs PROPERTIES
   ENVIRONMENT "${WINE_ENV}" PASS_REGULAR_EXPRESSION "fix_tamrix probe: Windows program running"
@@ -100,6 +115,8 @@ set(E2E_ENV ${LOG_PROBE_ENV} "FIX_TAMRIX_MAP=${CMAKE_BINARY_DIR}/fix_tamrix.map"
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.
 # (test_resources runs above, without Wine.)
+# The undo file's three forms: version 5.00 in UTF-16 (the default), REGEDIT4
+# on NT 4.0 and on the 95 family.
 foreach(name boxes command_line log_sharing registry release undo)
   set(stem test_${name})
   if(name STREQUAL "registry" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
@@ -109,4 +126,28 @@ foreach(name boxes command_line log_sharing registry release undo)
   else()
     add_wine_python_test(e2e.${name} tests.wine.${stem} "" ${E2E_ENV})
   endif()
+  if(name STREQUAL "undo" AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    foreach(version win98 nt40)
+      add_wine_python_test(e2e.${name} tests.wine.${stem} ${version} ${E2E_ENV})
+    endforeach()
+  endif()
 endforeach()
+
+# The product's cleaning, its undo round trip and its folder cases under the
+# other code pages: double-byte 932 and 936 (second bytes that look like a
+# backslash), 1251; each in its own prefix, taking turns within it.
+if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  foreach(code_page 932 936 1251)
+    set(dir ${CMAKE_BINARY_DIR}/wine-test-prefix-cp${code_page})
+    set(fixture ${P}wine_prefix_cp${code_page})
+    add_wine_prefix(${dir} ${fixture} ${code_page})
+    foreach(name registry undo)
+      set(test ${P}e2e.${name}.cp${code_page})
+      add_python_test(e2e.${name}.cp${code_page} tests.wine.test_${name} "WINEPREFIX=${dir}"
+        ${WINE_COMMON_ENV} ${E2E_ENV} "LANG=${WINE_LOCALE_${code_page}}"
+        "LC_ALL=${WINE_LOCALE_${code_page}}" "FIX_TAMRIX_CODE_PAGE=${code_page}")
+      set_tests_properties(${test} PROPERTIES
+        FIXTURES_REQUIRED "${fixture};${RUNS_FIXTURE}" RESOURCE_LOCK ${fixture})
+    endforeach()
+  endforeach()
+endif()
