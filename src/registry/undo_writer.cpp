@@ -216,7 +216,9 @@ void WriteUndoComment(UndoWriter* writer, const char* what, const UndoText* valu
 }
 
 int32_t WriteUndoKey(UndoWriter* writer, const char* key_path) {
-    if (strpbrk(key_path, "\r\n") != nullptr) return ERROR_INVALID_DATA;
+    for (const char* p = key_path; *p != '\0'; ++p) {
+        if (*p == '\r' || *p == '\n') return ERROR_INVALID_DATA;
+    }
     PutUnit(writer, '[');
     PutText(writer, Ansi(key_path), false);
     PutAscii(writer, "]\r\n");
