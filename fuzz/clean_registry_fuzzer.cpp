@@ -25,6 +25,7 @@
 #include "registry/registry_action.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_report.h"
+#include "registry/registry_undo.h"
 #include "tables/registry_actions.h"
 #include "winsim/test_hooks.h"
 
@@ -415,6 +416,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
+    CloseRunUndoFile();  // each input is a run of its own, and the layer forgets its handle
     winsim::Reset();
     ResetLogForTests();
     SetLogPath(log_path);
@@ -475,6 +477,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckFuzzRow(row, searched, after, fault);
         searched = std::move(after);
     }
+    CloseRunUndoFile();
     RemoveUndoFiles();
     return 0;
 }

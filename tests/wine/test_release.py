@@ -164,8 +164,12 @@ class ReadmeTest(ReleaseTestCase):
         code, _ = self.run_loader(os.path.join(program, os.path.basename(self.exe)), ["/Q"],
                                   cwd=folder)
         self.assertEqual(code, 0)
-        self.assertEqual(sorted(os.listdir(program)),
-                         sorted([os.path.basename(self.exe), log_name, undo_name]))
+        # The undo file's name: a pattern, the run's date and time in it.
+        undo_pattern = re.escape(undo_name).replace("YYYYMMDD", r"\d{8}").replace("hhmmss", r"\d{6}")
+        listed = sorted(os.listdir(program))
+        undo_files = [name for name in listed if re.fullmatch(undo_pattern, name)]
+        self.assertEqual(len(undo_files), 1, listed)
+        self.assertEqual(listed, sorted([os.path.basename(self.exe), log_name] + undo_files))
         with open(os.path.join(program, log_name), "rb") as f:
             logged = stamps_masked(f.read()).decode("latin-1")
         for line in (saved_line, deleted, not_found):
@@ -179,6 +183,19 @@ class ReadmeTest(ReleaseTestCase):
         self.assertTrue(os.path.isfile(os.path.join(
             SOURCE_DIR, *fact("FOR ADMINISTRATORS: CLEANING MANY MACHINES",
                               r"holds (examples\\\S+),").split("\\"))))
+
+
+# Each run's undo file is named from its time.
+UNDO_FILE = re.compile(rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg")
+
+
+def run_masked(data):
+    """A file of a run with what differs from run to run masked: time
+    stamps and undo file names, in UTF-16 text too."""
+    if data.startswith(b"\xff\xfe"):
+        text = data[2:].decode("utf-16-le").encode("latin-1", "backslashreplace")
+        return b"\xff\xfe" + run_masked(text)
+    return UNDO_FILE.sub(b"<undo file>", stamps_masked(data))
 
 
 def check_call(args, **kwargs):
@@ -292,7 +309,8 @@ class SignedExeTest(ReleaseTestCase):
             files = {}
             for name in sorted(os.listdir(folder)):
                 with open(os.path.join(folder, name), "rb") as f:
-                    files[name] = stamps_masked(f.read())
+                    shown = UNDO_FILE.sub(b"<undo file>", name.encode()).decode()
+                    files[shown] = run_masked(f.read())
             results.append((code, output, files, run_key_values()))
         self.assertEqual(results[1], results[0])
         code, output, files, left = results[0]
