@@ -56,6 +56,25 @@ bool SharingAllows(const OpenFile& open, DWORD access, DWORD share) {
     return true;
 }
 
+BOOL Fails(DWORD code);
+
+// The start of a call on a handle that must be open for writing: recorded,
+// an injected fault applied. The open file, or nullptr with the error set
+// (6 for an unknown handle, 5 for one without write access).
+OpenFile* StartWriteCall(const char* name, HANDLE file) {
+    DWORD fault = 0;
+    if (CallFails(&fault, name, "%p", file)) {
+        Fails(fault);
+        return nullptr;
+    }
+    OpenFile* open = FindFile(file);
+    if (open == nullptr || (open->access & kWriteAccess) == 0) {
+        Fails(open == nullptr ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return open;
+}
+
 HANDLE FailsWith(DWORD code) {
     SetLastError(code);
     return INVALID_HANDLE_VALUE;
@@ -240,22 +259,16 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, OVERLAPPE
 // Writes the file's data to the disk (fsync); a handle without write access
 // cannot be flushed (5), as on Windows.
 BOOL FlushFileBuffers(HANDLE file) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "FlushFileBuffers", "%p", file)) return winsim::Fails(fault);
-    winsim::OpenFile* open = winsim::FindFile(file);
-    if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
-    if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    winsim::OpenFile* open = winsim::StartWriteCall("FlushFileBuffers", file);
+    if (open == nullptr) return FALSE;
     if (fsync(open->descriptor) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
     return TRUE;
 }
 
 // The file ends at the handle's position.
 BOOL SetEndOfFile(HANDLE file) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "SetEndOfFile", "%p", file)) return winsim::Fails(fault);
-    winsim::OpenFile* open = winsim::FindFile(file);
-    if (open == nullptr) return winsim::Fails(ERROR_INVALID_HANDLE);
-    if ((open->access & winsim::kWriteAccess) == 0) return winsim::Fails(ERROR_ACCESS_DENIED);
+    winsim::OpenFile* open = winsim::StartWriteCall("SetEndOfFile", file);
+    if (open == nullptr) return FALSE;
     const off_t at = lseek(open->descriptor, 0, SEEK_CUR);
     if (at < 0 || ftruncate(open->descriptor, at) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
     return TRUE;

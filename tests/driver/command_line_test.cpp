@@ -247,7 +247,9 @@ TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
         }
         EXPECT_STREQ(parsed.log_path, "abc.log");
         EXPECT_EQ(parsed.log_path_is_wide, !c.wide.empty());
-        if (parsed.log_path_is_wide) EXPECT_EQ(std::u16string(parsed.log_path_wide), c.wide);
+        if (parsed.log_path_is_wide) {
+            EXPECT_EQ(std::u16string(parsed.log_path_wide), c.wide);
+        }
     }
 
     // A whole run: the log and the undo data go into the folder the wide

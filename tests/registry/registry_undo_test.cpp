@@ -52,14 +52,6 @@ std::string Utf16(const std::string& text) {
     return wide;
 }
 
-std::string Utf16(const std::u16string& text) {
-    std::string wide;
-    for (char16_t unit : text) {
-        wide += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    }
-    return wide;
-}
-
 // A row that deletes the value `name` of kKey: for its data when `match` is
 // given, else for being there.
 RegistryAction Row(const char* name, const char* match = nullptr) {
@@ -79,6 +71,16 @@ class RegistryUndoTest : public testing::Test {
         SetLogPath((folder_.path() + "/undo.log").c_str());
     }
     void TearDown() override { ResetProcessState(); }
+
+    // A new run on a fresh machine of `version`: no log, no undo file yet.
+    void StartRun(DWORD version) {
+        ResetProcessState();
+        winsim::SetLocalTime(FixedTime());
+        winsim::SetVersion(version);
+        SetLogPath((folder_.path() + "/undo.log").c_str());
+        remove(undo_.c_str());
+        remove((folder_.path() + "/undo.log").c_str());
+    }
 
     // Saves the item of `row` as the cleaner would before acting on it.
     void Save(UndoAction action, const RegistryAction& row, bool expect_saved = true) {
@@ -137,11 +139,7 @@ TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
-        winsim::SetVersion(c.version);
-        SetLogPath((folder_.path() + "/undo.log").c_str());
-        remove(undo_.c_str());
+        StartRun(c.version);
         ASSERT_TRUE(SetTextForTest(kSub, "plain", "C:\\x \"y\""));
         ASSERT_TRUE(SetTextForTest(kSub, "", "d"));
         ASSERT_TRUE(SetTextForTest(kSub, "line\nbreak\x01", "x"));
@@ -196,10 +194,14 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         SCOPED_TRACE(c.what);
         WriteWholeFile(legacy, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
         WriteWholeFile(other, "other");
-        if (c.planted == 0) WriteWholeFile(undo_, "planted");
-        if (c.planted == 1) ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
-        if (c.planted == 2) ASSERT_EQ(symlink(other.c_str(), undo_.c_str()), 0);
-        if (c.planted == 3) ASSERT_EQ(symlink((folder_.path() + "/none").c_str(), undo_.c_str()), 0);
+        if (c.planted == 0) {
+            WriteWholeFile(undo_, "planted");
+        } else if (c.planted == 1) {
+            ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
+        } else {
+            const std::string target = c.planted == 2 ? other : folder_.path() + "/none";
+            ASSERT_EQ(symlink(target.c_str(), undo_.c_str()), 0);
+        }
         ASSERT_TRUE(SetTextForTest(kSub, "v", "1"));
         Save(UndoAction::kDeleteValue, Row("v"));
         EXPECT_EQ(std::string(RunUndoFilePath()), folder_.path() + "/" + kNextName);
@@ -218,7 +220,9 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         EXPECT_EQ(ReadWholeFile(legacy),
                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
         EXPECT_EQ(ReadWholeFile(other), "other");
-        if (c.planted == 0) EXPECT_EQ(ReadWholeFile(undo_), "planted");
+        if (c.planted == 0) {
+            EXPECT_EQ(ReadWholeFile(undo_), "planted");
+        }
         remove((folder_.path() + "/" + kNextName).c_str());
         remove(undo_.c_str());
         rmdir(undo_.c_str());
@@ -258,14 +262,15 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
             SetValueForTest(std::string(kSub) + "\\Big", "v", REG_BINARY, std::string(70000, 'x')));
         ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\Tree\\fine", "v", "1"));
         ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\Tree\\line\nbreak"));
-        const std::string folder = c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
+        const std::string folder =
+            c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
         const std::string log = folder + "/undo.log";
         std::vector<std::string> taken;
         if (std::string(c.what) == "every name taken") {
             taken.push_back(undo_);
             for (int n = 2; n <= 99; ++n) {
-                taken.push_back(folder_.path() + "/fix_tamrix_undo_20261208_090503_" + std::to_string(n) +
-                                ".reg");
+                taken.push_back(folder_.path() + "/fix_tamrix_undo_20261208_090503_" +
+                                std::to_string(n) + ".reg");
             }
             for (const std::string& name : taken) WriteWholeFile(name, "");
         }
@@ -339,6 +344,11 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
                                 "\" changed after it was checked and was not deleted: The "
                                 "system cannot find the file specified.\n";
     const std::string worm_line = "=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\r\n";
+    // The worm's text, its NUL, and a character outside the code page.
+    const std::function<void()> seed_trailer = [&] {
+        const std::u16string data = worm + u'\0' + u"\u8868";
+        ASSERT_TRUE(SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
+    };
     const Case cases[] = {
         {"stored in capitals", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "SCREEN", kWorm)); }, nullptr, true,
@@ -381,13 +391,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
              "deletion.\n"},
         // Bytes after the text's NUL are none of the matcher's business: the
         // value goes, and comes back with them.
-        {"a trailer after the NUL", kWindowsXp,
-         [&] {
-             const std::u16string data = worm + u'\0' + u"\u8868";
-             ASSERT_TRUE(
-                 SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
-         },
-         nullptr, true,
+        {"a trailer after the NUL", kWindowsXp, seed_trailer, nullptr, true,
          Utf16(item + "\"screen\"" + in +
                "\"screen\"=hex(1):43,00,3a,00,5c,00,57,00,49,00,4e,00,44,"
                "00,4f,00,57,00,53,00,\\\r\n  5c,00,73,00,79,00,73,00,74,00,65,00,6d,00,33,00,32,00,"
@@ -396,25 +400,14 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
          ""},
         // NT 4.0's Registry Editor reads ANSI files only: what ANSI cannot
         // give back is not saved, and the worm still goes.
-        {"a trailer outside the code page, NT 4.0", kWindowsNt4,
-         [&] {
-             const std::u16string data = worm + u'\0' + u"\u8868";
-             ASSERT_TRUE(
-                 SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
-         },
-         nullptr, true, "",
+        {"a trailer outside the code page, NT 4.0", kWindowsNt4, seed_trailer, nullptr, true, "",
          "\nUndo data could not be saved to \"FOLDER/" + std::string(kUndoName) +
              "\": No mapping for the Unicode character exists in the target multi-byte code "
              "page.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
-        winsim::SetVersion(c.version);
-        SetLogPath((folder_.path() + "/undo.log").c_str());
-        remove(undo_.c_str());
-        remove((folder_.path() + "/undo.log").c_str());
+        StartRun(c.version);
         c.seed();
         const RegistryAction table[] = {
             Row("screen", kWorm),
