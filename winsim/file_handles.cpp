@@ -97,7 +97,7 @@ void ResetFileHandles() {
 }  // namespace winsim
 
 // A folder cannot be opened as a file (5), nor created new where anything
-// stands, a link to nothing included (80); a share mode that an open handle
+// stands, a link to nothing included (80, measured under Wine 8.0); a share mode that an open handle
 // of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183
 // when the file existed, 0 otherwise, as Windows does.
 namespace winsim {

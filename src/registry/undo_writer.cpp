@@ -103,7 +103,7 @@ unsigned UnitOf(const UndoText& text, size_t i) {
 // no line break; in the wide format whole UTF-16 units.
 bool IsPlainText(const UndoWriter* writer, const BYTE* data, DWORD size, UndoText* text) {
     const size_t unit_size = IsWide(writer) ? 2 : 1;
-    if (size < unit_size || size % unit_size != 0) return false;
+    if (data == nullptr || size < unit_size || size % unit_size != 0) return false;
     *text = IsWide(writer) ? UndoText{nullptr, reinterpret_cast<const WCHAR*>(data), size / 2 - 1}
                            : UndoText{reinterpret_cast<const char*>(data), nullptr, size - 1};
     if (UnitOf(*text, text->count) != 0) return false;
