@@ -87,7 +87,7 @@ void RemoveSubkey(RegistryKey* key);
 void StoreWideForms(RegistryValue* value, const std::u16string& name, DWORD type, const BYTE* data,
                     size_t size);
 // The UTF-16 name the W calls give the value.
-std::u16string WideNameOf(const RegistryValue& value);
+std::u16string WideNameText(const RegistryValue& value);
 
 // The parts of every registry call. KeyOf: 0 with the key of `handle`,
 // ERROR_INVALID_HANDLE (6) for a closed or unknown handle, ERROR_KEY_DELETED

@@ -281,7 +281,7 @@ KeyIndex& IndexOf(Reader* reader, RegistryKey* key) {
         index.subkeys.emplace(FoldedName(child->name.data(), child->name.size()), child.get());
     }
     for (size_t i = 0; i < key->values.size(); ++i) {
-        index.values.emplace(FoldedWideName(WideNameOf(key->values[i])), i);
+        index.values.emplace(FoldedWideName(WideNameText(key->values[i])), i);
     }
     return index;
 }
@@ -504,7 +504,7 @@ void StoreRead(Reader* reader, std::string name, const std::u16string& wide_name
         }
         if (wide) {
             // A replaced value keeps its name, as the system keeps it.
-            StoreWideForms(value, WideNameOf(*value), type, data.data(), data.size());
+            StoreWideForms(value, WideNameText(*value), type, data.data(), data.size());
         } else {
             value->type = type;
             value->data.swap(data);

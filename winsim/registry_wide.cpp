@@ -134,7 +134,7 @@ void StoreWideForms(RegistryValue* value, const std::u16string& name, DWORD type
     }
 }
 
-std::u16string WideNameOf(const RegistryValue& value) {
+std::u16string WideNameText(const RegistryValue& value) {
     return value.has_wide_name ? value.wide_name : WidenText(value.name.data(), value.name.size());
 }
 

@@ -101,7 +101,7 @@ int32_t CheckExactSubkeyName(HKEY key, DWORD index, const char* name) {
     LONG code = RegEnumKeyW(key, index, wide, kWideUnits);
     if (IsAnsiRegistry(code)) return 0;
     if (code != 0) return code;
-    const int32_t same = CompareWidened(name, strnlen(name, kNameSize), wide,
-                                        WideLength(wide, kWideUnits - 1));
+    const int32_t same =
+        CompareWidened(name, strnlen(name, kNameSize), wide, WideLength(wide, kWideUnits - 1));
     return same == ERROR_FILE_NOT_FOUND ? ERROR_NO_UNICODE_TRANSLATION : same;
 }

@@ -152,7 +152,8 @@ int32_t FindCheckedValue(ItemBuffers* buffers, HKEY key, const RegistryAction* r
     if (found->ansi.length > kNameSize || !row->matcher(&row->match, &found->ansi)) {
         return found->ansi.length > kNameSize ? ERROR_MORE_DATA : ERROR_FILE_NOT_FOUND;
     }
-    if (!found->has_wide || !IsTextType(found->ansi.type)) return 0;
+    // Other data reads the same through both calls, unless it changed between them.
+    if (!found->has_wide) return 0;
     return CompareWideData(found->wide, &found->ansi, TextPart::kCompared);
 }
 
@@ -262,7 +263,9 @@ UndoOutcome SaveUndoData(UndoAction action, const RegistryAction* row) {
                 result = WriteUndoKey(writer, buffers.path);
                 if (result == 0) result = WriteFoundValue(writer, buffers, found);
             }
-            result = EndUndoItem(writer, result);
+            // A tree's walk that stopped keeps what it saved: the deletion,
+            // walking the same way, deletes that much before it stops there too.
+            result = EndUndoItem(writer, result, whole_key);
         }
         outcome.failure = result != 0 ? result : unsaved;
         outcome.saved = outcome.failure == 0;

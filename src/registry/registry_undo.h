@@ -30,7 +30,8 @@ struct UndoOutcome {
 // the run's undo file, which the first item creates new beside the log:
 // fix_tamrix_undo_YYYYMMDD_hhmmss.reg, from the local time then, with _2, _3
 // ... when that name is taken. The item is on disk before this returns, or
-// none of it is in the file. A root key or a missing key to delete is no
+// none of it is in the file; a tree whose walk stopped keeps the keys and
+// values saved before the stop. A root key or a missing key to delete is no
 // item (the action then fails by itself). Every key is closed on return; the
 // file stays open until CloseRunUndoFile.
 UndoOutcome SaveUndoData(UndoAction action, const RegistryAction* row);

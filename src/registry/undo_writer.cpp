@@ -159,21 +159,22 @@ int32_t StartUndoWriter(UndoWriter* writer, HANDLE file, UndoFormat format) {
     } else {
         PutAscii(writer, "REGEDIT4\r\n");
     }
-    writer->broken = EndUndoItem(writer, 0);
+    writer->broken = EndUndoItem(writer, 0, false);
     return writer->broken;
 }
 
-int32_t EndUndoItem(UndoWriter* writer, int32_t result) {
+int32_t EndUndoItem(UndoWriter* writer, int32_t result, bool keep_part) {
     if (writer->broken != 0) return writer->broken;
-    if (result == 0) result = writer->error;
-    if (result == 0) {
+    // An item stops only between its lines, unless writing failed.
+    if (writer->error == 0 && (result == 0 || keep_part)) {
         FlushBuffer(writer);
         if (writer->error == 0 && !FlushFileBuffers(writer->file)) {
             writer->error = static_cast<int32_t>(LastErrorOr(ERROR_ACCESS_DENIED));
         }
-        result = writer->error;
     }
-    if (result == 0) {
+    const bool kept = writer->error == 0 && (result == 0 || keep_part);
+    if (result == 0) result = writer->error;
+    if (kept) {
         writer->committed = writer->written;
     } else {
         // The file is the program's own and nobody else writes it: cut it

@@ -1,6 +1,6 @@
 // The undo file's writer: registry items as the system's Registry Editor
 // reads them back, item by item through one fixed buffer, each flushed to
-// disk, or taken back out of the file when it cannot be written whole.
+// disk, or taken back out of the file when it cannot be written.
 #pragma once
 
 #include <cstddef>
@@ -36,11 +36,13 @@ struct UndoWriter {
 // answer for every item; either way the writer owns the file.
 int32_t StartUndoWriter(UndoWriter* writer, HANDLE file, UndoFormat format);
 
-// Ends an item: with `result` 0, writes what is buffered and flushes the file
-// to disk; otherwise, and when that fails, takes the item's bytes back out of
-// the file, so that the file holds whole items only. Returns `result`, the
-// failure of writing, or the writer's lasting failure.
-int32_t EndUndoItem(UndoWriter* writer, int32_t result);
+// Ends an item: with `result` 0, or with `keep_part` (an item that stopped
+// between its lines: what came before is worth giving back), writes what is
+// buffered and flushes the file to disk; otherwise, and when writing fails,
+// takes the item's bytes back out of the file, so that the file holds only
+// whole lines of what was saved. Returns `result`, the failure of writing, or
+// the writer's lasting failure.
+int32_t EndUndoItem(UndoWriter* writer, int32_t result, bool keep_part);
 
 // Closes the file; what it holds is on disk already.
 void CloseUndoWriter(UndoWriter* writer);

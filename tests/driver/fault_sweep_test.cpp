@@ -17,6 +17,7 @@
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
 #include "registry/registry_report.h"
+#include "registry/registry_undo.h"
 #include "scan/file_handling.h"
 #include "scan/result_codes.h"
 #include "support/capture.h"
@@ -144,9 +145,11 @@ class FaultSweepTest : public NativeTest {
         for (const std::string& file : UndoFiles()) remove(file.c_str());
         remove(log_.c_str());
     }
-    // Imports every undo file as the user would; each must read as .reg text.
+    // Imports every undo file as the user would; each must read as .reg text
+    // (one whose header could not be written is left empty).
     void ImportUndoFiles() const {
         for (const std::string& file : UndoFiles()) {
+            if (ReadWholeFile(file).empty()) continue;
             std::string error;
             EXPECT_TRUE(winsim::ImportRegistryText(ReadWholeFile(file), &error))
                 << error << "\n"
@@ -339,6 +342,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     };
     auto run = [&] {
         output = CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+        CloseRunUndoFile();  // as the run driver closes it, with the log
         LogClose();
     };
 
@@ -346,7 +350,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     arrange();
     run();
     EXPECT_EQ(ItemState(items[0]), "<missing>");
-    EXPECT_EQ(ItemState(items[1]), "  \"v\" 1 636c65616e00");
+    EXPECT_EQ(ItemState(items[1]), "  \"v\" 1 63006c00650061006e000000");  // "clean", as stored
     for (int i = 2; i < 5; ++i) EXPECT_EQ(ItemState(items[i]), "<absent>") << items[i].value;
     EXPECT_EQ(output.find("error"), std::string::npos) << output;
     EXPECT_EQ(output.find("could not"), std::string::npos) << output;

@@ -303,9 +303,17 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                                  : ValueExists(key.substr(18), "v"))
             << "the action went ahead";
         if (taken.empty() && c.log_folder[0] == '\0') {
-            EXPECT_EQ(ReadWholeFile(undo_),
-                      "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n")))
-                << "nothing of the failed item stays";
+            // A value's item goes again; a tree's keeps what it saved before
+            // it stopped.
+            const std::string kept =
+                c.whole_key ? std::string(kComment) +
+                                  "delete registry key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\\\\"
+                                  "Tree\"\r\n[HKEY_CURRENT_USER\\Software\\Undo\\Tree]\r\n"
+                            : "";
+            EXPECT_EQ(
+                ReadWholeFile(undo_),
+                "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") + kept))
+                << "only whole lines of what was saved stay";
             ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
             EXPECT_EQ(SaveUndoData(UndoAction::kDeleteValue, &(row = Row("w"))).failure, 0);
             EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
