@@ -2,9 +2,17 @@
 # Installs with apt-get whatever of the build and test tools is missing, and
 # says which packages: CMake and Ninja, g++ and GoogleTest, mingw-w64 for both
 # Windows targets, Wine with its 64-bit and 32-bit halves (32-bit Wine runs the
-# product), clang with libFuzzer, python3, tmux, ps and git. Does nothing
-# when all are there.  scripts/install_tools.sh --packages  prints the
-# packages it stands for, one a line.
+# product), clang with libFuzzer and the 32-bit libraries of clang -m32,
+# python3, tmux, ps and git, the release signing tools; then generates the
+# glibc locales whose code pages the Wine tests use. Does nothing when all are
+# there.
+#   scripts/install_tools.sh --packages   prints the packages, one a line
+#   scripts/install_tools.sh --locales    prints the locales, one a line
+# A mirror caught mid-sync is survived: a failed `apt-get update` is reported
+# and the install goes on from the package lists there are; a failed install
+# is tried once more preferring the system's own release (`-t <codename>`,
+# from os-release). Whether every package is installed decides the exit code.
+# INSTALL_TOOLS_ETC names another folder than /etc for os-release and locale.gen.
 set -eu
 PACKAGES=(
     cmake ninja-build g++ python3 python3-minimal tmux procps git
@@ -14,33 +22,99 @@ PACKAGES=(
     mingw-w64-x86-64-dev
     # wine gives wine, wineserver, wineboot and winepath; wine64 and wine32 the loaders.
     wine wine64 wine32:i386
+    # libclang-rt-14-dev holds the sanitizers and libFuzzer for x86_64 and i386.
     clang libclang-rt-14-dev
     # Releases: Authenticode signing, and throw-away keys for its tests, also
     # on a PKCS#11 token (SoftHSM, OpenSSL's PKCS#11 engine, pkcs11-tool).
     osslsigncode openssl softhsm2 libsofthsm2 libengine-pkcs11-openssl opensc
+    # clang -m32: 32-bit glibc and libstdc++, and gcc-multilib's <asm/...> link.
+    libc6-dev-i386 lib32stdc++-12-dev gcc-multilib
+    # The ANSI code page under Wine follows the locale: 932, 936 and 1251.
+    locales
 )
-if [ "${1:-}" = --packages ]; then
-    printf '%s\n' "${PACKAGES[@]}"
-    exit 0
-fi
-
-installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]; }
-missing=()
-for package in "${PACKAGES[@]}"; do
-    installed "$package" || missing+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing the missing build and test tools: ${missing[*]}"
+LOCALES=(ja_JP.UTF-8 zh_CN.UTF-8 ru_RU.UTF-8)
+case "${1:-}" in
+    --packages) printf '%s\n' "${PACKAGES[@]}"; exit 0 ;;
+    --locales) printf '%s\n' "${LOCALES[@]}"; exit 0 ;;
+esac
+etc=${INSTALL_TOOLS_ETC:-/etc}
 sudo=()
 [ "$(id -u)" = 0 ] || sudo=(sudo)
-if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    echo "Adding the i386 architecture for 32-bit Wine"
-    "${sudo[@]}" dpkg --add-architecture i386
-fi
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-for package in "${missing[@]}"; do
-    installed "$package" || { echo "install_tools: $package is still not installed" >&2; exit 1; }
-done
+
+installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]; }
+
+# Never removes a package to make room: with -y apt-get would.
+apt_install() {
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        --no-remove "$@" >/dev/null
+}
+
+# The release's code name (bookworm), or nothing.
+release_codename() {
+    [ -r "$etc/os-release" ] || return 0
+    sed -n 's/^VERSION_CODENAME=["'\'']\{0,1\}\([a-z0-9-]*\)["'\'']\{0,1\}$/\1/p' "$etc/os-release" |
+        head -n 1
+}
+
+install_packages() {
+    local package missing=()
+    for package in "${PACKAGES[@]}"; do
+        installed "$package" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    echo "Installing the missing build and test tools: ${missing[*]}"
+    if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture for 32-bit Wine"
+        "${sudo[@]}" dpkg --add-architecture i386
+    fi
+    # One index caught mid-sync fails the update; the lists there are may do.
+    "${sudo[@]}" apt-get update -qq ||
+        echo "install_tools: apt-get update failed; installing from the package lists there are"
+    if ! apt_install "${missing[@]}"; then
+        # Libraries updated from a suite whose other-architecture index is
+        # missing cannot pair with their i386 halves; the base suite's can.
+        local codename
+        codename=$(release_codename)
+        if [ -n "$codename" ]; then
+            echo "install_tools: the install failed; trying once more preferring $codename (-t $codename)"
+            apt_install -t "$codename" "${missing[@]}" || true
+        fi
+    fi
+    local still=()
+    for package in "${missing[@]}"; do
+        installed "$package" || still+=("$package")
+    done
+    if [ ${#still[@]} -gt 0 ]; then
+        echo "install_tools: still not installed: ${still[*]}" >&2
+        return 1
+    fi
+}
+
+# `locale -a` spells ja_JP.UTF-8 as ja_JP.utf8.
+has_locale() { locale -a 2>/dev/null | grep -qix "${1%%.*}\.utf-\{0,1\}8"; }
+
+generate_locales() {
+    local name missing=()
+    for name in "${LOCALES[@]}"; do
+        has_locale "$name" || missing+=("$name")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    echo "Generating the locales: ${missing[*]}"
+    for name in "${missing[@]}"; do
+        # Uncomments the locale's line in locale.gen, or adds one.
+        if grep -qx "# *$name UTF-8" "$etc/locale.gen" 2>/dev/null; then
+            "${sudo[@]}" sed -i "s/^# *$name UTF-8\$/$name UTF-8/" "$etc/locale.gen"
+        elif ! grep -qx "$name UTF-8" "$etc/locale.gen" 2>/dev/null; then
+            echo "$name UTF-8" | "${sudo[@]}" tee -a "$etc/locale.gen" >/dev/null
+        fi
+    done
+    "${sudo[@]}" locale-gen >/dev/null
+    for name in "${missing[@]}"; do
+        has_locale "$name" || { echo "install_tools: locale $name is still missing" >&2; return 1; }
+    done
+}
+
+install_packages
+generate_locales

@@ -1,16 +1,20 @@
 """The installer cannot miss a tool again: every command and file that the
 scripts, the builds and the tests use is present, and the Debian package it
 comes from is one that scripts/install_tools.sh installs (or an essential
-package, which every Debian machine has)."""
+package, which every Debian machine has); so are the locales it generates.
+InstallerTest runs the installer itself against stand-in apt-get, dpkg and
+locale commands: a half-synced mirror, a second try, a failure."""
 import os
+import stat
 import subprocess
+import tempfile
 import unittest
 
 from tests.support.e2e import SOURCE_DIR, add_cases
 
 COMMANDS = [
     "cmake", "ctest", "ninja", "g++", "python3", "tmux", "stty", "ps", "git", "cmp",
-    "sha256sum", "dpkg", "dpkg-query", "clang", "clang++",
+    "sha256sum", "dpkg", "dpkg-query", "clang", "clang++", "locale", "locale-gen",
     "i686-w64-mingw32-gcc", "i686-w64-mingw32-g++", "i686-w64-mingw32-windres",
     "i686-w64-mingw32-objdump", "x86_64-w64-mingw32-gcc", "x86_64-w64-mingw32-g++",
     "x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-objdump",
@@ -25,18 +29,33 @@ FILES = [
     "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a",
     "/usr/lib/softhsm/libsofthsm2.so",  # the token the signing test uses
     "/usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so",  # how osslsigncode reaches a token
+    # clang -m32 for the i386 fuzzers: their runtime, and 32-bit glibc and libstdc++.
+    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-i386.a",
+    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.asan-i386.a",
+    "/usr/lib32/crt1.o", "/usr/lib/gcc/x86_64-linux-gnu/12/32/libstdc++.so",
+    "/usr/include/asm",  # <asm/errno.h> of the 32-bit headers
 ]
+INSTALLER = os.path.join(SOURCE_DIR, "scripts", "install_tools.sh")
+
+
+def installer_lists(option):
+    """What `install_tools.sh --packages` or `--locales` prints, one a line."""
+    done = subprocess.run([INSTALLER, option], stdout=subprocess.PIPE, check=True)
+    return done.stdout.decode().split()
 
 
 def installer_packages():
-    done = subprocess.run([os.path.join(SOURCE_DIR, "scripts", "install_tools.sh"), "--packages"],
-                          stdout=subprocess.PIPE, check=True)
-    return {line.split(":")[0] for line in done.stdout.decode().split()}
+    return {line.split(":")[0] for line in installer_lists("--packages")}
+
+
+def locale_key(name):
+    """ja_JP.UTF-8 and ja_JP.utf8 alike: `locale -a` spells them the latter way."""
+    return name.lower().replace("utf-8", "utf8")
 
 
 def candidates(command):
     """Every file named `command` along PATH, then in /usr/bin."""
-    folders = os.environ.get("PATH", "").split(os.pathsep) + ["/usr/bin"]
+    folders = os.environ.get("PATH", "").split(os.pathsep) + ["/usr/bin", "/usr/sbin"]
     found = []
     for folder in folders:
         path = os.path.join(folder, command)
@@ -96,7 +115,148 @@ class InstalledToolsTest(unittest.TestCase):
         done = subprocess.run(["dpkg", "--print-foreign-architectures"], stdout=subprocess.PIPE)
         self.assertIn("i386", done.stdout.decode().split())
 
+    def test_locales(self):
+        """Wine's ANSI code page follows them: ja_JP 932, zh_CN 936, ru_RU 1251."""
+        wanted = installer_lists("--locales")
+        self.assertEqual({"ja_jp", "zh_cn", "ru_ru"}, {n.split(".")[0].lower() for n in wanted})
+        done = subprocess.run(["locale", "-a"], stdout=subprocess.PIPE, check=True)
+        present = {locale_key(n) for n in done.stdout.decode().split()}
+        self.assertEqual([], [n for n in wanted if locale_key(n) not in present])
 
+
+# Stand-ins of the commands the installer calls, run in the state folder; each
+# logs its name and arguments to calls.log. apt-get exits as update.rc and
+# install.rc say (one code a line, taken in turn); an install that succeeds
+# adds its packages to `installed`, which dpkg-query reads. locale-gen makes
+# `locales` (what `locale -a` prints) from the lines of etc/locale.gen.
+STAND_INS = {
+    "apt-get": r"""
+case " $* " in *" update "*) exit "$(cat update.rc)" ;; esac
+rc=$(head -n 1 install.rc); sed -i 1d install.rc
+[ "$rc" = 0 ] || { echo "E: Unable to correct problems, you have held broken packages." >&2; exit "$rc"; }
+skip=
+for arg; do
+    if [ -n "$skip" ]; then skip=; continue; fi
+    case $arg in -t) skip=1 ;; -*|install) ;; *) echo "$arg" >>installed ;; esac
+done""",
+    "dpkg-query": r"""grep -qxF -- "${@: -1}" installed && printf installed; true""",
+    "dpkg": r"""[ "$1" = --print-foreign-architectures ] && cat foreign; true""",
+    "id": "cat uid",
+    "sudo": r"""exec "$@" """,
+    "locale": "cat locales",
+    "locale-gen": r"""{ echo C; sed -n 's/^\([a-zA-Z_]*\)\.UTF-8 UTF-8$/\1.utf8/p' etc/locale.gen; } >locales""",
+}
+MISSING = ["wine32:i386", "lib32stdc++-12-dev"]
+LOCALE_GEN = "# de_DE.UTF-8 UTF-8\n# ja_JP.UTF-8 UTF-8\nzh_CN.UTF-8 UTF-8\n"
+INSTALL = "install -y -qq --no-install-recommends --no-remove"
+
+
+class InstallerTest(unittest.TestCase):
+    def setUp(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.state = folder.name
+        os.makedirs(self.path("bin"))
+        os.makedirs(self.path("etc"))
+        for name, body in STAND_INS.items():
+            with open(self.path("bin", name), "w") as f:
+                f.write("#!/bin/bash\ncd '%s' || exit 1\necho \"%s $*\" >>calls.log\n%s\n"
+                        % (self.state, name, body))
+            os.chmod(self.path("bin", name), stat.S_IRWXU)
+        packages = [p for p in installer_lists("--packages") if p not in MISSING]
+        self.write("installed", "\n".join(packages) + "\n")
+        self.write("locales", "C\nja_JP.utf8\nru_RU.utf8\nzh_CN.utf8\n")
+        self.write("etc/locale.gen", LOCALE_GEN)
+        self.write("etc/os-release", 'NAME="Debian GNU/Linux"\nVERSION_CODENAME=bookworm\n')
+        self.write("uid", "0\n")
+        self.write("foreign", "i386\n")
+
+    def path(self, *parts):
+        return os.path.join(self.state, *parts)
+
+    def write(self, name, text):
+        with open(self.path(name), "w") as f:
+            f.write(text)
+
+    def read(self, name):
+        with open(self.path(name)) as f:
+            return f.read()
+
+    def run_installer(self, update_rc=0, install_rcs=()):
+        """Exit code, output lines, and the stand-ins' calls of one run."""
+        self.write("calls.log", "")
+        self.write("update.rc", "%d\n" % update_rc)
+        self.write("install.rc", "".join("%d\n" % rc for rc in install_rcs))
+        env = dict(os.environ, PATH=self.path("bin") + os.pathsep + os.environ["PATH"],
+                   INSTALL_TOOLS_ETC=self.path("etc"))
+        done = subprocess.run([INSTALLER], env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=60)
+        # Those that change the machine.
+        calls = [c for c in self.read("calls.log").splitlines()
+                 if c.startswith(("apt-get ", "sudo ", "locale-gen ", "dpkg --add"))]
+        return done.returncode, done.stdout.decode().splitlines(), calls
+
+    def test_mirror_cases(self):
+        """(what, files of the machine's state, update's exit code, the
+        installs' exit codes, exit code, the calls made, a line of output)."""
+        wanted = " ".join(MISSING)
+        update = "apt-get update -qq"
+        first = "apt-get " + INSTALL + " " + wanted
+        second = "apt-get " + INSTALL + " -t bookworm " + wanted
+        cases = [
+            ("update fails, install works", {}, 100, [0], 0, [update, first],
+             "install_tools: apt-get update failed; installing from the package lists there are"),
+            ("second try preferring the release works", {}, 0, [100, 0], 0,
+             [update, first, second],
+             "install_tools: the install failed; trying once more preferring bookworm (-t bookworm)"),
+            ("both tries fail", {}, 100, [100, 100], 1, [update, first, second], None),
+            ("not root: through sudo", {"uid": "1000\n"}, 0, [0], 0,
+             ["sudo apt-get update -qq", update,
+              "sudo env DEBIAN_FRONTEND=noninteractive apt-get " + INSTALL + " " + wanted, first],
+             None),
+            ("no i386 architecture yet", {"foreign": ""}, 0, [0], 0,
+             ["dpkg --add-architecture i386", update, first],
+             "Adding the i386 architecture for 32-bit Wine"),
+        ]
+        for what, files, update_rc, install_rcs, rc, calls, line in cases:
+            with self.subTest(what):
+                self.setUp()
+                for name, text in files.items():
+                    self.write(name, text)
+                got_rc, output, got_calls = self.run_installer(update_rc, install_rcs)
+                self.assertEqual(rc, got_rc, output)
+                self.assertEqual(calls, got_calls)
+                self.assertEqual("Installing the missing build and test tools: " + wanted, output[0])
+                if line:
+                    self.assertEqual(1, output.count(line), output)
+                if rc:
+                    self.assertEqual("install_tools: still not installed: " + wanted, output[-1])
+                else:
+                    self.assertEqual(self.read("installed").split()[-len(MISSING):], MISSING)
+
+    def test_without_codename_no_second_try(self):
+        self.write("etc/os-release", 'NAME="Debian GNU/Linux"\n')
+        rc, output, calls = self.run_installer(0, [100])
+        self.assertEqual(1, rc)
+        self.assertEqual(1, sum(c.startswith("apt-get install") for c in calls), calls)
+        self.assertEqual("install_tools: still not installed: " + " ".join(MISSING), output[-1])
+
+    def test_nothing_missing_nothing_done(self):
+        self.write("installed", "\n".join(installer_lists("--packages")) + "\n")
+        self.assertEqual((0, [], []), self.run_installer())
+
+    def test_missing_locales_generated_once(self):
+        self.write("installed", "\n".join(installer_lists("--packages")) + "\n")
+        self.write("locales", "C\nzh_CN.utf8\n")
+        rc, output, calls = self.run_installer()
+        self.assertEqual(0, rc, output)
+        self.assertEqual(["Generating the locales: ja_JP.UTF-8 ru_RU.UTF-8"], output)
+        self.assertEqual(["locale-gen "], calls)
+        # ja_JP's line uncommented, ru_RU's added, the others as they were.
+        generated = "# de_DE.UTF-8 UTF-8\nja_JP.UTF-8 UTF-8\nzh_CN.UTF-8 UTF-8\nru_RU.UTF-8 UTF-8\n"
+        self.assertEqual(generated, self.read("etc/locale.gen"))
+        self.assertEqual((0, [], []), self.run_installer())
+        self.assertEqual(generated, self.read("etc/locale.gen"))
 
 
 def case_id(kind, name):
