@@ -1,36 +1,50 @@
 #!/usr/bin/env bash
 # Builds the fuzzers (preset `fuzz`, clang) and runs each for the given number
-# of seconds, one after the other:  scripts/fuzz.sh [<seconds>] [<fuzzer>...]
-# Fuzzers: clean_registry print_box registry_path signature_check (default all).
+# of seconds, one after the other:  scripts/fuzz.sh [--i386] [<seconds>] [<fuzzer>...]
+# Fuzzers: clean_registry print_box registry_path registry_text signature_check
+# (default all). --i386 builds and runs them as i386 code instead (preset
+# `fuzz32`, clang -m32), where size_t, long and pointers have the sizes of the
+# shipped 32-bit program; FIX_TAMRIX_FUZZ_PRESET=fuzz32 does the same.
 # Each starts from its committed seeds in fuzz/corpus/<fuzzer>; what it finds
-# grows in build/fuzz/corpus/<fuzzer>, crashing inputs land in
-# build/fuzz/artifacts/<fuzzer>; re-run one with build/fuzz/fuzz/fuzz_<fuzzer> <file>.
+# grows in build/<preset>/corpus/<fuzzer>, crashing inputs land in
+# build/<preset>/artifacts/<fuzzer>; re-run one with
+# build/<preset>/fuzz/fuzz_<fuzzer> <file>.
 # A finding once fixed belongs in fuzz/corpus/<fuzzer>, which CI runs.
 set -eu
 cd "$(dirname "$0")/.."
+preset=${FIX_TAMRIX_FUZZ_PRESET:-fuzz}
+if [ "${1:-}" = --i386 ]; then
+    preset=fuzz32
+    shift
+fi
+case $preset in
+    fuzz|fuzz32) ;;
+    *) echo "fuzz.sh: no fuzzer preset $preset (fuzz or fuzz32)" >&2; exit 2 ;;
+esac
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 fuzzers=("$@")
-[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(clean_registry print_box registry_path signature_check)
+[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(clean_registry print_box registry_path registry_text signature_check)
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+build=build/$preset
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
 failed=0
 for name in "${fuzzers[@]}"; do
-    corpus=build/fuzz/corpus/$name
-    artifacts=build/fuzz/artifacts/$name
+    corpus=$build/corpus/$name
+    artifacts=$build/artifacts/$name
+    log=$build/fuzz_$name.log
     mkdir -p "$corpus" "$artifacts"
     dict=()
     [ -f fuzz/"$name".dict ] && dict=(-dict=fuzz/"$name".dict)
-    echo "== fuzz_$name for ${seconds}s"
-    if ! build/fuzz/fuzz/fuzz_"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    echo "== fuzz_$name ($preset) for ${seconds}s"
+    if ! "$build"/fuzz/fuzz_"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" ${dict[@]+"${dict[@]}"} "$corpus" \
-        fuzz/corpus/"$name" \
-        >build/fuzz/fuzz_"$name".log 2>&1; then
+        fuzz/corpus/"$name" >"$log" 2>&1; then
         failed=1
-        echo "fuzz_$name FAILED: see build/fuzz/fuzz_$name.log and $artifacts"
+        echo "fuzz_$name FAILED: see $log and $artifacts"
     fi
     # libFuzzer's last status line: executions, coverage, corpus, speed.
-    grep -E '^#[0-9]+.*(DONE|cov:)' build/fuzz/fuzz_"$name".log | tail -n 1 || true
+    grep -E '^#[0-9]+.*(DONE|cov:)' "$log" | tail -n 1 || true
 done
 exit "$failed"
