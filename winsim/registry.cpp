@@ -1,7 +1,8 @@
 // Native layer: the registry calls, over an in-memory tree of keys and values.
 // Handles live in a fixed table so that opening, reading and closing keys
 // never touch the heap; a handle value carries a serial number, so a closed
-// handle stays invalid even after its slot is used again.
+// handle stays invalid when its slot is used again (until the serial, 20 bits,
+// comes round again a million openings later).
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,9 @@ namespace {
 
 constexpr unsigned kMaxOpenHandles = 1023;  // slot numbers fit the handle's low 12 bits
 constexpr unsigned kSlotBits = 12;
+// The serial takes the other 20 bits of a 32-bit value, in 64-bit builds as
+// in 32-bit ones, where a longer serial would lose its high bits.
+constexpr uintptr_t kSerialMask = (uintptr_t{1} << 20) - 1;
 // Room for a key's path in call records.
 constexpr size_t kDescribeSize = 560;
 
@@ -80,7 +84,7 @@ LONG OpenHandle(RegistryKey* key, HKEY* handle) {
         // would never free its slot. Such a serial is skipped.
         uintptr_t value = 0;
         do {
-            state.slots[i].serial = state.next_serial++;
+            state.slots[i].serial = state.next_serial++ & kSerialMask;
             value = (state.slots[i].serial << kSlotBits) | ((i + 1) * 4);
         } while (RootIndex(reinterpret_cast<HKEY>(value)) >= 0);
         state.slots[i].key = key;

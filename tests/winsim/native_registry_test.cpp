@@ -53,15 +53,20 @@ TEST_F(NativeRegistryTest, CountsOpenHandles) {
 
 // Handle values carry a serial that grows with every opening; none may equal a
 // predefined root's value (0x80000004 came up at the 524,288th), which calls
-// would take for the root and whose closing would free nothing.
+// would take for the root and whose closing would free nothing. The serial
+// comes round after 2^20 openings: a 32-bit build once lost its high bits
+// there, and every handle opened after was invalid.
 TEST_F(NativeRegistryTest, NoHandleTakesARootsValue) {
     const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE,
                           HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG,
                           HKEY_DYN_DATA};
-    for (unsigned i = 0; i < 0x80000 + 16; ++i) {
+    for (unsigned i = 0; i < 0x100000 + 16; ++i) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Run", &key), ERROR_SUCCESS);
         for (HKEY root : roots) ASSERT_NE(key, root) << "opening " << i;
+        ASSERT_LE(reinterpret_cast<uintptr_t>(key), uintptr_t{0xFFFFFFFF}) << "opening " << i;
+        ASSERT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS) << "opening " << i;
         ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
         ASSERT_EQ(winsim::OpenHandleCount(), 0u) << "opening " << i;
     }
