@@ -43,6 +43,17 @@ sudo=()
 
 installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]; }
 
+# `locale -a` spells ja_JP.UTF-8 as ja_JP.utf8.
+has_locale() { locale -a 2>/dev/null | grep -qix "${1%%.*}\.utf-\{0,1\}8"; }
+
+# Prints, one a line, the arguments after the first that the check (the
+# first, a function) fails for.
+failing() {
+    local check=$1 item
+    shift
+    for item; do "$check" "$item" || printf '%s\n' "$item"; done
+}
+
 # Never removes a package to make room: with -y apt-get would.
 apt_install() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
@@ -57,10 +68,8 @@ release_codename() {
 }
 
 install_packages() {
-    local package missing=()
-    for package in "${PACKAGES[@]}"; do
-        installed "$package" || missing+=("$package")
-    done
+    local missing still
+    mapfile -t missing < <(failing installed "${PACKAGES[@]}")
     [ ${#missing[@]} -eq 0 ] && return 0
 
     echo "Installing the missing build and test tools: ${missing[*]}"
@@ -81,24 +90,16 @@ install_packages() {
             apt_install -t "$codename" "${missing[@]}" || true
         fi
     fi
-    local still=()
-    for package in "${missing[@]}"; do
-        installed "$package" || still+=("$package")
-    done
+    mapfile -t still < <(failing installed "${missing[@]}")
     if [ ${#still[@]} -gt 0 ]; then
         echo "install_tools: still not installed: ${still[*]}" >&2
         return 1
     fi
 }
 
-# `locale -a` spells ja_JP.UTF-8 as ja_JP.utf8.
-has_locale() { locale -a 2>/dev/null | grep -qix "${1%%.*}\.utf-\{0,1\}8"; }
-
 generate_locales() {
-    local name missing=()
-    for name in "${LOCALES[@]}"; do
-        has_locale "$name" || missing+=("$name")
-    done
+    local name missing still
+    mapfile -t missing < <(failing has_locale "${LOCALES[@]}")
     [ ${#missing[@]} -eq 0 ] && return 0
 
     echo "Generating the locales: ${missing[*]}"
@@ -111,9 +112,11 @@ generate_locales() {
         fi
     done
     "${sudo[@]}" locale-gen >/dev/null
-    for name in "${missing[@]}"; do
-        has_locale "$name" || { echo "install_tools: locale $name is still missing" >&2; return 1; }
-    done
+    mapfile -t still < <(failing has_locale "${missing[@]}")
+    if [ ${#still[@]} -gt 0 ]; then
+        echo "install_tools: still no locale ${still[*]}" >&2
+        return 1
+    fi
 }
 
 install_packages

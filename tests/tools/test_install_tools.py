@@ -163,8 +163,7 @@ class InstallerTest(unittest.TestCase):
                 f.write("#!/bin/bash\ncd '%s' || exit 1\necho \"%s $*\" >>calls.log\n%s\n"
                         % (self.state, name, body))
             os.chmod(self.path("bin", name), stat.S_IRWXU)
-        packages = [p for p in installer_lists("--packages") if p not in MISSING]
-        self.write("installed", "\n".join(packages) + "\n")
+        self.write_installed([p for p in installer_lists("--packages") if p not in MISSING])
         self.write("locales", "C\nja_JP.utf8\nru_RU.utf8\nzh_CN.utf8\n")
         self.write("etc/locale.gen", LOCALE_GEN)
         self.write("etc/os-release", 'NAME="Debian GNU/Linux"\nVERSION_CODENAME=bookworm\n')
@@ -177,6 +176,9 @@ class InstallerTest(unittest.TestCase):
     def write(self, name, text):
         with open(self.path(name), "w") as f:
             f.write(text)
+
+    def write_installed(self, packages):
+        self.write("installed", "".join(p + "\n" for p in packages))
 
     def read(self, name):
         with open(self.path(name)) as f:
@@ -242,11 +244,11 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual("install_tools: still not installed: " + " ".join(MISSING), output[-1])
 
     def test_nothing_missing_nothing_done(self):
-        self.write("installed", "\n".join(installer_lists("--packages")) + "\n")
+        self.write_installed(installer_lists("--packages"))
         self.assertEqual((0, [], []), self.run_installer())
 
     def test_missing_locales_generated_once(self):
-        self.write("installed", "\n".join(installer_lists("--packages")) + "\n")
+        self.write_installed(installer_lists("--packages"))
         self.write("locales", "C\nzh_CN.utf8\n")
         rc, output, calls = self.run_installer()
         self.assertEqual(0, rc, output)
@@ -257,6 +259,15 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(generated, self.read("etc/locale.gen"))
         self.assertEqual((0, [], []), self.run_installer())
         self.assertEqual(generated, self.read("etc/locale.gen"))
+
+    def test_locale_not_generated_fails(self):
+        self.write_installed(installer_lists("--packages"))
+        self.write("locales", "C\nzh_CN.utf8\n")
+        with open(self.path("bin", "locale-gen"), "a") as f:
+            f.write("echo C >locales\n")  # generates nothing after all
+        rc, output, calls = self.run_installer()
+        self.assertEqual(1, rc)
+        self.assertEqual("install_tools: still no locale ja_JP.UTF-8 ru_RU.UTF-8", output[-1])
 
 
 def case_id(kind, name):
