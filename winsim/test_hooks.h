@@ -52,7 +52,7 @@ std::u16string CommandLineOf(const std::vector<std::string>& arguments);
 // included); nullptr removes the code's text so FormatMessageA fails with 317.
 void SetSystemMessage(DWORD code, const char* text);
 
-// --- Console keys (console_keys.cpp) -------------------------------------------
+// --- Console keys (console_key.cpp) -------------------------------------------
 // Test hooks of the native console key reader. After Reset the reader is
 // scripted with no keys (it returns -1 at once, as without a console), so
 // unit tests never wait on the real terminal; the program itself, which never

@@ -1,4 +1,4 @@
-// Implemented in platform/win32/console_key.cpp and, natively, winsim/console_keys.cpp.
+// Implemented in platform/win32/console_key.cpp and, natively, winsim/console_key.cpp.
 // Reads single key presses from the console itself (not standard input).
 #pragma once
 
