@@ -14,6 +14,23 @@ bool IsLeadByte(char c) {
 
 int LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
+// The last byte of `text` for which `is_separator` holds and that is not the
+// second byte of a double-byte character, or nullptr.
+const char* FindLastSeparator(const char* text, bool (*is_separator)(char)) {
+    const char* last = nullptr;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (IsLeadByte(*p)) {
+            if (p[1] == '\0') break;
+            ++p;  // the trail byte may look like a backslash, but is not one
+        } else if (is_separator(*p)) {
+            last = p;
+        }
+    }
+    return last;
+}
+
+bool IsBackslash(char c) { return c == '\\'; }
+
 }  // namespace
 
 int CompareNoCase(const char* a, const char* b, size_t n) {
@@ -37,15 +54,9 @@ int CompareNoCase(const char* a, const char* b, size_t n) {
     return 0;
 }
 
-const char* FindLastBackslash(const char* text) {
-    const char* last = nullptr;
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (IsLeadByte(*p)) {
-            if (p[1] == '\0') break;
-            ++p;  // the trail byte may look like a backslash, but is not one
-        } else if (*p == '\\') {
-            last = p;
-        }
-    }
-    return last;
+const char* FindLastBackslash(const char* text) { return FindLastSeparator(text, IsBackslash); }
+
+size_t FolderLength(const char* path) {
+    const char* last = FindLastSeparator(path, IsFolderSeparator);
+    return last != nullptr ? static_cast<size_t>(last - path) + 1 : 0;
 }

@@ -12,3 +12,8 @@ int CompareNoCase(const char* a, const char* b, size_t n);
 // The last backslash of `text` that is not the second byte of a double-byte
 // character, or nullptr.
 const char* FindLastBackslash(const char* text);
+
+// The length of the folder part of the file path `path` (its last folder
+// separator included; 0 for a bare file name), never ending inside a
+// double-byte character.
+size_t FolderLength(const char* path);

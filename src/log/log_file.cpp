@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bounded_format.h"
+#include "common/text_compare.h"
 #include "common/wide_text.h"
 #include "log/log_line.h"
 #include "platform/append_file.h"
@@ -93,18 +94,6 @@ int32_t SetLogPath(const char* path, const WCHAR* wide_path) {
 }
 
 const char* LogPath() { return log_path; }
-
-size_t FolderLength(const char* path) {
-    size_t folder_length = 0;
-    for (size_t i = 0; path[i] != '\0'; ++i) {
-        if (IsFolderSeparator(path[i])) {
-            folder_length = i + 1;
-        } else if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0') {
-            ++i;  // a double-byte character's second byte is no separator
-        }
-    }
-    return folder_length;
-}
 
 int32_t ComposeBesideLog(const char* name, char* out, size_t size) {
     const char* path = log_path != nullptr ? log_path : "";

@@ -24,10 +24,6 @@ int32_t SetLogPath(const char* path, const WCHAR* wide_path = nullptr);
 // chosen.
 const char* LogPath();
 
-// The length of the folder part of `path` (its last separator included; 0
-// for a bare file name), never ending inside a double-byte character.
-size_t FolderLength(const char* path);
-
 // Writes the log path's folder (separator included; none for a path without
 // a folder, or while no log path has been chosen: the current folder)
 // followed by `name` into `out`, as shown. Returns 0, or ERROR_BUFFER_OVERFLOW

@@ -41,27 +41,35 @@ TEST_F(TextCompareTest, CompareNoCase) {
     }
 }
 
-TEST_F(TextCompareTest, FindLastBackslash) {
+// The last backslash of a registry path, and the folder part of a file path
+// (natively cut at '/'), never inside a double-byte character.
+TEST_F(TextCompareTest, LastSeparators) {
     struct Case {
         const char* text;
         bool double_byte;
-        int position;  // -1: none
+        int backslash;  // position of the last backslash, -1: none
+        size_t folder;  // FolderLength
     };
     const Case cases[] = {
-        {"HKEY_CURRENT_USER\\Software\\Run", false, 26},
-        {"HKEY_CURRENT_USER\\K\\", false, 19},
-        {"HKEY_CURRENT_USER", false, -1},
-        {"", false, -1},
-        {"A\\B\x81\\", false, 4},  // single-byte: 0x5C after 0x81 is a backslash
-        {"A\\B\x81\\", true, 1},   // double-byte: it is the second byte of a character
-        {"A\\B\x81\\C\\D", true, 6},
-        {"A\\\x81", true, 1},  // a lead byte before the NUL ends the text
+        {"HKEY_CURRENT_USER\\Software\\Run", false, 26, 0},
+        {"HKEY_CURRENT_USER\\K\\", false, 19, 0},
+        {"HKEY_CURRENT_USER", false, -1, 0},
+        {"", false, -1, 0},
+        {"A\\B\x81\\", false, 4, 0},  // single-byte: 0x5C after 0x81 is a backslash
+        {"A\\B\x81\\", true, 1, 0},   // double-byte: it is the second byte of a character
+        {"A\\B\x81\\C\\D", true, 6, 0},
+        {"A\\\x81", true, 1, 0},  // a lead byte before the NUL ends the text
+        {"/tmp/x/fix_tamrix.exe", false, -1, 7},
+        {"a/b\x81/c", false, -1, 5},
+        {"a/b\x81/c", true, -1, 2},  // the trail byte is no separator
+        {"fix_tamrix.exe", false, -1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         winsim::SetDbcsLeadBytes(c.double_byte ? 0x81 : 1, c.double_byte ? 0x9F : 0);
         const char* found = FindLastBackslash(c.text);
-        EXPECT_EQ(found == nullptr ? -1 : static_cast<int>(found - c.text), c.position);
+        EXPECT_EQ(found == nullptr ? -1 : static_cast<int>(found - c.text), c.backslash);
+        EXPECT_EQ(FolderLength(c.text), c.folder);
     }
 }
 
