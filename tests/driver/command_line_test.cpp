@@ -17,6 +17,7 @@
 #include "support/expected_text.h"
 #include "support/native_run.h"
 #include "support/temp_files.h"
+#include "support/windows_versions.h"
 
 namespace {
 
@@ -218,18 +219,17 @@ TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
         CommandLineOutcome outcome;
         std::u16string wide;  // the wide path taken, or ""
     };
-    const DWORD nt = 0x0A280105, windows98 = 0xC0000A04;
     const Case cases[] = {
-        {"exact", u"fix_tamrix /Q /L abc.log", nt, CommandLineOutcome::kRun, u""},
-        {"a best fit", u"fix_tamrix /Q /L \uFF41bc.log", nt, CommandLineOutcome::kRun,
+        {"exact", u"fix_tamrix /Q /L abc.log", kWindowsXp, CommandLineOutcome::kRun, u""},
+        {"a best fit", u"fix_tamrix /Q /L \uFF41bc.log", kWindowsXp, CommandLineOutcome::kRun,
          u"\uFF41bc.log"},
-        {"quoted", u"\"fix_tamrix\" /Q /L \"\uFF41bc.log\"", nt, CommandLineOutcome::kRun,
+        {"quoted", u"\"fix_tamrix\" /Q /L \"\uFF41bc.log\"", kWindowsXp, CommandLineOutcome::kRun,
          u"\uFF41bc.log"},
-        {"another count", u"fix_tamrix /Q /L \uFF41 bc.log", nt,
+        {"another count", u"fix_tamrix /Q /L \uFF41 bc.log", kWindowsXp,
          CommandLineOutcome::kLogPathNotExact, u""},
-        {"another argument", u"fix_tamrix /Q /L xyz.log", nt, CommandLineOutcome::kLogPathNotExact,
-         u""},
-        {"the 95 family's ANSI command line", u"fix_tamrix /Q /L xyz.log", windows98,
+        {"another argument", u"fix_tamrix /Q /L xyz.log", kWindowsXp,
+         CommandLineOutcome::kLogPathNotExact, u""},
+        {"the 95 family's ANSI command line", u"fix_tamrix /Q /L xyz.log", kWindows98,
          CommandLineOutcome::kRun, u""},
     };
     for (const Case& c : cases) {
@@ -254,10 +254,9 @@ TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
 
     // A whole run: the log and the undo data go into the folder the wide
     // path names, not into the one of its best-fit spelling.
-    const std::string folder = MakeTempFolder();
-    const std::string exact = folder +
-                              "/\xef\xbd\x81"
-                              "bc";  // U+FF41 "bc" in UTF-8
+    const TempFolder temp;
+    const std::string& folder = temp.path();
+    const std::string exact = folder + "/\uFF41bc";  // in UTF-8
     const std::string best_fit = folder + "/abc";
     ASSERT_EQ(mkdir(exact.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(best_fit.c_str(), 0700), 0);
@@ -265,17 +264,13 @@ TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
     ArgumentVector command_line({"/Q", "/L", best_fit + "/x.log"});
     const std::u16string wide_folder = std::u16string(folder.begin(), folder.end()) + u"/\uFF41bc";
     winsim::SetCommandLine((u"fix_tamrix /Q /L " + wide_folder + u"/x.log").c_str());
-    std::string output;
     int32_t code = -1;
-    output = CaptureStdout([&] { code = RunCleaner(command_line.argc(), command_line.argv()); });
+    const std::string output =
+        CaptureStdout([&] { code = RunCleaner(command_line.argc(), command_line.argv()); });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(output.find("Could not open"), std::string::npos) << output;
     EXPECT_NE(ReadWholeFile(exact + "/x.log"), "<missing>");
     EXPECT_EQ(ReadWholeFile(best_fit + "/x.log"), "<missing>");
-    remove((exact + "/x.log").c_str());
-    rmdir(exact.c_str());
-    rmdir(best_fit.c_str());
-    rmdir(folder.c_str());
 }
 
 TEST_F(CommandLineTest, LogPathOfTheLongestSizeIsTakenWhole) {

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +22,8 @@
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
+#include "support/recorded_calls.h"
 #include "support/registry_sandbox.h"
-#include "support/temp_files.h"
 #include "tables/detections.h"
 #include "winsim/test_hooks.h"
 
@@ -64,35 +63,6 @@ bool IsCall(const std::string& call, const char* name) {
     return call.rfind(std::string(name) + "(", 0) == 0;
 }
 
-// Runs `arrange` and then `run` once with the platform calls recorded; then,
-// for each call recorded, `arrange`, that call failing once with
-// ERROR_ACCESS_DENIED, `faults` (more faults, which must come after it:
-// a fault of every call of a name would hide those calls from the count),
-// `run` and `check` with the failing call.
-void SweepEveryCall(const std::function<void()>& arrange, const std::function<void()>& faults,
-                    const std::function<void()>& run,
-                    const std::function<void(const std::string&)>& check) {
-    std::vector<std::string> calls;
-    {
-        arrange();
-        faults();
-        winsim::RecordCalls(true);
-        run();
-        calls = winsim::RecordedCalls();
-    }
-    ASSERT_GT(calls.size(), 5u);
-    for (size_t i = 0; i < calls.size(); ++i) {
-        SCOPED_TRACE("call " + std::to_string(i + 1) + " of " + std::to_string(calls.size()) +
-                     ": " + calls[i]);
-        arrange();
-        winsim::FailNthCall(static_cast<unsigned>(i + 1), ERROR_ACCESS_DENIED);
-        faults();
-        run();
-        winsim::ClearFaults();
-        check(calls[i]);
-    }
-}
-
 // A close made to fail is the one handle the program cannot give back.
 void ExpectNoHandleLeft(const std::string& failing) {
     EXPECT_EQ(winsim::OpenHandleCount(), IsCall(failing, "RegCloseKey") ? 1u : 0u);
@@ -110,19 +80,14 @@ bool RefusalPrecedes(const std::string& output, const std::string& announcement)
 
 class FaultSweepTest : public NativeTest {
   protected:
-    void SetUp() override {
-        NativeTest::SetUp();
-        log_ = folder_.path() + "/sweep.log";
-    }
-
     // The files of the test folder, the log left out: the undo files.
     std::vector<std::string> UndoFiles() const {
         std::vector<std::string> files;
-        DIR* folder = opendir(folder_.path().c_str());
+        DIR* folder = opendir(run_.folder().path().c_str());
         if (folder == nullptr) return files;
         while (const dirent* entry = readdir(folder)) {
-            const std::string path = folder_.path() + "/" + entry->d_name;
-            if (entry->d_name[0] != '.' && path != log_) files.push_back(path);
+            const std::string path = run_.folder().path() + "/" + entry->d_name;
+            if (entry->d_name[0] != '.' && path != run_.log_path()) files.push_back(path);
         }
         closedir(folder);
         return files;
@@ -140,11 +105,6 @@ class FaultSweepTest : public NativeTest {
         }
         return text;
     }
-    // Every file of the test folder, whatever its attributes.
-    void RemoveFolderFiles() const {
-        for (const std::string& file : UndoFiles()) remove(file.c_str());
-        remove(log_.c_str());
-    }
     // Imports every undo file as the user would; each must read as .reg text
     // (one whose header could not be written is left empty).
     void ImportUndoFiles() const {
@@ -157,26 +117,22 @@ class FaultSweepTest : public NativeTest {
         }
     }
 
-    RunResult InfectedRun() {
+    // A fresh process on kInfected, the test folder empty.
+    void ArrangeInfected() {
         ResetProcessState();
         std::string error;
         EXPECT_TRUE(winsim::LoadRegistryText(kInfected, &error)) << error;
-        RemoveFolderFiles();
-        return RunInProcess({"/Q", "/L", log_});
+        run_.folder().Empty();
     }
+    RunResult QuietRun() { return RunInProcess({"/Q", "/L", run_.log_path()}); }
 
-    TempFolder folder_;
-    std::string log_;
+    LoggedRun run_;
 };
 
 TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
-    std::string before;
-    {
-        ResetProcessState();
-        ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
-        before = winsim::SaveRegistryText();
-    }
-    RunResult run = InfectedRun();
+    ArrangeInfected();
+    const std::string before = winsim::SaveRegistryText();
+    RunResult run = QuietRun();
     EXPECT_EQ(run.exit_code, 0);
     const std::string key = kRunKey;
     const std::string walk =
@@ -200,7 +156,7 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
     // what went.
     const std::vector<std::string> undo = UndoFiles();
     ASSERT_EQ(undo.size(), 1u);
-    const std::string log = ReadWholeFile(log_);
+    const std::string log = ReadWholeFile(run_.log_path());
     for (const char* name : {"screen", "sys"}) {
         const std::string saved = "Undo data for registry value \"" + std::string(name) +
                                   "\" in key \"" + key + "\" was saved to \"" + undo[0] + "\".\n";
@@ -208,7 +164,7 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
             "Registry value \"" + std::string(name) + "\" in key \"" + key + "\" was deleted.\n";
         const size_t at = log.find(saved);
         ASSERT_NE(at, std::string::npos) << log;
-        EXPECT_EQ(log.find(deleted), at + saved.size() + strlen("2026-12-08, 09:05:03,   ")) << log;
+        EXPECT_EQ(log.find(deleted), at + saved.size() + strlen(kFixedStamp)) << log;
     }
     ASSERT_TRUE(winsim::LoadRegistryText(UndoText()));
     EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n[" + key +
@@ -223,23 +179,16 @@ TEST_F(FaultSweepTest, EveryCallOfAQuietRunFailingOnce) {
                                "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
                                "\\Run\\Sub]\n\"screen\"="};
     RunResult run;
-    SweepEveryCall(
-        [&] {
-            ResetProcessState();
-            ASSERT_TRUE(winsim::LoadRegistryText(kInfected));
-            RemoveFolderFiles();
-        },
-        [] {},
-        [&] {
-            run = RunInProcess({"/Q", "/L", log_});
-        },
-        [&](const std::string& failing) {
+    const auto swept = SweepEveryCall(
+        [&] { ArrangeInfected(); }, [&] { run = QuietRun(); },
+        [&](const auto& calls, size_t i) {
+            const std::string& failing = calls[i];
             if (run.exit_code == 2) {
                 // The log path could not be checked: refused before anything changed.
                 EXPECT_NE(run.output.find("Log file path after \"/L\" cannot be read exactly"),
                           std::string::npos)
                     << run.output;
-                EXPECT_EQ(ReadWholeFile(log_), "<missing>");
+                EXPECT_EQ(ReadWholeFile(run_.log_path()), "<missing>");
                 EXPECT_TRUE(UndoFiles().empty());
                 return;
             }
@@ -270,6 +219,7 @@ TEST_F(FaultSweepTest, EveryCallOfAQuietRunFailingOnce) {
             }
             ImportUndoFiles();  // whatever reached the undo file reads as .reg text
         });
+    EXPECT_GT(swept.size(), 5u);
 }
 
 // The walk's other row forms, which the built-in table does not use: a key
@@ -329,12 +279,8 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     std::vector<std::string> before;
     std::string output;
     auto arrange = [&] {
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
+        run_.Start();
         ASSERT_TRUE(winsim::LoadRegistryText(kTables));
-        RemoveFolderFiles();
-        SetLogPath(log_.c_str());
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
         if (before.empty()) {
             for (const SweptItem& item : items) before.push_back(ItemState(item));
             for (const SweptItem& item : untouched) before.push_back(ItemState(item));
@@ -342,8 +288,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     };
     auto run = [&] {
         output = CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
-        CloseRunUndoFile();  // as the run driver closes it, with the log
-        LogClose();
+        run_.Finish();
     };
 
     // Without faults every item is acted on and can be given back.
@@ -357,29 +302,28 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     ImportUndoFiles();
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(ItemState(items[i]), before[i]) << i;
 
-    SweepEveryCall(
-        arrange, [] {}, run,
-        [&](const std::string& failing) {
-            ExpectNoHandleLeft(failing);
-            if (!FailureIsSilent(failing)) {
-                EXPECT_NE(output.find(": Access is denied.\n"), std::string::npos) << output;
-            }
-            for (size_t i = 0; i < 3; ++i) {
-                EXPECT_EQ(ItemState(untouched[i]), before[5 + i]) << "nothing else changes";
-            }
-            // What changed was saved first, or the run said it could not be.
-            std::vector<bool> changed;
-            for (size_t i = 0; i < 5; ++i) changed.push_back(ItemState(items[i]) != before[i]);
-            ImportUndoFiles();
-            for (size_t i = 0; i < 5; ++i) {
-                if (!changed[i]) continue;
-                SCOPED_TRACE(items[i].announcement);
-                EXPECT_NE(output.find(items[i].announcement), std::string::npos) << output;
-                EXPECT_TRUE(ItemState(items[i]) == before[i] ||
-                            RefusalPrecedes(output, items[i].announcement))
-                    << output << UndoText();
-            }
-        });
+    const auto swept = SweepEveryCall(arrange, run, [&](const auto& calls, size_t i) {
+        ExpectNoHandleLeft(calls[i]);
+        if (!FailureIsSilent(calls[i])) {
+            EXPECT_NE(output.find(": Access is denied.\n"), std::string::npos) << output;
+        }
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(ItemState(untouched[i]), before[5 + i]) << "nothing else changes";
+        }
+        // What changed was saved first, or the run said it could not be.
+        std::vector<bool> changed;
+        for (size_t i = 0; i < 5; ++i) changed.push_back(ItemState(items[i]) != before[i]);
+        ImportUndoFiles();
+        for (size_t i = 0; i < 5; ++i) {
+            if (!changed[i]) continue;
+            SCOPED_TRACE(items[i].announcement);
+            EXPECT_NE(output.find(items[i].announcement), std::string::npos) << output;
+            EXPECT_TRUE(ItemState(items[i]) == before[i] ||
+                        RefusalPrecedes(output, items[i].announcement))
+                << output << UndoText();
+        }
+    });
+    EXPECT_GT(swept.size(), 5u);
 }
 
 // Calls of the file handling whose single failure changes no outcome: the
@@ -426,41 +370,34 @@ TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
         const bool is_infected = p.contents == &infected;
         std::string path;
         std::string output;
-        size_t descriptors = 0;
+        const size_t descriptors = OpenDescriptorCount();  // every run closes the log it opens
         auto arrange = [&] {
-            ResetProcessState();
-            winsim::SetLocalTime(FixedTime());
-            RemoveFolderFiles();
-            path = WriteTestFile(folder_.path(), "target.exe", *p.contents, kProtected);
-            descriptors = OpenDescriptorCount();  // the run closes the log it opens here
-            SetLogPath(log_.c_str());
-            CaptureStdout([] { LogOpen("fix_tamrix"); });
+            run_.Start();
+            path = WriteTestFile(run_.folder().path(), "target.exe", *p.contents, kProtected);
             if (p.keys.size() == 0) SwitchOnQuietMode();
             winsim::ScriptConsoleKeys(p.keys);
         };
-        auto faults = [&] {
-            if (p.in_use) winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
-        };
         auto run = [&] {
+            if (p.in_use) winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
             output = CaptureStdout([&] {
                 EXPECT_EQ(ScanFileForDetection(path.c_str(), "WORM_TAMRIX.A", kTamrixSignatures),
                           0);
             });
-            LogClose();
+            run_.Finish();
         };
         auto gone = [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; };
 
         // Without faults: an infected file goes, or is scheduled to go; a
         // clean one stays as it was.
         arrange();
-        faults();
         run();
         winsim::ClearFaults();
         EXPECT_EQ(gone(), is_infected && !p.in_use) << output;
         EXPECT_EQ(winsim::RestartOperations().size(), p.in_use ? 1u : 0u);
         EXPECT_EQ(output.find("error"), std::string::npos) << output;
 
-        SweepEveryCall(arrange, faults, run, [&](const std::string& failing) {
+        const auto swept = SweepEveryCall(arrange, run, [&](const auto& calls, size_t i) {
+            const std::string& failing = calls[i];
             EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
             EXPECT_EQ(OpenDescriptorCount(), descriptors) << "a stream is left open";
             const bool detected = output.find(" INFECTED (WORM_TAMRIX.A)!\n") != std::string::npos;
@@ -495,7 +432,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
                     << "the check sets the attributes back";
             }
         });
-        RemoveFolderFiles();
+        EXPECT_GT(swept.size(), 5u);
     }
 }
 

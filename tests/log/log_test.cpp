@@ -10,22 +10,22 @@
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
-#include "support/temp_files.h"
+#include "support/windows_versions.h"
 
 namespace {
 
 const std::string kHeader = ExpectedText("log_header.txt");
-const char kStamp[] = "2026-12-08, 09:05:03,   ";
+const std::string kStamp = kFixedStamp;
 
 class LogTest : public NativeTest {
   protected:
     void SetUp() override {
         NativeTest::SetUp();
         winsim::SetLocalTime(FixedTime());
-        path_ = folder_.path() + "/test.log";
     }
-    TempFolder folder_;
-    std::string path_;
+    LoggedRun run_;
+    const std::string& path_ = run_.log_path();
+    const std::string& folder_ = run_.folder().path();
 };
 
 TEST_F(LogTest, HeaderAndLines) {
@@ -49,7 +49,7 @@ TEST_F(LogTest, HeaderAndLines) {
 // bytes they take on Windows, so that it always goes in one system write:
 // longer lines are cut, their line end kept.
 TEST_F(LogTest, LongLinesAreCutToOneRecord) {
-    const size_t stamp = sizeof kStamp - 1;
+    const size_t stamp = kStamp.size();
     const size_t room = 1022 - stamp;  // for the message: 1024 less the final line end
     const std::string fits(room, 'm');
     struct Case {
@@ -65,8 +65,7 @@ TEST_F(LogTest, LongLinesAreCutToOneRecord) {
         {std::string(room - 1, 'a') + "\nb", std::string(room - 1, 'a')},
         {"100% safe: %s %n", "100% safe: %s %n"},  // a message is never a format
     };
-    SetLogPath(path_.c_str());
-    LogOpen("fix_tamrix");
+    run_.Start();
     std::string expected = kHeader;
     for (const Case& c : cases) {
         LogLine("%s", c.message.c_str());
@@ -76,7 +75,7 @@ TEST_F(LogTest, LongLinesAreCutToOneRecord) {
     CaptureStdout(
         [&] { ReportError(ERROR_ACCESS_DENIED, "Value \"%s\" failed", long_name.c_str()); });
     expected += kStamp + ("Value \"" + long_name).substr(0, room) + "\n";
-    LogClose();
+    run_.Finish();
     EXPECT_EQ(ReadWholeFile(path_), expected);
 }
 
@@ -103,11 +102,10 @@ TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
     time.wMinute = 0;
     time.wSecond = 59;
     time.wMilliseconds = 999;
+    run_.Start();
     winsim::SetLocalTime(time);
-    SetLogPath(path_.c_str());
-    LogOpen("fix_tamrix");
     LogLine("x");
-    LogClose();
+    run_.Finish();
     EXPECT_EQ(ReadWholeFile(path_), kHeader + "0987-01-02, 00:00:59,   x\n");
 }
 
@@ -118,12 +116,12 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
 }
 
 TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
-    SetLogPath(folder_.path().c_str());  // a folder cannot be opened as a file
+    SetLogPath(folder_.c_str());  // a folder cannot be opened as a file
     std::string output = CaptureStdout([] {
         LogOpen("fix_tamrix");
         LogLine("lost");
     });
-    EXPECT_EQ(output, "\nCould not open log file \"" + folder_.path() + "\".\n");
+    EXPECT_EQ(output, "\nCould not open log file \"" + folder_ + "\".\n");
     EXPECT_FALSE(LogIsOpen());
     output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
     EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
@@ -132,8 +130,8 @@ TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
 TEST_F(LogTest, DefaultPathBesideTheProgram) {
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(folder_.path().c_str()), 0);  // relative defaults land in the temp folder
-    const std::string in_folder = folder_.path() + "/fix_tamrix";
+    ASSERT_EQ(chdir(folder_.c_str()), 0);  // relative defaults land in the temp folder
+    const std::string in_folder = folder_ + "/fix_tamrix";
     const std::string long_folder = "/" + std::string(252, 'd');     // 253 + 1 + 14 + 1 > 268
     const std::string fitting_folder = "/" + std::string(251, 'd');  // exactly 268 with NUL
     const std::string too_long_for_260 = "/" + std::string(300, 'e') + "/fix_tamrix";
@@ -144,7 +142,7 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         const char* failing;  // a call that fails, or nullptr
     };
     const Case cases[] = {
-        {in_folder, folder_.path() + "/fix_tamrix.log", false, nullptr},
+        {in_folder, folder_ + "/fix_tamrix.log", false, nullptr},
         {"fix_tamrix", "fix_tamrix.log", false, nullptr},
         {"", "fix_tamrix.log", false, "GetModuleFileNameA"},
         {long_folder + "/x", "fix_tamrix.log", false, nullptr},
@@ -153,8 +151,8 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         // A program file whose name's double-byte character ends in the
         // separator's byte (no code page pairs a lead byte with '/'; on
         // Windows it is the backslash, as in code page 932's 0x95 0x5C).
-        {folder_.path() + "/x\x95/fix_tamrix", folder_.path() + "/fix_tamrix.log", true, nullptr},
-        {folder_.path() + "/\x95//fix_tamrix", folder_.path() + "/\x95//fix_tamrix.log", true, nullptr},
+        {folder_ + "/x\x95/fix_tamrix", folder_ + "/fix_tamrix.log", true, nullptr},
+        {folder_ + "/\x95//fix_tamrix", folder_ + "/\x95//fix_tamrix.log", true, nullptr},
         // Which folder the ANSI path means cannot be told: the current one.
         {in_folder, "fix_tamrix.log", false, "GetModuleFileNameW"},
     };
@@ -179,10 +177,9 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
 // wide path, and the ANSI spelling is what is shown; on the 95 family the
 // ANSI path is the file system's own.
 TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
-    const std::string& folder = folder_.path();
-    const std::string exact = folder + "/\xef\xbd\x81" "bc";  // U+FF41 "bc" in UTF-8
-    const std::string best_fit = folder + "/abc";
-    const std::u16string wide = std::u16string(folder.begin(), folder.end()) + u"/\uFF41bc/prog";
+    const std::string exact = folder_ + "/\uFF41bc";  // in UTF-8
+    const std::string best_fit = folder_ + "/abc";
+    const std::u16string wide = std::u16string(folder_.begin(), folder_.end()) + u"/\uFF41bc/prog";
     ASSERT_EQ(mkdir(exact.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(best_fit.c_str(), 0700), 0);
     struct Case {
@@ -191,8 +188,8 @@ TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
         std::string written;  // the folder the files land in
     };
     const Case cases[] = {
-        {"NT family", 0x0A280105, exact},
-        {"95 family", 0xC0000A04, best_fit},
+        {"NT family", kWindowsXp, exact},
+        {"95 family", kWindows98, best_fit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -277,8 +274,7 @@ TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
 }
 
 TEST_F(LogTest, ReportErrorOnConsoleAndLog) {
-    SetLogPath(path_.c_str());
-    LogOpen("fix_tamrix");
+    run_.Start();
     std::string output = CaptureStdout([] {
         printf("Deleting registry value \"a\" in key \"b\"...");
         ReportError(ERROR_ACCESS_DENIED, "Registry value \"%s\" could not be deleted", "a");

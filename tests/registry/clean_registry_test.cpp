@@ -13,6 +13,8 @@
 #include "registry/registry_delete.h"
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
+#include "support/recorded_calls.h"
+#include "support/windows_versions.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -192,11 +194,8 @@ TEST_F(CleanRegistryTest, SearchExaminesEachValueOnceWhateverTheCallbackDeletes)
     EXPECT_EQ(winsim::SaveRegistryText(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Walk]\n\"c\"=\"keep\"\n\n");
-    size_t checks = 0;
-    for (const std::string& call : winsim::RecordedCalls()) {
-        checks += call.rfind("RegEnumValueW(", 0) == 0 ? 1 : 0;
-    }
-    EXPECT_EQ(checks, 3u) << "each match read again once through the W call";
+    EXPECT_EQ(RecordedCallsOf({"RegEnumValueW"}).size(), 3u)
+        << "each match read again once through the W call";
 
     // The look after a callback fails: reported once for the value examined,
     // and the row's search ends there, as after any other enumeration error.
@@ -297,10 +296,10 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
         const char* system;
     };
     const Case cases[] = {
-        {"NT family", 0x0A280105, 1, 0, "C:\\WINDOWS\\system32"},
-        {"NT family, double-byte code page", 0x0A280105, 0x81, 0x9F,
+        {"NT family", kWindowsXp, 1, 0, "C:\\WINDOWS\\system32"},
+        {"NT family, double-byte code page", kWindowsXp, 0x81, 0x9F,
          "C:\\WINDOWS\\\x82\\32"},  // the pair's trail byte looks like a backslash
-        {"95 family", 0xC0000A04, 1, 0, "C:\\WINDOWS\\SYSTEM"},
+        {"95 family", kWindows98, 1, 0, "C:\\WINDOWS\\SYSTEM"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -332,12 +331,8 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
                          nullptr, nullptr, nullptr, nullptr);
         EXPECT_EQ(values, 0u);
         RegCloseKey(key);
-        size_t wide_calls = 0;
-        for (const std::string& call : winsim::RecordedCalls()) {
-            wide_calls += call.rfind("RegQueryValueExW(", 0) == 0 ? 1 : 0;
-            wide_calls += call.rfind("RegEnumValueW(", 0) == 0 ? 1 : 0;
-        }
-        EXPECT_EQ(wide_calls, 2u) << "each match was read again through a W call";
+        EXPECT_EQ(RecordedCallsOf({"RegQueryValueExW", "RegEnumValueW"}).size(), 2u)
+            << "each match was read again through a W call";
     }
 }
 

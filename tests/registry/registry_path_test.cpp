@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "support/native_run.h"
+#include "support/recorded_calls.h"
 #include "support/registry_sandbox.h"
+#include "support/windows_versions.h"
 
 namespace {
 
@@ -152,13 +155,6 @@ TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
     ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
     winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K\\", nullptr), 0);
-    std::vector<std::string> opens;
-    for (const std::string& call : winsim::RecordedCalls()) {
-        if (call.compare(0, 12, "RegOpenKeyA(") == 0 ||
-            call.compare(0, 14, "RegDeleteKeyA(") == 0) {
-            opens.push_back(call);
-        }
-    }
     const std::vector<std::string> expected = {
         "RegOpenKeyA(HKEY_CURRENT_USER, Software\\K\\)",
         "RegOpenKeyA(HKEY_CURRENT_USER\\Software\\K, B)",
@@ -170,7 +166,7 @@ TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
         "RegOpenKeyA(HKEY_CURRENT_USER, Software)",
         "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, K)",
     };
-    EXPECT_EQ(opens, expected);
+    EXPECT_EQ(RecordedCallsOf({"RegOpenKeyA", "RegDeleteKeyA"}), expected);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
 }
 
@@ -191,22 +187,13 @@ TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
     ASSERT_TRUE(winsim::LoadRegistryText(seed));
     winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("hkey_current_user\\software\\tree", nullptr), 0);
-    unsigned deletes = 0;
-    std::vector<std::string> top_enumerations;
-    for (const std::string& call : winsim::RecordedCalls()) {
-        deletes += call.compare(0, 14, "RegDeleteKeyA(") == 0 ? 1 : 0;
-        const std::string top = "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree,";
-        if (call.compare(0, top.size(), top) == 0) {
-            top_enumerations.push_back(call);
-        }
-    }
-    EXPECT_EQ(deletes, keys);
+    EXPECT_EQ(RecordedCallsOf({"RegDeleteKeyA"}).size(), keys);
     const std::vector<std::string> highest_first = {
         "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 2)",
         "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 1)",
         "RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree, 0)",
     };
-    EXPECT_EQ(top_enumerations, highest_first);
+    EXPECT_EQ(RecordedCallsOf({"RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree,"}), highest_first);
     EXPECT_EQ(winsim::SaveRegistryText(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n\n");
@@ -298,16 +285,15 @@ TEST_F(RegistryPathTest, NamesThatWouldReachAnotherKey) {
     winsim::RecordCalls(true);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr),
               ERROR_NO_UNICODE_TRANSLATION);
-    for (const std::string& call : winsim::RecordedCalls()) {
-        EXPECT_NE(call, "RegOpenKeyA(HKEY_CURRENT_USER\\Software\\K, Sub)");
-    }
+    EXPECT_EQ(RecordedCallsOf({"RegOpenKeyA(HKEY_CURRENT_USER\\Software\\K, Sub)"}),
+              std::vector<std::string>{});
     EXPECT_EQ(winsim::SaveRegistryText(), before);
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 
     // The 95 family's registry is ANSI: its W stub's answer leaves every name as found.
     ResetProcessState();
     ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
-    winsim::SetVersion(0xC0000A04);
+    winsim::SetVersion(kWindows98);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
 }
@@ -380,40 +366,39 @@ TEST_F(RegistryPathTest, DoubleByteNamesSplitAtTheRealBackslash) {
 // code comes back (a failed close changes nothing), no handle stays open, and
 // what was deleted before the failure stays deleted.
 TEST_F(RegistryPathTest, FailureAtEveryCall) {
-    ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
-    winsim::RecordCalls(true);
-    ASSERT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
-    const std::vector<std::string> calls = winsim::RecordedCalls();
-    ASSERT_EQ(calls.size(), 27u);
-    for (size_t n = 1; n <= calls.size(); ++n) {
-        const std::string& failing = calls[n - 1];
-        SCOPED_TRACE("call " + std::to_string(n) + ": " + failing);
-        ResetProcessState();
-        ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
-        winsim::FailNthCall(static_cast<unsigned>(n), 1234);
-        int32_t result = DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr);
-        bool is_close = failing.compare(0, 12, "RegCloseKey(") == 0;
-        if (is_close) {
-            EXPECT_EQ(result, 0);
-            EXPECT_EQ(winsim::OpenHandleCount(), 1u);  // the one whose close failed
-            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
-            continue;
-        }
-        EXPECT_EQ(result, 1234);
-        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
-        // Keys deleted before the failing call stay deleted; the others remain.
-        for (const char* sub : {"C", "B", "A"}) {
-            std::string deletion = std::string("RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K") +
-                                   (std::string(sub) == "C" ? "\\B" : "") + ", " + sub + ")";
-            bool deleted_before = false;
-            for (size_t i = 0; i + 1 < n; ++i) deleted_before |= calls[i] == deletion;
-            std::string path =
-                std::string("Software\\K\\") + (std::string(sub) == "C" ? "B\\C" : sub);
-            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, path.c_str()), !deleted_before) << path;
-        }
-        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
-        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
-    }
+    std::vector<int32_t> results;  // the run without a fault first
+    const auto swept = SweepEveryCall(
+        [] {
+            ResetProcessState();
+            ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
+        },
+        [&] { results.push_back(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr)); },
+        [&](const auto& calls, size_t failing) {
+            if (calls[failing].rfind("RegCloseKey(", 0) == 0) {
+                EXPECT_EQ(results.back(), 0);
+                EXPECT_EQ(winsim::OpenHandleCount(), 1u);  // the one whose close failed
+                EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+                return;
+            }
+            EXPECT_EQ(results.back(), 1234);
+            EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+            // Keys deleted before the failing call stay deleted; the others remain.
+            for (const char* sub : {"C", "B", "A"}) {
+                const std::string parent = std::string(sub) == "C" ? "\\B" : "";
+                const std::string deletion =
+                    "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K" + parent + ", " + sub + ")";
+                const auto end = calls.begin() + static_cast<std::ptrdiff_t>(failing);
+                const std::string path = "Software\\K" + parent + "\\" + sub;
+                EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, path.c_str()),
+                          std::find(calls.begin(), end, deletion) == end)
+                    << path;
+            }
+            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+        },
+        1234);
+    EXPECT_EQ(results.front(), 0);
+    EXPECT_EQ(swept.size(), 27u);
 }
 
 TEST_F(RegistryPathTest, EnumerationWithoutANameIsNotSuccess) {

@@ -9,16 +9,13 @@
 #include "log/log_file.h"
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
-#include "registry/registry_undo.h"
 #include "support/capture.h"
 #include "support/native_run.h"
-#include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
 namespace {
 
 const char kKey[] = "HKEY_CURRENT_USER\\Software\\Report";
-const char kStamp[] = "2026-12-08, 09:05:03,   ";
 const char kSeed[] =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"C:\\\\x\"\n\"keep\"=\"x\"\n\n"
@@ -32,13 +29,7 @@ const DWORD kDword = 7;
 
 class RegistryReportTest : public NativeTest {
   protected:
-    void SetUp() override {
-        NativeTest::SetUp();
-        winsim::SetLocalTime(FixedTime());
-        log_ = folder_.path() + "/report.log";
-    }
-    TempFolder folder_;
-    std::string log_;
+    LoggedRun run_;
 };
 
 struct Case {
@@ -69,7 +60,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
     const std::string missing = key + "\\Missing";
-    const std::string undo = folder_.path() + kUndoName;
+    const std::string undo = run_.folder().path() + kUndoName;
     const std::string saved_v = "Undo data for registry value \"v\" in key \"" + key +
                                 "\" was saved to \"" + undo + "\".\n";
     const Case cases[] = {
@@ -174,31 +165,16 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
-        remove(log_.c_str());
-        remove((folder_.path() + kUndoName).c_str());
+        run_.Start();
         std::string error;
         ASSERT_TRUE(winsim::LoadRegistryText(kSeed, &error)) << error;
-        SetLogPath(log_.c_str());
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
         if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
         int32_t result = -1;
         std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });
-        CloseRunUndoFile();
-        LogClose();
+        run_.Finish();
         EXPECT_EQ(result, 0);
         EXPECT_EQ(console, c.console);
-        std::string log = ReadWholeFile(log_);
-        const std::string header_end = "/\n\n\n";
-        log = log.substr(log.find(header_end) + header_end.size());
-        std::string expected_log;
-        for (size_t start = 0; start < c.log.size();) {
-            size_t end = c.log.find('\n', start);
-            expected_log += kStamp + c.log.substr(start, end + 1 - start);
-            start = end + 1;
-        }
-        EXPECT_EQ(log, expected_log);
+        EXPECT_EQ(run_.LogLines(), Stamped(c.log));
         const std::string registry = winsim::SaveRegistryText();
         if (c.gone != nullptr) {
             EXPECT_EQ(registry.find(c.gone), std::string::npos) << registry;
@@ -210,14 +186,10 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Names come from the registry in a search: one that reads like a path
 // variable must be deleted as it stands, not as what it would expand to.
 TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
-    SetLogPath(log_.c_str());  // the undo file goes beside it
+    SetLogPath(run_.log_path().c_str());  // the undo file goes beside it
     ASSERT_TRUE(
         winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
                                  "[HKEY_CURRENT_USER\\Software\\Report]\n"

@@ -16,13 +16,11 @@
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
 #include "support/temp_files.h"
+#include "support/windows_versions.h"
 #include "tables/detections.h"
 
 namespace {
 
-constexpr DWORD kNtVersion = 0x0A280105u;
-constexpr DWORD k95Version = 0xC0000A04u;
-const char kStamp[] = "2026-12-08, 09:05:03,   ";
 const std::string kInUse =
     "The process cannot access the file because it is being used by another process.";
 
@@ -41,28 +39,13 @@ bool Exists(const std::string& path) {
 
 class FileHandlingTest : public NativeTest {
   protected:
-    void SetUp() override {
-        NativeTest::SetUp();
-        winsim::SetLocalTime(FixedTime());
-        log_path_ = folder_.path() + "/scan.log";
-        SetLogPath(log_path_.c_str());
-        LogOpen("fix_tamrix");
-        header_size_ = ReadWholeFile(log_path_).size();
-    }
-    void TearDown() override {
-        LogClose();
-        NativeTest::TearDown();
-    }
+    void SetUp() override { run_.Start(); }  // the process reset first
     std::string FileWith(const std::string& name, const std::string& contents,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        return WriteTestFile(folder_.path(), name, contents, attributes);
+        return WriteTestFile(run_.folder().path(), name, contents, attributes);
     }
-    // The log's lines written since SetUp, without the header.
-    std::string LogSinceStart() { return ReadWholeFile(log_path_).substr(header_size_); }
 
-    TempFolder folder_;
-    std::string log_path_;
-    size_t header_size_ = 0;
+    LoggedRun run_;  // closed by NativeTest's TearDown
 };
 
 TEST_F(FileHandlingTest, InfectedFiles) {
@@ -89,20 +72,20 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     // clang-format off
     const Case cases[] = {
-        {"quiet mode", 0x80, {}, kNtVersion, 0, true, quiet + " Done.\n", deleted, kDeleted},
-        {"answered yes", 0x80, {'x', 'y'}, kNtVersion, 0, true, ask + "[Yes]  Done.\n", deleted,
+        {"quiet mode", 0x80, {}, kWindowsXp, 0, true, quiet + " Done.\n", deleted, kDeleted},
+        {"answered yes", 0x80, {'x', 'y'}, kWindowsXp, 0, true, ask + "[Yes]  Done.\n", deleted,
          kDeleted},
-        {"answered all yes", 0x80, {'A'}, k95Version, 0, true,
+        {"answered all yes", 0x80, {'A'}, kWindows98, 0, true,
          ask + "[Yes to all prompts]  Done.\n", deleted, kDeleted},
-        {"answered no", 0x80, {'n'}, kNtVersion, 0, true, ask + "[No]  Skipped.\n",
+        {"answered no", 0x80, {'n'}, kWindowsXp, 0, true, ask + "[No]  Skipped.\n",
          "Deletion of file \"<p>\" was skipped by the user.\n", kKept},
-        {"read-only, hidden and system", kProtected, {}, k95Version, 0, true, quiet + " Done.\n",
+        {"read-only, hidden and system", kProtected, {}, kWindows98, 0, true, quiet + " Done.\n",
          deleted, kDeleted},
-        {"in use on the NT family", 0x80, {}, kNtVersion, ERROR_SHARING_VIOLATION, true,
+        {"in use on the NT family", 0x80, {}, kWindowsXp, ERROR_SHARING_VIOLATION, true,
          quiet + " Done.\n", deleted, kScheduled},
-        {"in use on the 95 family", 0x80, {}, k95Version, ERROR_SHARING_VIOLATION, true,
+        {"in use on the 95 family", 0x80, {}, kWindows98, ERROR_SHARING_VIOLATION, true,
          quiet + " Failed.\n\n" + in_use, in_use, kKept},
-        {"in use, NT, no right to schedule", 0x2, {}, kNtVersion, ERROR_SHARING_VIOLATION, false,
+        {"in use, NT, no right to schedule", 0x2, {}, kWindowsXp, ERROR_SHARING_VIOLATION, false,
          quiet + " Failed.\n\n" + denied, denied, kKept},
     };
     // clang-format on
@@ -118,7 +101,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         winsim::SetAdministrator(c.administrator);
         if (c.delete_error != 0) winsim::FailCall("DeleteFileA", c.delete_error, 0);
         const size_t restart_before = winsim::RestartOperations().size();
-        const size_t log_before = LogSinceStart().size();
+        const size_t log_before = run_.LogLines().size();
         const uint32_t infected_before = InfectedFileCount();
         const uint32_t removed_before = RemovedFileCount();
 
@@ -131,10 +114,8 @@ TEST_F(FileHandlingTest, InfectedFiles) {
         EXPECT_EQ(result, 0);
         EXPECT_EQ(output, WithPath(" INFECTED (WORM_TAMRIX.A)!\n" + c.output, path));
         EXPECT_EQ(
-            LogSinceStart().substr(log_before),
-            WithPath(kStamp + std::string("\"WORM_TAMRIX.A\" was detected in file \"<p>\".\n") +
-                         kStamp + c.log,
-                     path));
+            run_.LogLines().substr(log_before),
+            WithPath(Stamped("\"WORM_TAMRIX.A\" was detected in file \"<p>\".\n" + c.log), path));
         EXPECT_EQ(Exists(path), c.outcome != kDeleted);
         const std::vector<std::string> scheduled(
             winsim::RestartOperations().begin() + static_cast<std::ptrdiff_t>(restart_before),
@@ -151,7 +132,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
 TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
     std::string clean = MakeInfectedPe(kTamrixSignatures);
     clean[static_cast<size_t>(kTamrixSignatures[2].file_offset)] ^= 0x01;
-    const std::string missing = folder_.path() + "/missing.exe";
+    const std::string missing = run_.folder().path() + "/missing.exe";
     struct Case {
         const char* name;
         std::string path;
@@ -168,7 +149,7 @@ TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SwitchOnQuietMode();
-        const size_t log_before = LogSinceStart().size();
+        const size_t log_before = run_.LogLines().size();
         const uint32_t infected_before = InfectedFileCount();
         const uint32_t removed_before = RemovedFileCount();
         int32_t result = -1;
@@ -177,12 +158,12 @@ TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
         EXPECT_EQ(result, 0);
         if (c.message.empty()) {
             EXPECT_EQ(output, "");
-            EXPECT_EQ(LogSinceStart().substr(log_before), "");
+            EXPECT_EQ(run_.LogLines().substr(log_before), "");
         } else {
             const std::string report =
                 "An error occurred while scanning file \"" + c.path + "\": " + c.message;
             EXPECT_EQ(output, "\n" + report + "\n");
-            EXPECT_EQ(LogSinceStart().substr(log_before), kStamp + report + "\n");
+            EXPECT_EQ(run_.LogLines().substr(log_before), Stamped(report + "\n"));
         }
         EXPECT_EQ(InfectedFileCount(), infected_before);
         EXPECT_EQ(RemovedFileCount(), removed_before);
@@ -200,7 +181,7 @@ TEST_F(FileHandlingTest, DeleteFileWithPromptResults) {
     EXPECT_EQ(result, ERROR_CANCELLED);
     EXPECT_EQ(output, "Deleting file \"" + path + "\"...  Confirm (Yes/No/All yes)?   Skipped.\n");
     SwitchOnQuietMode();
-    winsim::SetVersion(k95Version);
+    winsim::SetVersion(kWindows98);
     winsim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED, 0);
     output = CaptureStdout([&] { result = DeleteFileWithPrompt(path.c_str()); });
     EXPECT_EQ(result, ERROR_ACCESS_DENIED);
@@ -235,18 +216,18 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
     const std::pair<const char*, unsigned> move_once = {"MoveFileExA", 1};
     // clang-format off
     const Case cases[] = {
-        {"first attempt", kNtVersion, {}, 0, 0, attempts(0, true), true},
-        {"fifth attempt", k95Version, {delete_once, delete_once, delete_once, delete_once},
+        {"first attempt", kWindowsXp, {}, 0, 0, attempts(0, true), true},
+        {"fifth attempt", kWindows98, {delete_once, delete_once, delete_once, delete_once},
          ERROR_SHARING_VIOLATION, 0, attempts(4, true), true},
-        {"scheduled on NT", kNtVersion, {delete_always}, ERROR_SHARING_VIOLATION, 0,
+        {"scheduled on NT", kWindowsXp, {delete_always}, ERROR_SHARING_VIOLATION, 0,
          plus(attempts(5, false), {"GetVersion()", move}), false},
-        {"failed on 95", k95Version, {delete_always}, ERROR_SHARING_VIOLATION, 32,
+        {"failed on 95", kWindows98, {delete_always}, ERROR_SHARING_VIOLATION, 32,
          plus(attempts(5, false), {"GetVersion()"}), false},
-        {"attributes refused on 95", k95Version, {{"SetFileAttributesA", 0}}, ERROR_ACCESS_DENIED,
+        {"attributes refused on 95", kWindows98, {{"SetFileAttributesA", 0}}, ERROR_ACCESS_DENIED,
          5, {set, set, set, set, set, "GetVersion()"}, false},
-        {"scheduling refused on NT", kNtVersion, {delete_always, move_once}, ERROR_ACCESS_DENIED,
+        {"scheduling refused on NT", kWindowsXp, {delete_always, move_once}, ERROR_ACCESS_DENIED,
          5, plus(attempts(5, false), {"GetVersion()", move}), false},
-        {"failures without a code", kNtVersion, {delete_always, move_once}, 0,
+        {"failures without a code", kWindowsXp, {delete_always, move_once}, 0,
          ERROR_INTERNAL_ERROR, plus(attempts(5, false), {"GetVersion()", move}), false},
     };
     // clang-format on
@@ -274,7 +255,7 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
     }
     // The last attempt's error is the one reported: here the attribute change.
     const std::string path = FileWith("last.exe", "x");
-    winsim::SetVersion(k95Version);
+    winsim::SetVersion(kWindows98);
     winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
     winsim::FailCall("SetFileAttributesA", ERROR_INVALID_PARAMETER, 5);
     EXPECT_EQ(ForceDeleteFile(path.c_str()), ERROR_INVALID_PARAMETER);
@@ -287,8 +268,8 @@ TEST(IsWindowsNT, FollowsBit31OfTheVersion) {
     const struct {
         DWORD version;
         bool nt;
-    } cases[] = {{0x0A280105u, true},  {0x7FFFFFFFu, true},  {0u, true},
-                 {0xC0000A04u, false}, {0x80000000u, false}, {0xFFFFFFFFu, false}};
+    } cases[] = {{kWindowsXp, true},  {0x7FFFFFFFu, true},  {0u, true},
+                 {kWindows98, false}, {0x80000000u, false}, {0xFFFFFFFFu, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         winsim::SetVersion(c.version);

@@ -15,6 +15,7 @@
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
+#include "support/recorded_calls.h"
 #include "support/temp_files.h"
 #include "tables/detections.h"
 
@@ -356,11 +357,8 @@ TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
         winsim::RecordCalls(true);
         EXPECT_EQ(CheckFileSignatures(c.path.c_str(), kTamrixSignatures), c.result);
         winsim::RecordCalls(false);
-        std::vector<std::string> attribute_calls;  // the opening and reading aside
-        for (const std::string& call : winsim::RecordedCalls()) {
-            if (call.find("FileAttributesA(") == 3) attribute_calls.push_back(call);
-        }
-        EXPECT_EQ(attribute_calls, c.calls);
+        // The opening and reading aside.
+        EXPECT_EQ(RecordedCallsOf({"GetFileAttributesA", "SetFileAttributesA"}), c.calls);
     }
     winsim::ClearFaults();
     EXPECT_EQ(GetFileAttributesA(protected_file.c_str()), kReadOnlyHidden);

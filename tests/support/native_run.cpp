@@ -1,5 +1,7 @@
 #include "support/native_run.h"
 
+#include <algorithm>
+
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
 #include "log/log_file.h"
@@ -30,6 +32,38 @@ std::string AfterTitleBox(const std::string& output) {
     size_t second = output.find(border, first + border.size());
     if (second == std::string::npos) return "<no title box>";
     return output.substr(second + border.size());
+}
+
+const char kFixedStamp[] = "2026-12-08, 09:05:03,   ";
+
+std::string Stamped(const std::string& lines) {
+    std::string stamped;
+    for (size_t start = 0; start < lines.size();) {
+        const size_t end = std::min(lines.find('\n', start), lines.size() - 1) + 1;
+        stamped += kFixedStamp + lines.substr(start, end - start);
+        start = end;
+    }
+    return stamped;
+}
+
+void LoggedRun::Start() {
+    ResetProcessState();
+    winsim::SetLocalTime(FixedTime());
+    folder_.Empty();
+    SetLogPath(log_path_.c_str());
+    CaptureStdout([] { LogOpen("fix_tamrix"); });
+}
+
+void LoggedRun::Finish() {
+    CloseRunUndoFile();
+    LogClose();
+}
+
+std::string LoggedRun::LogLines() const {
+    const std::string log = ReadWholeFile(log_path_);
+    const std::string header = ExpectedText("log_header.txt");
+    if (log.compare(0, header.size(), header) != 0) return "<no log header>\n" + log;
+    return log.substr(header.size());
 }
 
 SYSTEMTIME FixedTime() {

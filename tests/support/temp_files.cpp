@@ -81,6 +81,15 @@ TempFolder::~TempFolder() {
     EXPECT_FALSE(Exists(path_)) << "the temporary folder " << path_ << " could not be removed";
 }
 
+void TempFolder::Empty() const {
+    RemoveTree(path_);
+#ifdef _WIN32
+    CreateDirectoryA(path_.c_str(), nullptr);
+#else
+    mkdir(path_.c_str(), 0700);
+#endif
+}
+
 std::string WriteTestFile(const std::string& folder, const std::string& name,
                           const std::string& contents, DWORD attributes) {
     const std::string path = folder + "/" + name;

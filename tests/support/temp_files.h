@@ -18,6 +18,8 @@ class TempFolder {
 
     // The folder's path, without a trailing separator.
     const std::string& path() const { return path_; }
+    // Removes all the folder holds, leaving it empty.
+    void Empty() const;
 
   private:
     std::string path_;

@@ -89,7 +89,7 @@ if(REAL_TEST_SOURCES)
   endif()
   # Support for native builds only: it drives the stand-in's hooks or reads
   # the source tree.
-  list(FILTER SUPPORT_SOURCES EXCLUDE REGEX "/(native_run|expected_text)\\.cpp$")
+  list(FILTER SUPPORT_SOURCES EXCLUDE REGEX "/(native_run|expected_text|recorded_calls)\\.cpp$")
   add_executable(fix_tamrix_real_tests ${REAL_TEST_SOURCES} ${SUPPORT_SOURCES})
   target_include_directories(fix_tamrix_real_tests PRIVATE ${TESTS_DIR})
   target_link_libraries(fix_tamrix_real_tests PRIVATE fix_tamrix_engine gtest gmock gtest_main)

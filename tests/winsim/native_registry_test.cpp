@@ -7,6 +7,7 @@
 
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
+#include "support/windows_versions.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST_F(NativeRegistryTest, WideCallsOnEachFamily) {
 
     // The 95 family's registry is ANSI: its W calls are stubs, while the
     // code page conversion works as on the NT family.
-    winsim::SetVersion(0xC0000A04);
+    winsim::SetVersion(kWindows98);
     capacity = 16;
     EXPECT_EQ(RegQueryValueExW(key, u"screen", nullptr, nullptr, nullptr, &size),
               ERROR_CALL_NOT_IMPLEMENTED);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/native_run.h"
+#include "support/windows_versions.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST_F(SystemFactsTest, InjectedFailuresSetTheLastError) {
 
 TEST_F(SystemFactsTest, VersionAndLeadBytes) {
     EXPECT_EQ(GetVersion() & 0x80000000u, 0u);  // the NT family by default
-    winsim::SetVersion(0xC0000A04u);
+    winsim::SetVersion(kWindows98);
     EXPECT_NE(GetVersion() & 0x80000000u, 0u);
     EXPECT_FALSE(IsDBCSLeadByte(0x81));
     winsim::SetDbcsLeadBytes(0x81, 0x9F);
