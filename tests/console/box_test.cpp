@@ -78,20 +78,17 @@ std::string Printed(int32_t alignment, const std::string& text) {
     return output;
 }
 
-// "line 01\n" ... for lines first..last.
+std::string LineName(int i) { return (i < 10 ? "line 0" : "line ") + std::to_string(i); }
+
+// "line 01\n" ... for lines first..last, and their rows.
 std::string NumberedLines(int first, int last) {
     std::string text;
-    for (int i = first; i <= last; ++i) {
-        text += (i < 10 ? "line 0" : "line ") + std::to_string(i) + "\n";
-    }
+    for (int i = first; i <= last; ++i) text += LineName(i) + "\n";
     return text;
 }
-
 std::vector<std::string> NumberedRows(int first, int last) {
     std::vector<std::string> rows;
-    for (int i = first; i <= last; ++i) {
-        rows.push_back(Left((i < 10 ? "line 0" : "line ") + std::to_string(i)));
-    }
+    for (int i = first; i <= last; ++i) rows.push_back(Left(LineName(i)));
     return rows;
 }
 
@@ -102,7 +99,7 @@ std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> pa
 }
 
 struct Case {
-    const char* name;
+    std::string name;
     std::string text;
     int32_t alignment;
     std::string expected;
@@ -159,18 +156,14 @@ TEST_F(BoxTest, BreakCharacters) {
     const std::string a30(30, 'a'), b40(40, 'b');
     std::vector<Case> cases;
     for (char c : std::string(" \\/,:;=")) {
-        cases.push_back(
-            {"breaks after it", a30 + c + b40, kAlignLeft, Box({Left(a30 + c), Left(b40)})});
+        cases.push_back({"breaks after character " + std::to_string(c), a30 + c + b40, kAlignLeft,
+                         Box({Left(a30 + c), Left(b40)})});
     }
     for (char c : std::string(".-?&\t|")) {
-        cases.push_back({"no break", a30 + c + b40, kAlignLeft,
+        cases.push_back({"no break at character " + std::to_string(c), a30 + c + b40, kAlignLeft,
                          Box({Row(a30 + c + std::string(25, 'b')), Left(std::string(15, 'b'))})});
     }
-    for (size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(testing::Message() << "character " << int(cases[i].text[30]));
-        ResetProcessState();
-        EXPECT_EQ(Printed(cases[i].alignment, cases[i].text), cases[i].expected);
-    }
+    Check(cases);
 }
 
 TEST_F(BoxTest, IndentsAndBullets) {

@@ -52,21 +52,14 @@ const char kRefused[] = "\nUndo data could not be saved to \"";
 // or close changes nothing the user could act on (the undo file is on disk
 // before it is closed).
 bool FailureIsSilent(const std::string& call) {
-    for (const char* name : {"GetLocalTime(", "LocalFree(", "RegCloseKey(", "CloseHandle(",
-                             "IsDBCSLeadByte(", "GetVersion(", "GetCommandLineW("}) {
-        if (call.rfind(name, 0) == 0) return true;
-    }
-    return false;
-}
-
-bool IsCall(const std::string& call, const char* name) {
-    return call.rfind(std::string(name) + "(", 0) == 0;
+    return IsCallOf(call, {"GetLocalTime", "LocalFree", "RegCloseKey", "CloseHandle",
+                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW"});
 }
 
 // A close made to fail is the one handle the program cannot give back.
 void ExpectNoHandleLeft(const std::string& failing) {
-    EXPECT_EQ(winsim::OpenHandleCount(), IsCall(failing, "RegCloseKey") ? 1u : 0u);
-    EXPECT_EQ(winsim::OpenFileHandleCount(), IsCall(failing, "CloseHandle") ? 1u : 0u);
+    EXPECT_EQ(winsim::OpenHandleCount(), IsCallOf(failing, {"RegCloseKey"}) ? 1u : 0u);
+    EXPECT_EQ(winsim::OpenFileHandleCount(), IsCallOf(failing, {"CloseHandle"}) ? 1u : 0u);
 }
 
 // Whether the line right before the first `announcement` of `output` says
@@ -330,11 +323,8 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
 // check makes a file normal only if it can and reads it all the same, a
 // deletion is tried again, and the clock and the version cannot fail.
 bool ScanFailureIsSilent(const std::string& call) {
-    for (const char* name : {"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
-                             "GetVersion", "GetLocalTime"}) {
-        if (IsCall(call, name)) return true;
-    }
-    return false;
+    return IsCallOf(call, {"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
+                           "GetVersion", "GetLocalTime"});
 }
 
 // Open descriptors of the process: the signature check's streams included.
@@ -409,15 +399,15 @@ TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
             // deletion the system's; a failed key read declines the deletion.
             const std::string scanning =
                 "\nAn error occurred while scanning file \"" + path + "\": ";
-            if (IsCall(failing, "OpenReadStream")) {
+            if (IsCallOf(failing, {"OpenReadStream"})) {
                 EXPECT_NE(output.find(scanning + ErrorCodeText(kResultFileOpening) + "\n"),
                           std::string::npos)
                     << output;
-            } else if (IsCall(failing, "ReadStreamBytes")) {
+            } else if (IsCallOf(failing, {"ReadStreamBytes"})) {
                 EXPECT_NE(output.find(scanning + ErrorCodeText(kResultFileMapping) + "\n"),
                           std::string::npos)
                     << output;
-            } else if (IsCall(failing, "ReadConsoleKey")) {
+            } else if (IsCallOf(failing, {"ReadConsoleKey"})) {
                 EXPECT_NE(output.find(" Skipped.\n"), std::string::npos) << output;
                 EXPECT_FALSE(gone());
             } else if (!ScanFailureIsSilent(failing)) {
@@ -427,7 +417,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
                     << output;
                 EXPECT_FALSE(gone());
             }
-            if (!is_infected && !IsCall(failing, "SetFileAttributesA")) {
+            if (!is_infected && !IsCallOf(failing, {"SetFileAttributesA"})) {
                 EXPECT_EQ(GetFileAttributesA(path.c_str()), kProtected)
                     << "the check sets the attributes back";
             }

@@ -19,13 +19,6 @@ namespace {
 
 class RegistryPathTest : public NativeTest {};
 
-bool KeyExists(HKEY root, const char* sub_key) {
-    HKEY key = nullptr;
-    if (RegOpenKeyA(root, sub_key, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
 TEST_F(RegistryPathTest, OpenRegistryPath) {
     ASSERT_TRUE(winsim::LoadRegistryText(
         "REGEDIT4\n"
@@ -146,8 +139,8 @@ TEST_F(RegistryPathTest, DeletesATreeCallByCall) {
         "RegCloseKey(HKEY_CURRENT_USER\\Software)",
     };
     EXPECT_EQ(winsim::RecordedCalls(), expected);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+    EXPECT_FALSE(KeyExistsForTest("Software\\K"));
+    EXPECT_TRUE(KeyExistsForTest("Software\\Other"));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -167,7 +160,7 @@ TEST_F(RegistryPathTest, TrailingBackslashAddsNoSecondOne) {
         "RegDeleteKeyA(HKEY_CURRENT_USER\\Software, K)",
     };
     EXPECT_EQ(RecordedCallsOf({"RegOpenKeyA", "RegDeleteKeyA"}), expected);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+    EXPECT_FALSE(KeyExistsForTest("Software\\K"));
 }
 
 TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
@@ -212,7 +205,7 @@ TEST_F(RegistryPathTest, KeyDirectlyBelowARoot) {
     const std::vector<std::string>& calls = winsim::RecordedCalls();
     ASSERT_GE(calls.size(), tail.size());
     EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()), tail);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Top"));
+    EXPECT_FALSE(KeyExistsForTest("Top"));
 }
 
 TEST_F(RegistryPathTest, RootsAreRefusedWithNothingTouched) {
@@ -271,8 +264,8 @@ TEST_F(RegistryPathTest, NamesThatWouldReachAnotherKey) {
     RegCloseKey(key);
     winsim::SetDbcsLeadBytes(1, 0);  // the one name is enumerated first, as the newest
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_BADKEY);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K\\Dir\x81\\X\\Inner"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+    EXPECT_TRUE(KeyExistsForTest("Software\\K\\Dir\x81\\X\\Inner"));
+    EXPECT_TRUE(KeyExistsForTest("Software\\Other"));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 
     // "\uFF33ub" reads as "Sub" through the A calls: opened by that spelling,
@@ -295,7 +288,7 @@ TEST_F(RegistryPathTest, NamesThatWouldReachAnotherKey) {
     ASSERT_TRUE(winsim::LoadRegistryText(kWorkedExample));
     winsim::SetVersion(kWindows98);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), 0);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+    EXPECT_FALSE(KeyExistsForTest("Software\\K"));
 }
 
 TEST_F(RegistryPathTest, DeletingValues) {
@@ -345,7 +338,7 @@ TEST_F(RegistryPathTest, PathsThatDoNotFitTheirBuffers) {
     EXPECT_EQ(DeleteRegistryItem(("HKEY_CURRENT_USER\\" + parent).c_str(), nullptr),
               ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, (parent + "\\" + child_name).c_str()));
+    EXPECT_TRUE(KeyExistsForTest(parent + "\\" + child_name));
     const std::string huge = "HKEY_CURRENT_USER\\" + std::string(kKeyPathSize, 'h');
     EXPECT_EQ(DeleteRegistryItem(huge.c_str(), nullptr), ERROR_INSUFFICIENT_BUFFER);
 }
@@ -357,8 +350,8 @@ TEST_F(RegistryPathTest, DoubleByteNamesSplitAtTheRealBackslash) {
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Dir\x81\\X\\Sub", &key), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\Dir\x81\\X", nullptr), 0);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Dir\x81\\X"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
+    EXPECT_FALSE(KeyExistsForTest("Software\\Dir\x81\\X"));
+    EXPECT_TRUE(KeyExistsForTest("Software"));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -374,10 +367,10 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
         },
         [&] { results.push_back(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr)); },
         [&](const auto& calls, size_t failing) {
-            if (calls[failing].rfind("RegCloseKey(", 0) == 0) {
+            if (IsCallOf(calls[failing], {"RegCloseKey"})) {
                 EXPECT_EQ(results.back(), 0);
                 EXPECT_EQ(winsim::OpenHandleCount(), 1u);  // the one whose close failed
-                EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
+                EXPECT_FALSE(KeyExistsForTest("Software\\K"));
                 return;
             }
             EXPECT_EQ(results.back(), 1234);
@@ -389,12 +382,12 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
                     "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K" + parent + ", " + sub + ")";
                 const auto end = calls.begin() + static_cast<std::ptrdiff_t>(failing);
                 const std::string path = "Software\\K" + parent + "\\" + sub;
-                EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, path.c_str()),
+                EXPECT_EQ(KeyExistsForTest(path),
                           std::find(calls.begin(), end, deletion) == end)
                     << path;
             }
-            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
-            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Other"));
+            EXPECT_TRUE(KeyExistsForTest("Software\\K"));
+            EXPECT_TRUE(KeyExistsForTest("Software\\Other"));
         },
         1234);
     EXPECT_EQ(results.front(), 0);
@@ -408,7 +401,7 @@ TEST_F(RegistryPathTest, EnumerationWithoutANameIsNotSuccess) {
     winsim::FailCall("RegEnumKeyA", ERROR_MORE_DATA);
     EXPECT_EQ(DeleteRegistryItem("HKEY_CURRENT_USER\\Software\\K", nullptr), ERROR_MORE_DATA);
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\K\\B\\C"));
+    EXPECT_TRUE(KeyExistsForTest("Software\\K\\B\\C"));
     // ERROR_NO_MORE_ITEMS ends the loop early and the key itself is tried next:
     // with its subkeys still there, that fails as the NT family does.
     winsim::FailCall("RegEnumKeyA", ERROR_NO_MORE_ITEMS);

@@ -4,16 +4,18 @@
 
 #include "winsim/test_hooks.h"
 
+bool IsCallOf(const std::string& call, std::initializer_list<const char*> starts) {
+    for (std::string start : starts) {
+        if (start.find('(') == std::string::npos) start += '(';
+        if (call.rfind(start, 0) == 0) return true;
+    }
+    return false;
+}
+
 std::vector<std::string> RecordedCallsOf(std::initializer_list<const char*> starts) {
     std::vector<std::string> found;
     for (const std::string& call : winsim::RecordedCalls()) {
-        for (std::string start : starts) {
-            if (start.find('(') == std::string::npos) start += '(';
-            if (call.rfind(start, 0) == 0) {
-                found.push_back(call);
-                break;
-            }
-        }
+        if (IsCallOf(call, starts)) found.push_back(call);
     }
     return found;
 }

@@ -9,9 +9,11 @@
 
 #include "platform/platform.h"
 
-// The calls recorded so far that begin with one of `starts`: a call's name
+// Whether the recorded `call` begins with one of `starts`: a call's name
 // ("RegOpenKeyA"), or the start of its text with the parenthesis
 // ("RegOpenKeyA(HKEY_CURRENT_USER, ").
+bool IsCallOf(const std::string& call, std::initializer_list<const char*> starts);
+// The calls recorded so far that do.
 std::vector<std::string> RecordedCallsOf(std::initializer_list<const char*> starts);
 
 // Runs `arrange` and then `run` with the calls of `run` recorded; then, for
