@@ -50,6 +50,7 @@ TEST_F(PromptsTest, ConfirmAction) {
         bool quiet_after;
         std::vector<int> left;
     };
+    // clang-format off
     const Case cases[] = {
         {"y", {'y', 'n'}, true, kPrompt + "[Yes] ", false, {'n'}},
         {"Y", {'Y'}, true, kPrompt + "[Yes] ", false, {}},
@@ -57,23 +58,16 @@ TEST_F(PromptsTest, ConfirmAction) {
         {"N", {'N'}, false, kPrompt + "[No] ", false, {}},
         {"a", {'a'}, true, kPrompt + "[Yes to all prompts] ", true, {}},
         {"A", {'A', 'n'}, true, kPrompt + "[Yes to all prompts] ", true, {'n'}},
-        {"other keys are ignored silently",
-         {13, 27, 3, 'q', ' ', 'b', 8, 'N'},
-         false,
-         kPrompt + "[No] ",
-         false,
-         {}},
+        {"other keys are ignored silently", {13, 27, 3, 'q', ' ', 'b', 8, 'N'}, false,
+         kPrompt + "[No] ", false, {}},
         // F7 is 0 and 65 ("A"), Up 224 and 72, F1 0 and 59: none is an answer.
-        {"function and cursor keys are no answer",
-         {0, 65, 224, 72, 0, 59, 'y'},
-         true,
-         kPrompt + "[Yes] ",
-         false,
-         {}},
+        {"function and cursor keys are no answer", {0, 65, 224, 72, 0, 59, 'y'}, true,
+         kPrompt + "[Yes] ", false, {}},
         {"no key can be read: no", {}, false, kPrompt, false, {}},
         {"keys run out: no", {'x', 'z'}, false, kPrompt, false, {}},
         {"the second code cannot be read: no", {224}, false, kPrompt, false, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetProcessState();

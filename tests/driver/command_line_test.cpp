@@ -50,6 +50,8 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         instructions + "\nPress any key to continue...\n\n" + "\n\n" + "\n\n" + walk + "\n";
     const std::string quiet_run = instructions + "\n\n" + "QUIET MODE\n" + "\n\n" + walk + "\n";
     const std::string long_path(kLogPathSize, 'a');  // one byte too many with its NUL
+    const std::string too_long =
+        "Log file path after \"/L\" is too long (at most 267 characters).\n";
 
     struct Case {
         std::vector<std::string> arguments;
@@ -82,11 +84,7 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         {{"C:\\one", "/Q", "C:\\two"}, 2, "Too many command-line parameters\n", "", false},
         {{"", "C:\\one"}, 2, "Too many command-line parameters\n", "", false},
         {{"C:\\one", ""}, 2, "Too many command-line parameters\n", "", false},
-        {{"/L", long_path, "/Q"},
-         2,
-         "Log file path after \"/L\" is too long (at most 267 characters).\n",
-         "",
-         false},
+        {{"/L", long_path, "/Q"}, 2, too_long, "", false},
     };
     const std::vector<std::string> log_names = {"fix_tamrix.log", "-Q", "a.log", "b.log"};
     for (const Case& c : cases) {

@@ -295,9 +295,9 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     ImportUndoFiles();
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(ItemState(items[i]), before[i]) << i;
 
-    const auto swept = SweepEveryCall(arrange, run, [&](const auto& calls, size_t i) {
-        ExpectNoHandleLeft(calls[i]);
-        if (!FailureIsSilent(calls[i])) {
+    const auto swept = SweepEveryCall(arrange, run, [&](const auto& calls, size_t failing) {
+        ExpectNoHandleLeft(calls[failing]);
+        if (!FailureIsSilent(calls[failing])) {
             EXPECT_NE(output.find(": Access is denied.\n"), std::string::npos) << output;
         }
         for (size_t i = 0; i < 3; ++i) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "registry/match_registry_data.h"
@@ -31,9 +33,24 @@ struct Call {
     unsigned open_handles;
 };
 
+auto Fields(const Call& c) {
+    return std::tie(c.code, c.key_path, c.value_name, c.match, c.match_length, c.replacement_length,
+                    c.open_handles);
+}
+bool operator==(const Call& a, const Call& b) { return Fields(a) == Fields(b); }
+void PrintTo(const Call& c, std::ostream* out) { *out << testing::PrintToString(Fields(c)); }
+
 std::vector<Call> calls;
 int32_t callback_result = 0;
 bool delete_on_match = false;
+
+// Each callback's code, value name and the handles open during it.
+using Outcome = std::tuple<int32_t, std::string, unsigned>;
+std::vector<Outcome> Outcomes() {
+    std::vector<Outcome> outcomes;
+    for (const Call& c : calls) outcomes.emplace_back(c.code, c.value_name, c.open_handles);
+    return outcomes;
+}
 
 std::string TextOr(const void* text) {
     return text == nullptr ? "<none>" : static_cast<const char*>(text);
@@ -94,6 +111,8 @@ TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
     EXPECT_EQ(CleanRegistry(table, Record), 0);
     const std::string system_text = "C:\\WINDOWS\\system32\\X.scr";
     const uint32_t text_length = static_cast<uint32_t>(system_text.size() + 1);
+    // No replacement data: the table's length (77) stands; the key is closed
+    // before each callback.
     const std::vector<Call> expected = {
         {0, kKey, "run", system_text, text_length, 77, 0},
         {2, kKey, "other", system_text, text_length, 77, 0},
@@ -106,18 +125,7 @@ TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
         {2, nowhere, "<none>", "<none>", 0, 77, 0},
         {ERROR_BADKEY, "HKCU\\Software\\Walk", "run", "x", 2, 77, 0},
     };
-    ASSERT_EQ(calls.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(calls[i].code, expected[i].code);
-        EXPECT_EQ(calls[i].key_path, expected[i].key_path);
-        EXPECT_EQ(calls[i].value_name, expected[i].value_name);
-        EXPECT_EQ(calls[i].match, expected[i].match);
-        EXPECT_EQ(calls[i].match_length, expected[i].match_length);
-        EXPECT_EQ(calls[i].replacement_length, expected[i].replacement_length)
-            << "no replacement data: the table's length stands";
-        EXPECT_EQ(calls[i].open_handles, 0u) << "the key is closed before the callback";
-    }
+    EXPECT_EQ(calls, expected);
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -136,11 +144,11 @@ TEST_F(CleanRegistryTest, DataLongerThanTheBufferIsAnAccessErrorAndStays) {
     const RegistryAction table[] = {Row(kKey, "v", long_text.c_str()),
                                     Row(kKey, "v", nullptr, nullptr), Row(kKey, "v", "a"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].code, ERROR_INSUFFICIENT_BUFFER)
-        << "a match text longer than its buffer is refused before the key is opened";
-    EXPECT_EQ(calls[1].code, 0) << "an existence test takes 234 as found";
-    EXPECT_EQ(calls[2].code, ERROR_MORE_DATA);
+    // A match text longer than its buffer is refused before the key is
+    // opened; an existence test takes 234 as found.
+    EXPECT_EQ(Outcomes(),
+              (std::vector<Outcome>{
+                  {ERROR_INSUFFICIENT_BUFFER, "v", 0}, {0, "v", 0}, {ERROR_MORE_DATA, "v", 0}}));
     EXPECT_NE(winsim::SaveRegistryText().find(long_text), std::string::npos) << "value kept";
 }
 
@@ -157,22 +165,14 @@ TEST_F(CleanRegistryTest, SearchRows) {
         kEnd,
     };
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 5u);
-    EXPECT_EQ(calls[0].code, ERROR_NO_MORE_ITEMS) << "a key without values: one callback";
-    EXPECT_EQ(calls[0].value_name, "<none>");
-    EXPECT_EQ(calls[0].open_handles, 1u) << "the key stays open during a search";
+    // A key without values gives one callback, and the row that matches
+    // nothing none; the key stays open during a search.
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{ERROR_NO_MORE_ITEMS, "<none>", 1},
+                                                {0, "b", 1},
+                                                {0, "c", 1},
+                                                {0, "d", 1},
+                                                {ERROR_FILE_NOT_FOUND, "<none>", 0}}));
     EXPECT_EQ(calls[0].match_length, 5u) << "lengths are set before the search";
-    // No callback at all for the row that matches nothing.
-    for (int i = 1; i <= 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(calls[i].code, 0);
-        EXPECT_EQ(calls[i].open_handles, 1u);
-    }
-    EXPECT_EQ(calls[1].value_name, "b");
-    EXPECT_EQ(calls[2].value_name, "c");
-    EXPECT_EQ(calls[3].value_name, "d");
-    EXPECT_EQ(calls[4].code, ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(calls[4].open_handles, 0u);
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -187,10 +187,8 @@ TEST_F(CleanRegistryTest, SearchExaminesEachValueOnceWhateverTheCallbackDeletes)
     const RegistryAction table[] = {Row(kKey, nullptr, "worm"), kEnd};
     winsim::RecordCalls(true);
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].value_name, "a");
-    EXPECT_EQ(calls[1].value_name, "b") << "moved into the index of \"a\"";
-    EXPECT_EQ(calls[2].value_name, "d");
+    // "b" moved into the index of "a".
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "a", 1}, {0, "b", 1}, {0, "d", 1}}));
     EXPECT_EQ(winsim::SaveRegistryText(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Walk]\n\"c\"=\"keep\"\n\n");
@@ -205,10 +203,7 @@ TEST_F(CleanRegistryTest, SearchExaminesEachValueOnceWhateverTheCallbackDeletes)
     delete_on_match = true;
     winsim::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED, 2);
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].code, 0);
-    EXPECT_EQ(calls[1].code, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(calls[1].value_name, "a");
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "a", 1}, {ERROR_ACCESS_DENIED, "a", 1}}));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -217,17 +212,14 @@ TEST_F(CleanRegistryTest, EnumerationErrorsReachTheCallback) {
          "\"=\"worm\"\n\"b\"=\"worm\"\n");
     const RegistryAction table[] = {Row(kKey, nullptr, "worm"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].code, ERROR_MORE_DATA) << "a name too long for the buffer";
-    EXPECT_EQ(calls[1].code, 0);
-    EXPECT_EQ(calls[1].value_name, "b") << "the search steps over it";
+    // A name too long for the buffer, which the search steps over.
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{ERROR_MORE_DATA, "<none>", 1}, {0, "b", 1}}));
 
     // Any other failure is reported once and ends the row's search.
     calls.clear();
     winsim::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED);
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{ERROR_ACCESS_DENIED, "<none>", 1}}));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -278,12 +270,9 @@ TEST_F(CleanRegistryTest, RawDataRows) {
         kEnd,
     };
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].code, 0);
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{
+                              {0, "bin", 0}, {ERROR_FILE_NOT_FOUND, "bin", 0}, {0, "multi", 1}}));
     EXPECT_EQ(calls[0].match_length, 3u) << "raw lengths are the table's";
-    EXPECT_EQ(calls[1].code, ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(calls[2].code, 0);
-    EXPECT_EQ(calls[2].value_name, "multi");
 }
 
 TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
@@ -322,10 +311,8 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
         const RegistryAction table[] = {Row(kKey, "screen", "%System%\\Screen.scr"),
                                         Row(kKey, nullptr, "%System%\\Screen.scr"), kEnd};
         ASSERT_EQ(CleanRegistry(table, Record), 0);
-        ASSERT_EQ(calls.size(), 2u);
-        EXPECT_EQ(calls[0].code, 0);
-        EXPECT_EQ(calls[1].code, 0);
-        EXPECT_EQ(calls[1].value_name, "other");
+        // The test's own handle on the key counted.
+        EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "screen", 1}, {0, "other", 2}}));
         DWORD values = 99;
         RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                          nullptr, nullptr, nullptr, nullptr);
@@ -345,18 +332,14 @@ TEST_F(CleanRegistryTest, FailedExactnessCheckIsAnAccessError) {
         winsim::FailCall(call, ERROR_ACCESS_DENIED);
         ASSERT_EQ(CleanRegistry(table, Record), 0);
         winsim::ClearFaults();
-        ASSERT_EQ(calls.size(), 2u);
-        EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED) << "the value test";
-        EXPECT_EQ(calls[1].code, 0) << "the search, whose own check had no fault";
+        // The value test fails; the search's own check had no fault.
+        EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{ERROR_ACCESS_DENIED, "v", 0}, {0, "v", 1}}));
     }
     calls.clear();
     winsim::FailCall("RegEnumValueW", ERROR_ACCESS_DENIED);
     ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].code, 0);
-    EXPECT_EQ(calls[1].code, ERROR_ACCESS_DENIED) << "reported for the value it examined";
-    EXPECT_EQ(calls[1].value_name, "v");
-    EXPECT_EQ(calls[1].open_handles, 1u);
+    // Reported for the value the search examined.
+    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "v", 0}, {ERROR_ACCESS_DENIED, "v", 1}}));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 

@@ -39,11 +39,7 @@ TEST(MatchRegistryDataTest, Texts) {
         {REG_SZ, "", REG_SZ, std::string("a\0", 2), false},
         {REG_SZ, "a", REG_SZ, std::string("  \0", 3), false},
         // Bytes of 128 and above are not white space, and compare exactly.
-        {REG_SZ, "C:\\x", REG_SZ,
-         std::string("\xa0"
-                     "C:\\x\0",
-                     6),
-         false},
+        {REG_SZ, "C:\\x", REG_SZ, "\xa0" + std::string("C:\\x\0", 5), false},
         {REG_SZ, "\xe9t\xe9", REG_SZ, std::string("\xe9t\xe9\0", 4), true},
         {REG_SZ, "\xe9t\xe9", REG_SZ, std::string("\xc9T\xc9\0", 4), false},
         // Text up to its first NUL; without a NUL, no further than the bytes returned.

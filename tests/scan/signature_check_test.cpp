@@ -123,6 +123,7 @@ TEST_F(SignatureCheckTest, FileShapes) {
     const std::vector<size_t> all = {256, 4096, 8192, 8192, 8192};
     const std::vector<size_t> dos_only = {256};
     const std::vector<size_t> headers = {256, 4096};
+    const std::vector<size_t> to_first = {256, 4096, 8192}, to_second = {256, 4096, 8192, 8192};
     struct Case {
         const char* shape;
         std::string contents;  // "" with `missing`: no file at all
@@ -132,16 +133,8 @@ TEST_F(SignatureCheckTest, FileShapes) {
     };
     const Case cases[] = {
         {"PE with all three signatures", infected, 1, all, false},
-        {"first signature, first byte changed",
-         with_changed_byte(0, 0),
-         0,
-         {256, 4096, 8192},
-         false},
-        {"second signature, last byte changed",
-         with_changed_byte(1, 47),
-         0,
-         {256, 4096, 8192, 8192},
-         false},
+        {"first signature, first byte changed", with_changed_byte(0, 0), 0, to_first, false},
+        {"second signature, last byte changed", with_changed_byte(1, 47), 0, to_second, false},
         {"third signature, middle byte changed", with_changed_byte(2, 23), 0, all, false},
         {"relocation offset 63", pe_with_signatures(32768, 63), -26, dos_only, false},
         {"relocation offset 64", pe_with_signatures(32768, 64), 1, all, false},
@@ -325,29 +318,19 @@ TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
         int32_t result;
         std::vector<std::string> calls;
     };
+    // clang-format off
     const Case cases[] = {
         {"normal file", normal, nullptr, 0, 1, {get(normal), get(normal)}},
         {"missing file", missing, nullptr, 0, -1, {get(missing), get(missing)}},
-        {"making normal fails",
-         protected_file,
-         "SetFileAttributesA",
-         1,
-         1,
+        {"making normal fails", protected_file, "SetFileAttributesA", 1, 1,
          {get(protected_file), set(protected_file, "0x80"), get(protected_file)}},
-        {"first query fails",
-         protected_file,
-         "GetFileAttributesA",
-         1,
-         1,
+        {"first query fails", protected_file, "GetFileAttributesA", 1, 1,
          {get(protected_file), get(protected_file)}},
-        {"second query fails",
-         protected_file,
-         "GetFileAttributesA",
-         2,
-         1,
+        {"second query fails", protected_file, "GetFileAttributesA", 2, 1,
          {get(protected_file), set(protected_file, "0x80"), get(protected_file),
           set(protected_file, "0x3")}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         winsim::ClearFaults();
