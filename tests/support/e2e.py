@@ -25,6 +25,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+from pathlib import Path
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXPECTED_DIR = os.path.join(SOURCE_DIR, "tests", "expected")
@@ -35,9 +36,18 @@ PROBE_LINE = "fix_tamrix probe: Windows program running"
 GET_VERSION = {"win95": 0xC0000004, "win98": 0xC0000A04, "winme": 0xC0005A04,
                "nt40": 0x05650004, "win2k": 0x08930005, "winxp": 0x0A280105,
                "win10": 0x23F00206}
+# The version this module's Wine reports (None: its default), and its family.
+WINDOWS_VERSION = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
+NINETY_FIVE = WINDOWS_VERSION in ("win95", "win98", "winme")
 WINE_KEY = "HKEY_CURRENT_USER\\Software\\Wine"
 RUN_KEY = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 SYSTEM_FOLDER = "C:\\windows\\system32"  # Wine's, as the program reports it
+SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")  # the same in .reg text
+# Run key values as .reg lines: the worm's screen saver, and a program of the user's.
+SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
+TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
+# The name of a run's undo file, made from the run's time.
+UNDO_FILE = re.compile(rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg")
 # What the registry walk reports for each of the worm's rows that it does not find.
 NOT_FOUND = ["Registry entry \"%s\"=\"%s\\%s\" in key \"%s\" was not found."
              % (name, SYSTEM_FOLDER, file, RUN_KEY)
@@ -48,8 +58,7 @@ STAMP = re.compile(rb"\d{4}-\d{2}-\d{2}, \d{2}:\d{2}:\d{2},   ")
 
 def expected_text(name):
     """A file of tests/expected as text, with "\\n" line ends."""
-    with open(os.path.join(EXPECTED_DIR, name), "rb") as f:
-        return f.read().decode("latin-1")
+    return Path(EXPECTED_DIR, name).read_bytes().decode("latin-1")
 
 
 def windows_lines(text):
@@ -65,6 +74,11 @@ def expected_windows(name):
 def stamps_masked(log_bytes):
     """A log with every time stamp replaced by a fixed marker."""
     return STAMP.sub(b"<stamp>", log_bytes)
+
+
+def read_log(path):
+    """The log at `path` with its time stamps masked."""
+    return stamps_masked(Path(path).read_bytes())
 
 
 def wine_path(path):
@@ -142,11 +156,10 @@ def seed_run_key(folder, values, ansi=False, unicode=False):
     path = os.path.join(folder, "seed.reg")
     body = "[%s]\n%s\n" % (RUN_KEY, "\n".join(values))
     if ansi or (not unicode and body.isascii() and "hex(2):" not in body):
-        with open(path, "w", newline="\r\n", encoding="latin-1") as f:
-            f.write("REGEDIT4\n\n" + body)
+        Path(path).write_text("REGEDIT4\n\n" + body, "latin-1", newline="\r\n")
     else:
-        with open(path, "w", newline="\r\n", encoding="utf-16") as f:
-            f.write("Windows Registry Editor Version 5.00\n\n" + body)
+        Path(path).write_text("Windows Registry Editor Version 5.00\n\n" + body, "utf-16",
+                              newline="\r\n")
     code, _ = wine_command(["reg", "import", wine_path(path)])
     if code != 0:
         raise RuntimeError("reg import failed for " + path)
@@ -170,7 +183,9 @@ class WineTestCase(unittest.TestCase):
     """Runs the Windows program of one build under Wine. Before the first test
     it checks that the loader really runs a program of that build (a loader
     without its 32-bit half exits 0 and prints nothing) and, when a Windows
-    version or a code page is asked for, that the program sees it."""
+    version or a code page is asked for, that the program sees it. A class
+    whose tests seed the Run key sets seeds_run_key: it is deleted after them."""
+    seeds_run_key = False
 
     @classmethod
     def setUpClass(cls):
@@ -179,7 +194,7 @@ class WineTestCase(unittest.TestCase):
         cls.exe = setting("FIX_TAMRIX_EXE")
         cls.exe_dir = os.path.dirname(cls.exe)
         cls.loader = os.environ.get("FIX_TAMRIX_WINE", "wine")
-        cls.windows_version = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
+        cls.windows_version = WINDOWS_VERSION
         cls.code_page = os.environ.get("FIX_TAMRIX_CODE_PAGE") or None
         if cls.code_page is not None and not os.environ.get("FIX_TAMRIX_PROBE"):
             raise AssertionError("code page %s asked for, but no probe to check it"
@@ -187,6 +202,8 @@ class WineTestCase(unittest.TestCase):
         if cls.windows_version is not None:
             set_windows_version(cls.windows_version)
             cls.addClassCleanup(set_windows_version, None)
+        if cls.seeds_run_key:
+            cls.addClassCleanup(delete_run_key)
         probe = os.environ.get("FIX_TAMRIX_PROBE")
         if probe:
             code, output = cls.run_loader(probe, [])

@@ -4,6 +4,7 @@ or ordinal) and the certificate table of a signed exe, and computes the
 header checksum. Plain struct reads of the PE format, for 32- and 64-bit
 images."""
 import struct
+from pathlib import Path
 
 IMAGE_SUBSYSTEM_WINDOWS_CUI = 3
 DLL_DYNAMIC_BASE = 0x0040
@@ -125,5 +126,4 @@ class PeImage:
 
 
 def read(path):
-    with open(path, "rb") as f:
-        return PeImage(f.read())
+    return PeImage(Path(path).read_bytes())

@@ -6,6 +6,7 @@ import re
 import subprocess
 import time
 import unittest
+from pathlib import Path
 
 from tests.support.e2e import NOT_FOUND, WineTestCase, expected_windows, setting, wine_env
 
@@ -60,14 +61,12 @@ class LogSharingTest(WineTestCase):
             self.assertEqual(codes, [0] * AT_A_TIME, "exit codes of round %d" % round)
             if released_together:
                 os.remove(go)
-        with open(log, "rb") as f:
-            return records(f.read())
+        return records(Path(log).read_bytes())
 
     @staticmethod
     def headers_in(log):
         try:
-            with open(log, "rb") as f:
-                return f.read().count(HEADER)
+            return Path(log).read_bytes().count(HEADER)
         except OSError:
             return 0
 

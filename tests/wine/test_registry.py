@@ -5,28 +5,25 @@ import os
 import re
 import unittest
 
-from tests.support.e2e import (NOT_FOUND, RUN_KEY, SYSTEM_FOLDER, WineTestCase, add_cases,
-                               delete_run_key, expected_windows, run_key_values, seed_run_key,
-                               stamps_masked)
+from tests.support.e2e import (NOT_FOUND, RUN_KEY, SCREEN, SYSTEM_FOLDER, SYSTEM_REG, TRAY,
+                               UNDO_FILE, WineTestCase, add_cases, expected_windows, read_log,
+                               run_key_values, seed_run_key)
 
-SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
 SYSTEXT = "<system text>"  # Wine's texts differ from Windows': matched as any text
-UNDO_FILE = "<undo file>"  # each run's own, named from its time
-UNDO_FILE_PATTERN = rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg"
+UNDO_SHOWN = "<undo file>"  # each run's own, named from its time
 
-SCREEN, SYS_TXT, SYS_480 = NOT_FOUND
+SCREEN_GONE, SYS_TXT, SYS_480 = NOT_FOUND
 DELETED_SCREEN = "Registry value \"screen\" in key \"%s\" was deleted." % RUN_KEY
 DELETED_SYS = "Registry value \"sys\" in key \"%s\" was deleted." % RUN_KEY
 # Each deletion is logged right after its undo data, saved beside the log.
-UNDO = ("Undo data for registry value \"%s\" in key \"%s\" was saved to \"" + UNDO_FILE + "\".")
+UNDO = ("Undo data for registry value \"%s\" in key \"%s\" was saved to \"" + UNDO_SHOWN + "\".")
 SAVED_SCREEN = UNDO % ("screen", RUN_KEY)
 SAVED_SYS = UNDO % ("sys", RUN_KEY)
 DELETING_SCREEN = "Deleting registry value \"screen\" in key \"%s\"... Done." % RUN_KEY
 DELETING_SYS = "Deleting registry value \"sys\" in key \"%s\"... Done." % RUN_KEY
 ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\" in key \"%s\": "
                  % RUN_KEY + SYSTEXT)
-UNRELATED = ['"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"',
-             '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
+UNRELATED = [TRAY, '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
 
 
 def binary(text):
@@ -56,42 +53,19 @@ UNRELATED_WIDE = text_value("Tray", "C:\\Program Files\\\uFF34ray\\tray.exe")
 # of the walk, names of the values left in the Run key, unchanged (None: no
 # Run key).
 CASES = [
-    ("no_worm", UNRELATED, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480],
-     ["Tray", "Updater"]),
-    ("run_key_missing", None, [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], None),
     ("screen_mixed_case_white_space",
      ['"screen"=" \t%s\\\\sCrEeN.ScR  "' % SYSTEM_REG.upper()] + UNRELATED,
      [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
      ["Tray", "Updater"]),
     ("sys_txt", ['"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG],
-     [SCREEN, DELETING_SYS, SYS_480], [SCREEN, SAVED_SYS, DELETED_SYS, SYS_480], []),
+     [SCREEN_GONE, DELETING_SYS, SYS_480], [SCREEN_GONE, SAVED_SYS, DELETED_SYS, SYS_480], []),
     ("sys_480", ['"sys"="%s\\\\List480.txt.scr"' % SYSTEM_REG],
-     [SCREEN, SYS_TXT, DELETING_SYS], [SCREEN, SYS_TXT, SAVED_SYS, DELETED_SYS], []),
+     [SCREEN_GONE, SYS_TXT, DELETING_SYS], [SCREEN_GONE, SYS_TXT, SAVED_SYS, DELETED_SYS], []),
     ("all_three_beside_unrelated",
-     UNRELATED[:1] + ['"screen"="%s\\\\Screen.scr"' % SYSTEM_REG,
-                      '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG] + UNRELATED[1:],
+     UNRELATED[:1] + [SCREEN, '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG] + UNRELATED[1:],
      [DELETING_SCREEN, DELETING_SYS, SYS_480],
      [SAVED_SCREEN, DELETED_SCREEN, SAVED_SYS, DELETED_SYS, SYS_480],
      ["Tray", "Updater"]),
-    ("screen_in_quotes", ['"screen"="\\"%s\\\\Screen.scr\\""' % SYSTEM_REG],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_with_arguments", ['"screen"="%s\\\\Screen.scr /s"' % SYSTEM_REG],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_in_another_folder", ['"screen"="C:\\\\windows\\\\Screen.scr"'],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_as_binary", ['"screen"=' + binary(SYSTEM_FOLDER + "\\Screen.scr")],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    # Stored as UTF-16 (.reg text in UTF-16, as the system keeps text).
-    ("screen_full_width_s", [text_value("screen", FULL_WIDTH_S)],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_s_with_acute", [text_value("screen", S_WITH_ACUTE)],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("screen_e_with_macron", [text_value("screen", E_WITH_MACRON)],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
-    ("sys_full_width_backslash", [text_value("sys", FULL_WIDTH_BACKSLASH)],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["sys"]),
-    ("screen_look_alike_expandable", ['"screen"=' + expandable(FULL_WIDTH_S)],
-     [SCREEN, SYS_TXT, SYS_480], [SCREEN, SYS_TXT, SYS_480], ["screen"]),
     ("screen_exact_beside_look_alike",
      [UNRELATED_WIDE, text_value("screen", " " + SYSTEM_FOLDER.upper() + "\\sCrEeN.ScR ")],
      [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
@@ -103,20 +77,33 @@ CASES = [
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]
+# id, Run key values, names of the values left: the walk finds none of the
+# worm's rows, and says so on the console and in the log.
+CASES += [(case_id, values, NOT_FOUND, NOT_FOUND, left) for case_id, values, left in [
+    ("no_worm", UNRELATED, ["Tray", "Updater"]),
+    ("run_key_missing", None, None),
+    ("screen_in_quotes", ['"screen"="\\"%s\\\\Screen.scr\\""' % SYSTEM_REG], ["screen"]),
+    ("screen_with_arguments", ['"screen"="%s\\\\Screen.scr /s"' % SYSTEM_REG], ["screen"]),
+    ("screen_in_another_folder", ['"screen"="C:\\\\windows\\\\Screen.scr"'], ["screen"]),
+    ("screen_as_binary", ['"screen"=' + binary(SYSTEM_FOLDER + "\\Screen.scr")], ["screen"]),
+    # Stored as UTF-16 (.reg text in UTF-16, as the system keeps text).
+    ("screen_full_width_s", [text_value("screen", FULL_WIDTH_S)], ["screen"]),
+    ("screen_s_with_acute", [text_value("screen", S_WITH_ACUTE)], ["screen"]),
+    ("screen_e_with_macron", [text_value("screen", E_WITH_MACRON)], ["screen"]),
+    ("sys_full_width_backslash", [text_value("sys", FULL_WIDTH_BACKSLASH)], ["sys"]),
+    ("screen_look_alike_expandable", ['"screen"=' + expandable(FULL_WIDTH_S)], ["screen"]),
+]]
 
 
 def pattern(lines):
     """A regular expression for lines that may hold the system-text marker."""
     text = re.escape("".join(line + "\r\n" for line in lines).encode("latin-1"))
-    text = text.replace(re.escape(UNDO_FILE.encode()), UNDO_FILE_PATTERN)
+    text = text.replace(re.escape(UNDO_SHOWN.encode()), UNDO_FILE.pattern)
     return text.replace(re.escape(SYSTEXT.encode()), rb"[^\r\n]+")
 
 
 class RegistryTest(WineTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.addClassCleanup(delete_run_key)
+    seeds_run_key = True
 
     def check_case(self, values, console, log_lines, left):
         folder = self.temp_folder("fix_tamrix_registry_")
@@ -128,8 +115,7 @@ class RegistryTest(WineTestCase):
         self.assertIn(quiet, output)
         walk = output[output.find(quiet) + len(quiet):]
         self.assertRegex(walk, b"^" + pattern(console) + rb"\r\n\Z")
-        with open(os.path.join(folder, "case.log"), "rb") as f:
-            logged = stamps_masked(f.read())
+        logged = read_log(os.path.join(folder, "case.log"))
         header = expected_windows("log_header.txt")
         self.assertEqual(logged[:len(header)], header)
         expected_log = ["<stamp>Quiet mode specified."] + ["<stamp>" + l for l in log_lines]

@@ -19,23 +19,20 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from pathlib import Path
 
-from tests.support.e2e import (SOURCE_DIR, SYSTEM_FOLDER, WineTestCase, delete_run_key,
-                               expected_text, run_key_values, seed_run_key, setting,
+from tests.support.e2e import (SCREEN, SOURCE_DIR, SYSTEM_REG, TRAY, UNDO_FILE, WineTestCase,
+                               expected_text, read_log, run_key_values, seed_run_key, setting,
                                stamps_masked, windows_lines)
 from tests.wine import pe_image
 
 README = os.path.join(SOURCE_DIR, "docs", "README.TXT")
 SOFTHSM_MODULE = "/usr/lib/softhsm/libsofthsm2.so"
-SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")
-SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 SYS_TXT = '"sys"="%s\\\\List.txt.scr"' % SYSTEM_REG
-TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
 
 
 def readme_text():
-    with open(README, "rb") as f:
-        return f.read().decode("ascii").replace("\r\n", "\n")
+    return Path(README).read_bytes().decode("ascii").replace("\r\n", "\n")
 
 
 def section(title):
@@ -65,17 +62,11 @@ def template(line):
             + "\r\n")
 
 
-class ReleaseTestCase(WineTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.addClassCleanup(delete_run_key)
+class ReadmeTest(WineTestCase):
+    seeds_run_key = True
 
-
-class ReadmeTest(ReleaseTestCase):
     def test_plain_ascii_crlf_76_columns(self):
-        with open(README, "rb") as f:
-            data = f.read()
+        data = Path(README).read_bytes()
         self.assertTrue(data.isascii(), "ASCII")
         self.assertTrue(data.endswith(b"\r\n"), "the last line ends")
         self.assertEqual(data.replace(b"\r\n", b"").count(b"\n"), 0, "a bare LF")
@@ -170,8 +161,7 @@ class ReadmeTest(ReleaseTestCase):
         undo_files = [name for name in listed if re.fullmatch(undo_pattern, name)]
         self.assertEqual(len(undo_files), 1, listed)
         self.assertEqual(listed, sorted([os.path.basename(self.exe), log_name] + undo_files))
-        with open(os.path.join(program, log_name), "rb") as f:
-            logged = stamps_masked(f.read()).decode("latin-1")
+        logged = read_log(os.path.join(program, log_name)).decode("latin-1")
         for line in (saved_line, deleted, not_found):
             self.assertRegex(logged, template(line), "a line the text quotes")
         self.assertRegex(logged, template(deleted.replace("...", "screen", 1)))
@@ -183,10 +173,6 @@ class ReadmeTest(ReleaseTestCase):
         self.assertTrue(os.path.isfile(os.path.join(
             SOURCE_DIR, *fact("FOR ADMINISTRATORS: CLEANING MANY MACHINES",
                               r"holds (examples\\\S+),").split("\\"))))
-
-
-# Each run's undo file is named from its time.
-UNDO_FILE = re.compile(rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg")
 
 
 def run_masked(data):
@@ -213,7 +199,9 @@ def verify(exe, certificate):
     return done.returncode, done.stdout
 
 
-class SignedExeTest(ReleaseTestCase):
+class SignedExeTest(WineTestCase):
+    seeds_run_key = True
+
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -242,8 +230,7 @@ class SignedExeTest(ReleaseTestCase):
         self.assertIn(b"Message digest algorithm  : SHA256", output)
 
     def test_one_changed_byte_fails_verification(self):
-        with open(self.signed, "rb") as f:
-            data = f.read()
+        data = Path(self.signed).read_bytes()
         image = pe_image.PeImage(data)
         table, size = image.directory(pe_image.CERTIFICATE_DIRECTORY)
         # In the code, in the last section, and in the signature's own bytes.
@@ -252,28 +239,26 @@ class SignedExeTest(ReleaseTestCase):
                              ("signature", table + size - 16)]:
             with self.subTest(name):
                 changed = os.path.join(self.folder, "changed.exe")
-                with open(changed, "wb") as f:
-                    f.write(data[:offset] + bytes([data[offset] ^ 0x01]) + data[offset + 1:])
+                Path(changed).write_bytes(data[:offset] + bytes([data[offset] ^ 0x01])
+                                          + data[offset + 1:])
                 code, output = verify(changed, self.certificate)
                 self.assertNotEqual(code, 0, output)
 
     def test_less_its_signature_is_the_build(self):
         unsigned = os.path.join(self.folder, "unsigned.exe")
         check_call(["osslsigncode", "remove-signature", "-in", self.signed, "-out", unsigned])
-        with open(unsigned, "rb") as a, open(self.exe, "rb") as b:
-            self.assertTrue(a.read() == b.read(), "the build, byte for byte")
+        self.assertTrue(Path(unsigned).read_bytes() == Path(self.exe).read_bytes(),
+                        "the build, byte for byte")
 
     def test_token_signs_as_the_pkcs12_file(self):
         folder = os.path.join(self.folder, "token")
         os.makedirs(os.path.join(folder, "objects"))
         config = os.path.join(folder, "softhsm2.conf")
-        with open(config, "w") as f:
-            f.write("directories.tokendir = %s\nobjectstore.backend = file\n"
-                    % os.path.join(folder, "objects"))
+        Path(config).write_text("directories.tokendir = %s\nobjectstore.backend = file\n"
+                                % os.path.join(folder, "objects"))
         env = dict(os.environ, SOFTHSM2_CONF=config)
         pin = os.path.join(folder, "pin.txt")
-        with open(pin, "w") as f:
-            f.write("4711\n")
+        Path(pin).write_text("4711\n")
         check_call(["softhsm2-util", "--init-token", "--free", "--label", "release",
                     "--pin", "4711", "--so-pin", "0815"], env=env)
         key, certificate = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.der")
@@ -291,8 +276,8 @@ class SignedExeTest(ReleaseTestCase):
                   FIX_TAMRIX_SIGN_CERT="pkcs11:token=release;object=signer;type=cert",
                   FIX_TAMRIX_SIGN_KEY="pkcs11:token=release;object=signer;type=private",
                   FIX_TAMRIX_SIGN_PASS_FILE=pin)
-        with open(signed, "rb") as a, open(self.signed, "rb") as b:
-            self.assertTrue(a.read() == b.read(), "the token's signature is the file's")
+        self.assertTrue(Path(signed).read_bytes() == Path(self.signed).read_bytes(),
+                        "the token's signature is the file's")
 
     def test_loadable(self):
         output = check_call([sys.executable, os.path.join(SOURCE_DIR, "tests", "wine",
@@ -308,9 +293,8 @@ class SignedExeTest(ReleaseTestCase):
             code, output = self.run_loader(exe, ["/Q", "/L", "case.log"], cwd=folder)
             files = {}
             for name in sorted(os.listdir(folder)):
-                with open(os.path.join(folder, name), "rb") as f:
-                    shown = UNDO_FILE.sub(b"<undo file>", name.encode()).decode()
-                    files[shown] = run_masked(f.read())
+                shown = UNDO_FILE.sub(b"<undo file>", name.encode()).decode()
+                files[shown] = run_masked(Path(folder, name).read_bytes())
             results.append((code, output, files, run_key_values()))
         self.assertEqual(results[1], results[0])
         code, output, files, left = results[0]

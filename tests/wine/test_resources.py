@@ -6,6 +6,7 @@ import re
 import struct
 import subprocess
 import unittest
+from pathlib import Path
 
 from tests.support.e2e import setting
 
@@ -26,8 +27,7 @@ class ResourcesTest(unittest.TestCase):
         cls.exe = setting("FIX_TAMRIX_EXE")
         cls.version = setting("FIX_TAMRIX_VERSION")
         objdump = setting("FIX_TAMRIX_OBJDUMP")
-        with open(cls.exe, "rb") as f:
-            cls.image = f.read()
+        cls.image = Path(cls.exe).read_bytes()
         cls.headers = subprocess.run([objdump, "-p", cls.exe], stdout=subprocess.PIPE,
                                      check=True).stdout.decode()
         cls.symbols = subprocess.run([objdump, "-t", cls.exe], stdout=subprocess.PIPE,

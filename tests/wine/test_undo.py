@@ -13,22 +13,19 @@ import os
 import re
 import shutil
 import unittest
+from pathlib import Path
 
-from tests.support.e2e import (RUN_KEY, SOURCE_DIR, WineTestCase, add_cases, delete_run_key,
-                               run_key_values, seed_run_key, stamps_masked, wine_command,
-                               wine_path)
+from tests.support.e2e import (NINETY_FIVE, RUN_KEY, SCREEN, SOURCE_DIR, SYSTEM_REG, TRAY,
+                               UNDO_FILE, WINDOWS_VERSION, WineTestCase, add_cases, read_log,
+                               run_key_values, seed_run_key, wine_command, wine_path)
 from tests.wine.test_registry import expandable
 
 LOGON_SCRIPT = os.path.join(SOURCE_DIR, "examples", "logon_clean.cmd")
 
-SYSTEM_REG = "C:\\\\windows\\\\system32"
 LEGACY_UNDO = "fix_tamrix_undo.reg"
-UNDO_NAME = re.compile(r"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg\Z")
-VERSION = os.environ.get("FIX_TAMRIX_WINDOWS_VERSION") or None
 CODE_PAGE = os.environ.get("FIX_TAMRIX_CODE_PAGE") or "1252"
 # The 95 family's registry is ANSI; NT 4.0's Registry Editor reads REGEDIT4 only.
-ANSI_FILE = VERSION in ("win95", "win98", "winme", "nt40")
-NINETY_FIVE = VERSION in ("win95", "win98", "winme")
+ANSI_FILE = NINETY_FIVE or WINDOWS_VERSION == "nt40"
 
 
 def hex_text(kind, text):
@@ -41,7 +38,7 @@ WORM = "C:\\windows\\system32\\Screen.scr"
 # Unrelated values of every type, which stay as they are.
 EVERY_TYPE = [
     '@="default text"',
-    '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"',
+    TRAY,
     '"Count"=dword:0000002a',
     '"Blob"=hex:00,01,fe,ff',
     '"Path"=' + expandable("%TEMP%\\a.exe"),
@@ -51,7 +48,6 @@ EVERY_TYPE = [
     '"Q\\"uo\\\\te \xe9\xff"="\\"C:\\\\Pr\xf6gram\\\\x.exe\\" /s \xe9"',
     '"\uFF34ray \u8868"="C:\\\\\uFF34ray\\\\\u8868.exe"',
 ]
-SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 SYS_480 = '"sys"=" %s\\\\list480.TXT.scr\t"' % SYSTEM_REG.upper()
 # The worm's text as REG_EXPAND_SZ, as the worm may write it.
 SCREEN_EXPAND = '"screen"=' + expandable(WORM)
@@ -82,7 +78,7 @@ if not NINETY_FIVE:
     # would, as Wine keeps UTF-16 whatever version it reports. NT 4.0 cannot
     # give the trailer back in ANSI: not saved, the worm goes all the same.
     CASES.append(("trailer_after_the_nul", [SCREEN_TRAILER, EVERY_TYPE[1]], ["screen"],
-                  "case.log", None, VERSION != "nt40"))
+                  "case.log", None, WINDOWS_VERSION != "nt40"))
 
 PLANTED = {
     "regedit4": ("REGEDIT4\r\n\r\n[%s]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n" % RUN_KEY)
@@ -99,8 +95,7 @@ def export_run_key(path):
     code, _ = wine_command(["reg", "export", RUN_KEY, wine_path(path), "/y"])
     if code != 0 or not os.path.exists(path):
         return None
-    with open(path, "rb") as f:
-        return f.read()
+    return Path(path).read_bytes()
 
 
 def files_below(folder):
@@ -114,11 +109,7 @@ def files_below(folder):
 class UndoCheck(WineTestCase):
     """Runs the cleaner on a seeded Run key and checks its log, its undo file
     and what importing that file gives back."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.addClassCleanup(delete_run_key)
+    seeds_run_key = True
 
     def copy_program(self, folder, name=None):
         """A copy of the program in `folder` (created), whose default log and
@@ -147,20 +138,18 @@ class UndoCheck(WineTestCase):
             if saved:
                 self.assertNotIn(word, output, "the console says nothing of the undo file")
         new = set(os.listdir(log_folder)) - old if os.path.isdir(log_folder) else set()
-        undo_files = sorted(name for name in new if UNDO_NAME.match(name))
+        undo_files = sorted(name for name in new if UNDO_FILE.fullmatch(name.encode()))
         if not saved:
             report = rb"\r\nUndo data could not be saved to \"[^\"\r\n]*fix_tamrix_undo_\d{8}_\d{6}\.reg\": [^\r\n]+\r\n"
             self.assertRegex(output, report + re.escape(b"Deleting registry value \"" +
                                                         deleted[0].lower().encode() + b"\""))
             if os.path.exists(log):
-                with open(log, "rb") as f:
-                    self.assertNotIn(b"was saved to", f.read())
+                self.assertNotIn(b"was saved to", Path(log).read_bytes())
             self.assertTrue(len(undo_files) <= 1, undo_files)
             return None
         self.assertEqual(len(undo_files), 1, "one new undo file: %r" % sorted(new))
         undo = os.path.join(log_folder, undo_files[0])
-        with open(log, "rb") as f:
-            logged = stamps_masked(f.read())
+        logged = read_log(log)
         shown = re.escape(shown_folder) if shown_folder is not None else rb"[^\"\r\n]*"
         # The log names a value as the table does (lower case); the undo file
         # as it is stored.
@@ -171,10 +160,9 @@ class UndoCheck(WineTestCase):
                                                           shown, re.escape(undo_files[0].encode()),
                                                           value.encode(),
                                                           re.escape(RUN_KEY.encode())))
-        with open(undo, "rb") as f:
-            header = (b"REGEDIT4\r\n" if ANSI_FILE else
-                      b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le"))
-            self.assertTrue(f.read().startswith(header), "undo header")
+        header = (b"REGEDIT4\r\n" if ANSI_FILE else
+                  b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le"))
+        self.assertTrue(Path(undo).read_bytes().startswith(header), "undo header")
         code, _ = wine_command(["reg", "import", wine_path(undo)])
         self.assertEqual(code, 0, "reg import of the undo file")
         self.assertEqual(export_run_key(os.path.join(folder, "after.reg")), before,
@@ -193,15 +181,14 @@ class UndoTest(UndoCheck):
             os.path.join(program, "fix_tamrix.log")
         legacy = os.path.join(program, LEGACY_UNDO)
         if planted:
-            with open(legacy, "wb") as f:
-                f.write(PLANTED[planted])
+            Path(legacy).write_bytes(PLANTED[planted])
         shown = (log_arg.rpartition("\\")[0] + "\\" if "\\" in log_arg else "").encode() \
             if log_arg else None
         self.run_and_check(folder, exe, ["/L", log_arg] if log_arg else [], values, deleted, log,
                            log_folder, saved, shown)
         if planted:
-            with open(legacy, "rb") as f:
-                self.assertEqual(f.read(), PLANTED[planted], "the earlier undo file is left alone")
+            self.assertEqual(Path(legacy).read_bytes(), PLANTED[planted],
+                             "the earlier undo file is left alone")
             self.assertNotIn("Planted", run_key_values(), "nothing of it was imported")
 
 
@@ -227,9 +214,8 @@ class UndoTest(UndoCheck):
         listed = sorted(os.listdir(share))
         self.assertEqual(len(listed), 2, listed)
         self.assertIn(log_name, listed)
-        self.assertTrue(any(UNDO_NAME.match(name) for name in listed), listed)
-        with open(os.path.join(share, log_name), "rb") as f:
-            logged = stamps_masked(f.read()).decode("latin-1")
+        self.assertTrue(any(UNDO_FILE.fullmatch(name.encode()) for name in listed), listed)
+        logged = read_log(os.path.join(share, log_name)).decode("latin-1")
         self.assertIn("<stamp>Quiet mode specified.\r\n", logged)
         for value in ("screen", "sys"):
             self.assertIn("<stamp>Registry value \"%s\" in key \"%s\" was deleted.\r\n"
@@ -245,7 +231,7 @@ class UndoTest(UndoCheck):
 
 
 add_cases(UndoTest, CASES, UndoTest.check_case)
-if VERSION is None:
+if WINDOWS_VERSION is None:
     # The script is for Windows 2000 and later.
     UndoTest.test_logon_script = UndoTest.check_logon_script
 
