@@ -65,8 +65,8 @@ std::string TextValues(const std::string& sub_key) {
 
 class CleanRegistryRealTest : public testing::Test {
   protected:
-    void TearDown() override { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str()); }
-    const std::string sub_key_ = std::string(kSandboxParent) + "\\search";
+    const Sandbox box_{"search"};
+    const std::string& sub_key_ = box_.sub_key;
 };
 
 TEST_F(CleanRegistryRealTest, SearchExaminesEveryValueOnceInOrder) {

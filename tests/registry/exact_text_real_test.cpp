@@ -49,7 +49,7 @@ struct Case {
     DWORD type;
     std::u16string data;
     bool deleted;
-    const char* match;  // the row's text
+    const char* match = "%System%\\Screen.scr";  // the row's text
 };
 
 class ExactTextRealTest : public testing::Test {
@@ -61,8 +61,6 @@ class ExactTextRealTest : public testing::Test {
         ASSERT_LT(length, sizeof folder);
         system_ = Widen(folder);
     }
-    void TearDown() override { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str()); }
-
     // A fresh sandbox holding only the case's value; its full path.
     std::string Seed(const Case& c) {
         std::string path = FreshSandbox("exact");
@@ -84,33 +82,32 @@ class ExactTextRealTest : public testing::Test {
     }
 
     std::u16string system_;  // the system folder, e.g. "C:\windows\system32"
-    const std::string sub_key_ = std::string(kSandboxParent) + "\\exact";
+    const Sandbox box_{"exact"};
+    const std::string& sub_key_ = box_.sub_key;
 };
 
 TEST_F(ExactTextRealTest, LookAlikesStayAndTheWormsOwnTextGoes) {
-    const char* worm_text = "%System%\\Screen.scr";
     const std::u16string worm = system_ + u"\\Screen.scr";
     const Case cases[] = {
-        {"full-width S", u"screen", REG_SZ, system_ + u"\\\uFF33creen.scr", false, worm_text},
-        {"S with acute", u"screen", REG_SZ, system_ + u"\\\u015Acreen.scr", false, worm_text},
-        {"e with macron", u"screen", REG_SZ, system_ + u"\\Scr\u0113en.scr", false, worm_text},
-        {"full-width backslash", u"screen", REG_SZ, system_ + u"\uFF3CScreen.scr", false,
-         worm_text},
-        {"full-width extension", u"screen", REG_SZ, system_ + u"\\Screen.\uFF53\uFF43\uFF52", false,
-         worm_text},
+        {"full-width S", u"screen", REG_SZ, system_ + u"\\\uFF33creen.scr", false},
+        {"S with acute", u"screen", REG_SZ, system_ + u"\\\u015Acreen.scr", false},
+        {"e with macron", u"screen", REG_SZ, system_ + u"\\Scr\u0113en.scr", false},
+        {"full-width backslash", u"screen", REG_SZ, system_ + u"\uFF3CScreen.scr", false},
+        {"full-width extension", u"screen", REG_SZ, system_ + u"\\Screen.\uFF53\uFF43\uFF52",
+         false},
         {"look-alike as REG_EXPAND_SZ", u"screen", REG_EXPAND_SZ, system_ + u"\\\uFF33creen.scr",
-         false, worm_text},
-        {"look-alike in the value's name", u"\uFF53creen", REG_SZ, worm, false, worm_text},
-        {"the worm's text", u"screen", REG_SZ, worm, true, worm_text},
-        {"in other letter case", u"SCREEN", REG_SZ, Upper(worm), true, worm_text},
-        {"with white space around", u"screen", REG_SZ, u" \t" + worm + u"  \r\n", true, worm_text},
-        {"as REG_EXPAND_SZ", u"screen", REG_EXPAND_SZ, worm, true, worm_text},
+         false},
+        {"look-alike in the value's name", u"\uFF53creen", REG_SZ, worm, false},
+        {"the worm's text", u"screen", REG_SZ, worm, true},
+        {"in other letter case", u"SCREEN", REG_SZ, Upper(worm), true},
+        {"with white space around", u"screen", REG_SZ, u" \t" + worm + u"  \r\n", true},
+        {"as REG_EXPAND_SZ", u"screen", REG_EXPAND_SZ, worm, true},
         // Only the part the matcher compares must read back exactly: what
         // follows the text's NUL decides nothing.
         {"the worm's text, a NUL and a character outside the code page", u"screen", REG_SZ,
-         worm + u'\0' + u"\u8868", true, worm_text},
+         worm + u'\0' + u"\u8868", true},
         {"a look-alike, a NUL and the worm's text", u"screen", REG_SZ,
-         system_ + u"\\\uFF33creen.scr" + u'\0' + worm, false, worm_text},
+         system_ + u"\\\uFF33creen.scr" + u'\0' + worm, false},
         // A letter the code page has reads back as itself: exact, and so taken.
         {"a code page letter in both", u"screen", REG_SZ, system_ + u"\\Scr\u00E8en.scr", true,
          "%System%\\Scr\xE8"

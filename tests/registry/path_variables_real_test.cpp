@@ -48,13 +48,9 @@ TEST(PathVariablesRealTest, ValuesComeFromTheSystem) {
 
 class ReadRegistryStringRealTest : public testing::Test {
   protected:
-    void SetUp() override {
-        path_ = FreshSandbox("strings");
-        sub_key_ = std::string(kSandboxParent) + "\\strings";
-    }
-    void TearDown() override { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str()); }
-    std::string path_;
-    std::string sub_key_;
+    const Sandbox sandbox_{"strings"};
+    const std::string& path_ = sandbox_.path;
+    const std::string& sub_key_ = sandbox_.sub_key;
 };
 
 TEST_F(ReadRegistryStringRealTest, StaysInside261Bytes) {

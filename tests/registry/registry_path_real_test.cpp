@@ -15,15 +15,10 @@ namespace {
 
 class RegistryPathRealTest : public testing::Test {
   protected:
-    void SetUp() override {
-        path_ = FreshSandbox("paths");
-        sub_key_ = std::string(kSandboxParent) + "\\paths";
-    }
-    void TearDown() override { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str()); }
-    std::string Sub(const std::string& below) const { return sub_key_ + "\\" + below; }
-
-    std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\paths"
-    std::string sub_key_;  // the same below HKEY_CURRENT_USER
+    std::string Sub(const std::string& below) const { return sandbox_.Sub(below); }
+    const Sandbox sandbox_{"paths"};
+    const std::string& path_ = sandbox_.path;
+    const std::string& sub_key_ = sandbox_.sub_key;
 };
 
 TEST_F(RegistryPathRealTest, OpensByFullPath) {

@@ -18,6 +18,22 @@ std::string FreshSandbox(const char* name);
 // 0, or the first failing call's code (2 when the key does not exist).
 LONG DeleteTreeForTest(HKEY parent, const char* sub_key);
 
+// The sandbox `name` made fresh for one test, and deleted with all it holds
+// when its owner goes.
+class Sandbox {
+  public:
+    explicit Sandbox(const char* name)
+        : sub_key(std::string(kSandboxParent) + "\\" + name), path(FreshSandbox(name)) {}
+    ~Sandbox() { DeleteTreeForTest(HKEY_CURRENT_USER, sub_key.c_str()); }
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+    // A key below it, as a path below HKEY_CURRENT_USER.
+    std::string Sub(const std::string& below) const { return sub_key + "\\" + below; }
+
+    const std::string sub_key;  // below HKEY_CURRENT_USER
+    const std::string path;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\<name>"
+};
+
 // Creates HKEY_CURRENT_USER\`sub_key` (and what is missing above it); true on success.
 bool CreateKeyForTest(const std::string& sub_key);
 

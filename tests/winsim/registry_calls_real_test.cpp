@@ -14,18 +14,14 @@ namespace {
 class RegistryCallsTest : public testing::Test {
   protected:
     void SetUp() override {
-        FreshSandbox("calls");
-        sub_key_ = std::string(kSandboxParent) + "\\calls";
         ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, sub_key_.c_str(), &sandbox_), ERROR_SUCCESS);
     }
-    void TearDown() override {
-        RegCloseKey(sandbox_);
-        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
-    }
-    std::string Sub(const char* below) const { return sub_key_ + "\\" + below; }
+    void TearDown() override { RegCloseKey(sandbox_); }
+    std::string Sub(const char* below) const { return box_.Sub(below); }
 
-    std::string sub_key_;
-    HKEY sandbox_ = nullptr;
+    const Sandbox box_{"calls"};
+    const std::string& sub_key_ = box_.sub_key;
+    HKEY sandbox_ = nullptr;  // the sandbox key, open
 };
 
 const HKEY kUnset = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));

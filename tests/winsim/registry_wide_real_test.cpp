@@ -20,16 +20,13 @@ std::u16string Units(const void* bytes, size_t size) {
 class RegistryWideTest : public testing::Test {
   protected:
     void SetUp() override {
-        FreshSandbox("wide");
         ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, sub_key_.c_str(), &sandbox_), ERROR_SUCCESS);
     }
-    void TearDown() override {
-        RegCloseKey(sandbox_);
-        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
-    }
+    void TearDown() override { RegCloseKey(sandbox_); }
 
-    const std::string sub_key_ = std::string(kSandboxParent) + "\\wide";
-    HKEY sandbox_ = nullptr;
+    const Sandbox box_{"wide"};
+    const std::string& sub_key_ = box_.sub_key;
+    HKEY sandbox_ = nullptr;  // the sandbox key, open
 };
 
 TEST_F(RegistryWideTest, ACallsReadBackBestFits) {
