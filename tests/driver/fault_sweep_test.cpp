@@ -323,8 +323,8 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
 // check makes a file normal only if it can and reads it all the same, a
 // deletion is tried again, and the clock and the version cannot fail.
 bool ScanFailureIsSilent(const std::string& call) {
-    return IsCallOf(call, {"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
-                           "GetVersion", "GetLocalTime"});
+    return IsCallOf(call, {"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA", "GetVersion",
+                           "GetLocalTime"});
 }
 
 // Open descriptors of the process: the signature check's streams included.
@@ -363,7 +363,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheFileHandlingFailingOnce) {
         const size_t descriptors = OpenDescriptorCount();  // every run closes the log it opens
         auto arrange = [&] {
             run_.Start();
-            path = WriteTestFile(run_.folder().path(), "target.exe", *p.contents, kProtected);
+            path = run_.folder().Write("target.exe", *p.contents, kProtected);
             if (p.keys.size() == 0) SwitchOnQuietMode();
             winsim::ScriptConsoleKeys(p.keys);
         };

@@ -158,8 +158,7 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.substr(0, 40));
-        ResetLogForTests();
-        winsim::Reset();
+        ResetProcessState();
         if (c.double_byte) winsim::SetDbcsLeadBytes(0x81, 0xFE);
         if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_FILE_NOT_FOUND);
         if (!c.module.empty()) winsim::SetModuleFileName(c.module.c_str());
@@ -193,8 +192,7 @@ TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetLogForTests();
-        winsim::Reset();
+        ResetProcessState();
         winsim::SetVersion(c.version);
         winsim::SetWideModuleFileName(wide.c_str());
         const std::string output = CaptureStdout([] {

@@ -40,12 +40,8 @@ bool Exists(const std::string& path) {
 class FileHandlingTest : public NativeTest {
   protected:
     void SetUp() override { run_.Start(); }  // the process reset first
-    std::string FileWith(const std::string& name, const std::string& contents,
-                         DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        return WriteTestFile(run_.folder().path(), name, contents, attributes);
-    }
-
     LoggedRun run_;  // closed by NativeTest's TearDown
+    const TempFolder& folder_ = run_.folder();
 };
 
 TEST_F(FileHandlingTest, InfectedFiles) {
@@ -93,7 +89,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path =
-            FileWith("infected" + std::to_string(index++) + ".exe", infected, c.attributes);
+            folder_.Write("infected" + std::to_string(index++) + ".exe", infected, c.attributes);
         ResetQuietModeForTests();
         if (c.keys.size() == 0) SwitchOnQuietMode();
         winsim::ScriptConsoleKeys(c.keys);
@@ -132,7 +128,7 @@ TEST_F(FileHandlingTest, InfectedFiles) {
 TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
     std::string clean = MakeInfectedPe(kTamrixSignatures);
     clean[static_cast<size_t>(kTamrixSignatures[2].file_offset)] ^= 0x01;
-    const std::string missing = run_.folder().path() + "/missing.exe";
+    const std::string missing = folder_.path() + "/missing.exe";
     struct Case {
         const char* name;
         std::string path;
@@ -140,11 +136,11 @@ TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
         std::string message;  // "" when the file is silently clean
     };
     const Case cases[] = {
-        {"clean executable", FileWith("clean.exe", clean), kTamrixSignatures, ""},
-        {"text file", FileWith("notes.txt", std::string(500, 'n')), kTamrixSignatures, ""},
-        {"short file", FileWith("short.exe", "MZ"), kTamrixSignatures, ""},
+        {"clean executable", folder_.Write("clean.exe", clean), kTamrixSignatures, ""},
+        {"text file", folder_.Write("notes.txt", std::string(500, 'n')), kTamrixSignatures, ""},
+        {"short file", folder_.Write("short.exe", "MZ"), kTamrixSignatures, ""},
         {"unopenable file", missing, kTamrixSignatures, "File opening error"},
-        {"no signature list", FileWith("any.exe", clean), nullptr, "Parameter error"},
+        {"no signature list", folder_.Write("any.exe", clean), nullptr, "Parameter error"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -174,7 +170,7 @@ TEST_F(FileHandlingTest, FilesThatAreNotReportedAsInfected) {
 }
 
 TEST_F(FileHandlingTest, DeleteFileWithPromptResults) {
-    const std::string path = FileWith("victim.exe", "x");
+    const std::string path = folder_.Write("victim.exe", "x");
     int32_t result = 0;
     // Without any key (no console) the deletion is declined.
     std::string output = CaptureStdout([&] { result = DeleteFileWithPrompt(path.c_str()); });
@@ -235,7 +231,7 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path =
-            FileWith("force" + std::to_string(index++) + ".exe", "x", FILE_ATTRIBUTE_READONLY);
+            folder_.Write("force" + std::to_string(index++) + ".exe", "x", FILE_ATTRIBUTE_READONLY);
         winsim::SetVersion(c.version);
         for (const auto& fault : c.faults) winsim::FailCall(fault.first, c.code, fault.second);
         winsim::ClearRecordedCalls();
@@ -254,7 +250,7 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
         EXPECT_EQ(Exists(path), !c.deleted);
     }
     // The last attempt's error is the one reported: here the attribute change.
-    const std::string path = FileWith("last.exe", "x");
+    const std::string path = folder_.Write("last.exe", "x");
     winsim::SetVersion(kWindows98);
     winsim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 0);
     winsim::FailCall("SetFileAttributesA", ERROR_INVALID_PARAMETER, 5);

@@ -99,10 +99,6 @@ class SignatureCheckTest : public NativeTest {
         counting = CountingHeap();
         NativeTest::TearDown();
     }
-    std::string FileWith(const std::string& name, const std::string& contents,
-                         DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        return WriteTestFile(folder_.path(), name, contents, attributes);
-    }
     TempFolder folder_;
 };
 
@@ -161,7 +157,7 @@ TEST_F(SignatureCheckTest, FileShapes) {
         const DWORD attributes = attribute_sets[index % 3];
         const std::string name = "shape" + std::to_string(index++) + ".exe";
         const std::string path =
-            c.missing ? folder_.path() + "/" + name : FileWith(name, c.contents, attributes);
+            c.missing ? folder_.path() + "/" + name : folder_.Write(name, c.contents, attributes);
         counting.sizes.clear();
         EXPECT_EQ(CheckFileSignaturesWith(kCountingHeap, path.c_str(), kTamrixSignatures),
                   c.result);
@@ -182,7 +178,7 @@ TEST_F(SignatureCheckTest, FileShapes) {
 
 TEST_F(SignatureCheckTest, ParameterErrorsTouchNothing) {
     const std::string path =
-        FileWith("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
+        folder_.Write("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
     std::vector<uint8_t> stored_49(49, 0x11);
     OwnedList six_selected;
     six_selected.AddCopies(kTamrixSignatures, 0x10);
@@ -230,7 +226,7 @@ TEST_F(SignatureCheckTest, ParameterErrorsTouchNothing) {
 }
 
 TEST_F(SignatureCheckTest, OnlySelectedRecordsCount) {
-    const std::string path = FileWith("target.exe", MakeInfectedPe(kTamrixSignatures));
+    const std::string path = folder_.Write("target.exe", MakeInfectedPe(kTamrixSignatures));
     OwnedList list;
     list.AddCopies(kTamrixSignatures, 0x31);
     list.Add(0x01, 200, std::vector<uint8_t>(200, 0x77));  // long, wrong, not selected
@@ -246,7 +242,7 @@ TEST_F(SignatureCheckTest, OnlySelectedRecordsCount) {
 }
 
 TEST_F(SignatureCheckTest, ProbeParameterErrors) {
-    const std::string path = FileWith("target.exe", MakeInfectedPe(kTamrixSignatures));
+    const std::string path = folder_.Write("target.exe", MakeInfectedPe(kTamrixSignatures));
     const uint8_t bytes[49] = {};
     const SignatureProbe fine = {bytes, 48, 10};
     const SignatureProbe six[6] = {fine, fine, fine, fine, fine, fine};
@@ -276,7 +272,7 @@ TEST_F(SignatureCheckTest, ProbeParameterErrors) {
 
 TEST_F(SignatureCheckTest, AttributesAreNormalOnlyDuringTheCheck) {
     const std::string path =
-        FileWith("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
+        folder_.Write("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
     DWORD during = 0;
     counting.on_take = [&] {
         if (during == 0) during = GetFileAttributesA(path.c_str());
@@ -303,8 +299,8 @@ TEST_F(SignatureCheckTest, AttributesAreNormalOnlyDuringTheCheck) {
 
 TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
     const std::string infected = MakeInfectedPe(kTamrixSignatures);
-    const std::string normal = FileWith("normal.exe", infected);
-    const std::string protected_file = FileWith("protected.exe", infected, kReadOnlyHidden);
+    const std::string normal = folder_.Write("normal.exe", infected);
+    const std::string protected_file = folder_.Write("protected.exe", infected, kReadOnlyHidden);
     const std::string missing = folder_.path() + "/missing.exe";
     auto get = [](const std::string& p) { return "GetFileAttributesA(" + p + ")"; };
     auto set = [](const std::string& p, const char* bits) {
@@ -350,7 +346,7 @@ TEST_F(SignatureCheckTest, AttributeCallsThatFailOrNeedNothing) {
 
 TEST_F(SignatureCheckTest, BlockThatCannotBeHad) {
     const std::string path =
-        FileWith("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
+        folder_.Write("target.exe", MakeInfectedPe(kTamrixSignatures), kReadOnlyHidden);
     const auto stored_before = StoredBytes(kTamrixSignatures);
     for (unsigned refuse = 1; refuse <= 5; ++refuse) {
         SCOPED_TRACE("refused block " + std::to_string(refuse));
@@ -365,7 +361,7 @@ TEST_F(SignatureCheckTest, BlockThatCannotBeHad) {
 }
 
 TEST_F(SignatureCheckTest, ReadFileBlock) {
-    const std::string path = FileWith("ten.bin", "ABCDEFGHIJ");
+    const std::string path = folder_.Write("ten.bin", "ABCDEFGHIJ");
     FILE* file = fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     const char kUntouched = '\xEE';

@@ -90,9 +90,9 @@ void TempFolder::Empty() const {
 #endif
 }
 
-std::string WriteTestFile(const std::string& folder, const std::string& name,
-                          const std::string& contents, DWORD attributes) {
-    const std::string path = folder + "/" + name;
+std::string TempFolder::Write(const std::string& name, const std::string& contents,
+                              DWORD attributes) const {
+    const std::string path = path_ + "/" + name;
     WriteWholeFile(path, contents);
     EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
     return path;

@@ -20,11 +20,10 @@ class TempFolder {
     const std::string& path() const { return path_; }
     // Removes all the folder holds, leaving it empty.
     void Empty() const;
+    // Writes `contents` to the file `name` in it and gives it `attributes`; its path.
+    std::string Write(const std::string& name, const std::string& contents,
+                      DWORD attributes = FILE_ATTRIBUTE_NORMAL) const;
 
   private:
     std::string path_;
 };
-
-// Writes `contents` to `folder`/`name` and gives it `attributes`; returns the path.
-std::string WriteTestFile(const std::string& folder, const std::string& name,
-                          const std::string& contents, DWORD attributes);

@@ -14,11 +14,12 @@
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
-#include "support/temp_files.h"
 
 namespace {
 
 const std::string kPause = "\nPress any key to continue...\n\n";
+const std::string kBoxes =
+    "\n" + ExpectedText("title_box.txt") + ExpectedText("instructions_box.txt");
 
 // Runs the cleaner with /L `log` and scripted `keys`, its output going to
 // `output`; ends the process with 100 + the exit code if the run returns.
@@ -34,12 +35,8 @@ void RunWithOutputIn(const std::string& output, const std::string& log,
 
 class TextsTest : public NativeTest {
   protected:
-    void SetUp() override {
-        NativeTest::SetUp();
-        log_ = folder_.path() + "/run.log";
-    }
-    TempFolder folder_;
-    std::string log_;
+    LoggedRun run_;  // its folder and log path
+    const std::string& log_ = run_.log_path();
 };
 
 TEST_F(TextsTest, TitleAndInstructionsFollowTheirRules) {
@@ -71,8 +68,7 @@ TEST_F(TextsTest, TitleAndInstructionsFollowTheirRules) {
 TEST_F(TextsTest, BoxesOfAQuietRun) {
     RunResult run = RunInProcess({"/Q", "/L", log_});
     EXPECT_EQ(run.exit_code, 0);
-    const std::string start = "\n" + ExpectedText("title_box.txt") +
-                              ExpectedText("instructions_box.txt") + "\n\nQUIET MODE\n";
+    const std::string start = kBoxes + "\n\nQUIET MODE\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
 }
 
@@ -81,17 +77,15 @@ TEST_F(TextsTest, BoxesOfAQuietRun) {
 TEST_F(TextsTest, PauseWithoutAConsoleLetsTheRunGoOn) {
     RunResult run = RunInProcess({"/L", log_});
     EXPECT_EQ(run.exit_code, 0);
-    const std::string start = "\n" + ExpectedText("title_box.txt") +
-                              ExpectedText("instructions_box.txt") + kPause + "\n\n\n\n";
+    const std::string start = kBoxes + kPause + "\n\n\n\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
     EXPECT_NE(ReadWholeFile(log_), "<missing>");
 }
 
 TEST_F(TextsTest, CtrlCAtThePauseEndsTheRunBeforeTheLog) {
-    const std::string output = folder_.path() + "/output.txt";
+    const std::string output = run_.folder().path() + "/output.txt";
     EXPECT_EXIT(RunWithOutputIn(output, log_, {3}), testing::ExitedWithCode(1), "");
-    EXPECT_EQ(ReadWholeFile(output),
-              "\n" + ExpectedText("title_box.txt") + ExpectedText("instructions_box.txt") + kPause);
+    EXPECT_EQ(ReadWholeFile(output), kBoxes + kPause);
     EXPECT_EQ(ReadWholeFile(log_), "<missing>") << "the log is not opened";
 }
 
