@@ -17,6 +17,14 @@ namespace {
 const std::string kHeader = ExpectedText("log_header.txt");
 const std::string kStamp = kFixedStamp;
 
+// SystemErrorText(code) as a string ("<none>" for none), freed again.
+std::string SystemTextOf(int32_t code) {
+    char* text = SystemErrorText(code);
+    const std::string copy = text != nullptr ? text : "<none>";
+    FreeSystemErrorText(text);
+    return copy;
+}
+
 class LogTest : public NativeTest {
   protected:
     void SetUp() override {
@@ -240,31 +248,17 @@ TEST_F(LogTest, SystemErrorTextTrimsTrailingLineBreaks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.system_text);
         winsim::SetSystemMessage(5, c.system_text);
-        char* text = SystemErrorText(5);
-        ASSERT_NE(text, nullptr);
-        EXPECT_EQ(std::string(text), c.expected);
-        FreeSystemErrorText(text);
+        EXPECT_EQ(SystemTextOf(5), c.expected);
     }
     FreeSystemErrorText(nullptr);
 }
 
 TEST_F(LogTest, SystemErrorTextWithoutASystemText) {
     winsim::SetSystemMessage(5, nullptr);
-    char* text = SystemErrorText(5);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "5");
-    FreeSystemErrorText(text);
-
-    text = SystemErrorText(-1);  // the 32 bits read without sign
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "4294967295");
-    FreeSystemErrorText(text);
-
+    EXPECT_EQ(SystemTextOf(5), "5");
+    EXPECT_EQ(SystemTextOf(-1), "4294967295");  // the 32 bits read without sign
     winsim::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
-    text = SystemErrorText(2);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "2");
-    FreeSystemErrorText(text);
+    EXPECT_EQ(SystemTextOf(2), "2");
 
     winsim::FailCall("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
     winsim::FailCall("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY);

@@ -35,6 +35,7 @@ const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
 const char kKey[] = "[HKEY_CURRENT_USER\\Software\\Test]\n";
 const char kSmall[] =
     "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
+const std::string kSmallSaved = kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n";  // less "Drop"
 
 enum class Setup { kPlain, kMode0600, kMode0444, kFileIsLink, kTemporaryIsLink };
 
@@ -128,14 +129,10 @@ const Case kCases[] = {
      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n\"Drop\\\"\0tail\"=\"1\"\n"
      "\"Drop\"=\"2\"\n\"Drop\0\"=\"3\"\n"s,
      kHeader + std::string(kKey) + "\"Drop\\\"\0tail\"=\"1\"\n\"Drop\0\"=\"3\"\n\n"s},
-    {"mode 0600 kept", kSmall, kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n",
-     Setup::kMode0600},
-    {"mode 0444 kept", kSmall, kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n",
-     Setup::kMode0444},
-    {"the file is a symbolic link", kSmall, kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n",
-     Setup::kFileIsLink},
-    {"<file>.tmp is a link to another file", kSmall,
-     kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n", Setup::kTemporaryIsLink},
+    {"mode 0600 kept", kSmall, kSmallSaved, Setup::kMode0600},
+    {"mode 0444 kept", kSmall, kSmallSaved, Setup::kMode0444},
+    {"the file is a symbolic link", kSmall, kSmallSaved, Setup::kFileIsLink},
+    {"<file>.tmp is a link to another file", kSmall, kSmallSaved, Setup::kTemporaryIsLink},
 };
 
 mode_t ModeOf(const std::string& path) {
