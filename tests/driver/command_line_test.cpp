@@ -95,12 +95,9 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         ResetProcessState();
         winsim::SetModuleFileName((folder + "/fix_tamrix").c_str());
         winsim::ScriptConsoleKeys({'x'});
-        ArgumentVector command_line(c.arguments);
-        int exit_code = -1;
-        const std::string output = CaptureStdout(
-            [&] { exit_code = RunCleaner(command_line.argc(), command_line.argv()); });
-        EXPECT_EQ(exit_code, c.exit_code);
-        EXPECT_EQ(AfterTitleBox(output), c.after_title);
+        const RunResult run = RunInProcess(c.arguments);
+        EXPECT_EQ(run.exit_code, c.exit_code);
+        EXPECT_EQ(AfterTitleBox(run.output), c.after_title);
         EXPECT_FALSE(LogIsOpen());
         if (c.exit_code != 0) {
             EXPECT_EQ(LogPath(), nullptr) << "nothing is set or opened after an error";

@@ -17,7 +17,7 @@ void ResetProcessState() {
     ResetLogForTests();
 }
 
-RunResult RunInProcess(std::initializer_list<std::string> arguments) {
+RunResult RunInProcess(const std::vector<std::string>& arguments) {
     ArgumentVector command_line(arguments);
     RunResult result{0, ""};
     result.output = CaptureStdout(

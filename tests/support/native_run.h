@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "support/temp_files.h"
 #include "winsim/test_hooks.h"
@@ -27,7 +27,7 @@ struct RunResult {
 };
 
 // Calls RunCleaner with "fix_tamrix" and `arguments`, capturing its output.
-RunResult RunInProcess(std::initializer_list<std::string> arguments);
+RunResult RunInProcess(const std::vector<std::string>& arguments);
 
 // The output that follows the title box (the box's second border line).
 std::string AfterTitleBox(const std::string& output);
