@@ -382,8 +382,7 @@ TEST_F(RegistryPathTest, FailureAtEveryCall) {
                     "RegDeleteKeyA(HKEY_CURRENT_USER\\Software\\K" + parent + ", " + sub + ")";
                 const auto end = calls.begin() + static_cast<std::ptrdiff_t>(failing);
                 const std::string path = "Software\\K" + parent + "\\" + sub;
-                EXPECT_EQ(KeyExistsForTest(path),
-                          std::find(calls.begin(), end, deletion) == end)
+                EXPECT_EQ(KeyExistsForTest(path), std::find(calls.begin(), end, deletion) == end)
                     << path;
             }
             EXPECT_TRUE(KeyExistsForTest("Software\\K"));

@@ -39,8 +39,9 @@ bool Exists(const std::string& path) {
 
 class FileHandlingTest : public NativeTest {
   protected:
-    void SetUp() override { run_.Start(); }  // the process reset first
-    LoggedRun run_;  // closed by NativeTest's TearDown
+    // The run resets the process first; NativeTest's TearDown ends it.
+    void SetUp() override { run_.Start(); }
+    LoggedRun run_;
     const TempFolder& folder_ = run_.folder();
 };
 
