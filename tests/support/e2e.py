@@ -342,8 +342,12 @@ def run_in_pane(test, workdir, name, command, steps, env=None):
     did not end)."""
     before = os.path.join(workdir, name + ".before")
     after = os.path.join(workdir, name + ".after")
-    script = ("stty -g > %s; %s; echo \"EXIT=$?\"; stty -g > %s; echo DONE; exec sleep 600"
-              % (before, command, after))
+    # A console host (Wine's) gives the terminal back a moment after the
+    # program has ended: the mode afterwards is taken once it is back, or
+    # after 5 seconds.
+    script = ("stty -g > %s; %s; echo \"EXIT=$?\"; for i in $(seq 50); do "
+              "[ \"$(stty -g)\" = \"$(cat %s)\" ] && break; sleep 0.1; done; "
+              "stty -g > %s; echo DONE; exec sleep 600" % (before, command, before, after))
     with Pane(script, env=env) as pane:
         steps(pane)
         if not pane.wait_for(lambda lines: "DONE" in lines, timeout=120):
