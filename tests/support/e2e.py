@@ -233,6 +233,14 @@ class WineTestCase(unittest.TestCase):
         folder); returns (exit code, stdout bytes)."""
         return self.run_loader(self.exe, args, cwd=cwd or self.exe_dir, timeout=timeout)
 
+    def copy_program(self, folder, name=None):
+        """A copy of the program in `folder` (created), whose default log and
+        undo file land beside the copy, never beside the build's own exe."""
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, name or os.path.basename(self.exe))
+        shutil.copy(self.exe, exe)
+        return exe
+
     def temp_folder(self, prefix="fix_tamrix_"):
         """A fresh folder removed again after the test."""
         folder = tempfile.mkdtemp(prefix=prefix)

@@ -77,9 +77,6 @@ class ReadmeTest(WineTestCase):
         self.assertEqual([line for line in data.split(b"\r\n") if line != line.rstrip()], [],
                          "trailing blanks")
 
-    def run_in(self, folder, args):
-        return self.run_loader(self.exe, args, cwd=folder)
-
     def test_usage_text_and_options(self):
         lines = section("RUNNING IT")
         # The usage text, indented by four.
@@ -102,15 +99,15 @@ class ReadmeTest(WineTestCase):
         self.assertEqual(re.findall(r"\[(/\S)", synopsis), listed)
 
         folder = self.temp_folder()
-        code, output = self.run_in(folder, ["-q", "/L", "named.log"])
+        code, output = self.run_program(["-q", "/L", "named.log"], cwd=folder)
         self.assertEqual(code, 0)
         self.assertIn(b"\r\nQUIET MODE\r\n", output, "-q is /Q")
         self.assertTrue(os.path.isfile(os.path.join(folder, "named.log")),
                         "/L with a bare name logs in the current folder")
         limit = int(fact("RUNNING IT", r"at most (\d+) characters"))
-        code, output = self.run_in(folder, ["/Q", "/L", "x" * limit])
+        code, output = self.run_program(["/Q", "/L", "x" * limit], cwd=folder)
         self.assertEqual(code, 0, "a log path as long as the limit")
-        code, output = self.run_in(folder, ["/Q", "/L", "x" * (limit + 1)])
+        code, output = self.run_program(["/Q", "/L", "x" * (limit + 1)], cwd=folder)
         self.assertEqual(code, 2, "a log path longer than the limit")
         self.assertIn(b"at most %d characters" % limit, output)
 
@@ -120,7 +117,7 @@ class ReadmeTest(WineTestCase):
                        + 2].strip()
         # With no console to read a key from, the pause shows its line and
         # the run goes on.
-        code, output = self.run_in(self.temp_folder(), ["/L", "run.log"])
+        code, output = self.run_program(["/L", "run.log"], cwd=self.temp_folder())
         self.assertEqual(code, 0)
         self.assertIn(b"\r\n" + prompt.encode() + b"\r\n", output)
         self.assertNotIn(b"QUIET MODE", output)
@@ -134,7 +131,7 @@ class ReadmeTest(WineTestCase):
         self.assertEqual(listed, sorted(runs))
         for code, args in runs.items():
             with self.subTest(args=args):
-                self.assertEqual(self.run_in(self.temp_folder(), args)[0], code)
+                self.assertEqual(self.run_program(args, cwd=self.temp_folder())[0], code)
 
     def test_log_undo_data_and_what_administrators_read(self):
         log_name = fact("THE LOG AND THE UNDO DATA",
@@ -149,11 +146,9 @@ class ReadmeTest(WineTestCase):
         # A copy of the program in a folder of its own, run from another.
         folder = self.temp_folder()
         program = os.path.join(folder, "program")
-        os.mkdir(program)
-        shutil.copy(self.exe, program)
+        exe = self.copy_program(program)
         seed_run_key(folder, [SCREEN, TRAY])
-        code, _ = self.run_loader(os.path.join(program, os.path.basename(self.exe)), ["/Q"],
-                                  cwd=folder)
+        code, _ = self.run_loader(exe, ["/Q"], cwd=folder)
         self.assertEqual(code, 0)
         # The undo file's name: a pattern, the run's date and time in it.
         undo_pattern = re.escape(undo_name).replace("YYYYMMDD", r"\d{8}").replace("hhmmss", r"\d{6}")

@@ -111,14 +111,6 @@ class UndoCheck(WineTestCase):
     and what importing that file gives back."""
     seeds_run_key = True
 
-    def copy_program(self, folder, name=None):
-        """A copy of the program in `folder` (created), whose default log and
-        undo file land beside the copy, never beside the build's own exe."""
-        os.makedirs(folder, exist_ok=True)
-        exe = os.path.join(folder, name or os.path.basename(self.exe))
-        shutil.copy(self.exe, exe)
-        return exe
-
     def run_and_check(self, folder, exe, args, values, deleted, log, log_folder, saved=True,
                       shown_folder=None):
         """Seeds `values`, runs `exe` with /Q `args` in `folder`, and checks that
@@ -197,10 +189,9 @@ class UndoTest(UndoCheck):
         # the script finds the program beside itself.
         folder = self.temp_folder("fix_tamrix_logon_")
         netlogon, share = os.path.join(folder, "netlogon"), os.path.join(folder, "share")
-        os.mkdir(netlogon)
         os.mkdir(share)
+        self.copy_program(netlogon, "fix_tamrix.exe")
         shutil.copy(LOGON_SCRIPT, netlogon)
-        shutil.copy(self.exe, os.path.join(netlogon, "fix_tamrix.exe"))
         script = wine_path(os.path.join(netlogon, os.path.basename(LOGON_SCRIPT)))
         _, names = wine_command(["cmd", "/c", "echo", "%COMPUTERNAME%-%USERNAME%"])
         log_name = names.decode("latin-1").strip() + ".log"
