@@ -10,6 +10,7 @@
 #include "log/log_line.h"
 #include "platform/append_file.h"
 #include "platform/platform.h"
+#include "platform/windows_family.h"
 
 namespace {
 
@@ -61,11 +62,13 @@ void ComposeDefaultLogPath(const char* tool_name) {
     if (length >= MAX_PATH) length = 0;  // failed, or cut short: the folder is unknown
     buffer[length] = '\0';
     DWORD units = GetModuleFileNameW(nullptr, log_wide_buffer, MAX_PATH);
-    if (units == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+    bool same = false;
+    if (units == 0 && IsNotImplemented(static_cast<int32_t>(GetLastError()))) {
         // The 95 family: the ANSI path is the file system's own.
     } else if (units == 0 || units >= MAX_PATH) {
         length = 0;  // which folder the ANSI path means cannot be told
-    } else if (length > 0 && CompareWidened(buffer, length, log_wide_buffer, units) != 0) {
+    } else if (length > 0 &&
+               (CompareWidened(buffer, length, log_wide_buffer, units, &same) != 0 || !same)) {
         log_path_wide = AppendAscii(log_wide_buffer, WideFolderLength(log_wide_buffer), name);
         if (!log_path_wide) length = 0;
     }
@@ -119,10 +122,7 @@ int32_t CreateFileBesideLog(const char* name, char* shown, size_t size, HANDLE* 
         handle = CreateFileA(shown, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        return code != 0 ? static_cast<int32_t>(code) : ERROR_ACCESS_DENIED;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return LastErrorOr(ERROR_ACCESS_DENIED);
     *file = handle;
     return 0;
 }

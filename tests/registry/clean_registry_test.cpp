@@ -344,25 +344,27 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
 TEST_F(CleanRegistryTest, FailedExactnessCheckIsAnAccessError) {
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"worm\"\n");
     const RegistryAction table[] = {Row(kKey, "v", "worm"), Row(kKey, nullptr, "worm"), kEnd};
-    for (const char* call : {"RegQueryValueExW", "MultiByteToWideChar"}) {
-        SCOPED_TRACE(call);
+    // The value test reads first: the first W read and conversion are its own.
+    const struct {
+        const char* call;
+        unsigned occurrence;
+        int32_t value_test, search;
+    } cases[] = {{"RegEnumValueW", 1, ERROR_ACCESS_DENIED, 0},
+                 {"MultiByteToWideChar", 1, ERROR_ACCESS_DENIED, 0},
+                 {"RegEnumValueW", 2, 0, ERROR_ACCESS_DENIED}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.occurrence));
         calls.clear();
-        winsim::FailCall(call, ERROR_ACCESS_DENIED);
+        winsim::FailCall(c.call, ERROR_ACCESS_DENIED, c.occurrence);
         ASSERT_EQ(CleanRegistry(table, Record), 0);
         winsim::ClearFaults();
         ASSERT_EQ(calls.size(), 2u);
-        EXPECT_EQ(calls[0].code, ERROR_ACCESS_DENIED) << "the value test";
-        EXPECT_EQ(calls[1].code, 0) << "the search, whose own check had no fault";
+        EXPECT_EQ(calls[0].code, c.value_test);
+        EXPECT_EQ(calls[1].code, c.search);
+        EXPECT_EQ(calls[1].value_name, "v") << "reported for the value the search examined";
+        EXPECT_EQ(calls[1].open_handles, 1u);
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
-    calls.clear();
-    winsim::FailCall("RegEnumValueW", ERROR_ACCESS_DENIED);
-    ASSERT_EQ(CleanRegistry(table, Record), 0);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].code, 0);
-    EXPECT_EQ(calls[1].code, ERROR_ACCESS_DENIED) << "reported for the value it examined";
-    EXPECT_EQ(calls[1].value_name, "v");
-    EXPECT_EQ(calls[1].open_handles, 1u);
-    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(CleanRegistryTest, WalkAllocatesNothing) {

@@ -16,6 +16,7 @@
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
+#include "registry/registry_path.h"
 #include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/native_run.h"
@@ -84,10 +85,19 @@ class RegistryUndoTest : public testing::Test {
 
     // Saves the item of `row` as the cleaner would before acting on it.
     void Save(UndoAction action, const RegistryAction& row, bool expect_saved = true) {
-        const UndoOutcome outcome = SaveUndoData(action, &row);
-        EXPECT_EQ(outcome.changed, 0) << row.key_path;
-        EXPECT_EQ(outcome.failure, 0) << row.key_path;
-        EXPECT_EQ(outcome.saved, expect_saved) << row.key_path;
+        bool saved = false;
+        if (action == UndoAction::kDeleteKey) {
+            EXPECT_EQ(SaveKeyUndo(row.key_path, &saved), 0) << row.key_path;
+        } else {
+            HKEY key = nullptr;
+            ASSERT_EQ(OpenRegistryPath(row.key_path, &key), 0) << row.key_path;
+            FoundValue value;
+            ASSERT_EQ(FindFoundValue(key, row.value_name, WholeValueBuffers(), &value), 0);
+            EXPECT_EQ(SaveValueUndo(action, row.key_path, &value), 0) << row.value_name;
+            RegCloseKey(key);
+            saved = true;
+        }
+        EXPECT_EQ(saved, expect_saved) << row.key_path;
     }
 
     // The output of the standard callback acting on `row`, log open.
@@ -315,7 +325,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                 "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") + kept))
                 << "only whole lines of what was saved stay";
             ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
-            EXPECT_EQ(SaveUndoData(UndoAction::kDeleteValue, &(row = Row("w"))).failure, 0);
+            Save(UndoAction::kDeleteValue, Row("w"));
             EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
                       std::string::npos);
         }
@@ -340,7 +350,8 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
         const char* what;
         DWORD version;
         std::function<void()> seed;
-        std::function<void()> meanwhile;  // at the first read after the walk's check
+        // At the action's read of the key's one value: the walk's was the first.
+        std::function<void()> meanwhile;
         bool deleted;
         std::string saved;   // what the file holds after its header, in its own form
         std::string report;  // after the announcement
@@ -421,7 +432,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             Row("screen", kWorm),
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
-        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 1, c.meanwhile);
+        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 2, c.meanwhile);
         CaptureStdout([] { LogOpen("fix_tamrix"); });
         const std::string console =
             CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });

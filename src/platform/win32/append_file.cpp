@@ -6,9 +6,9 @@
 #include <io.h>
 #include <windows.h>
 
-namespace {
+#include "platform/windows_family.h"
 
-constexpr DWORD kWindows95Family = 0x80000000u;
+namespace {
 
 // Writers take turns by locking this byte, far past the end of any log
 // (locks beyond the end are allowed and keep no one from the file's data).
@@ -23,8 +23,8 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     // Without FILE_WRITE_DATA the system writes at the end whatever the file
     // pointer says; read access is what locking asks for. The 95 family
     // knows only the generic rights.
-    const DWORD access = (GetVersion() & kWindows95Family) != 0 ? GENERIC_READ | GENERIC_WRITE
-                                                                : GENERIC_READ | FILE_APPEND_DATA;
+    const DWORD access =
+        IsWindows95Family() ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ | FILE_APPEND_DATA;
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = wide_path != nullptr ? CreateFileW(wide_path, access, share, nullptr, OPEN_ALWAYS,
                                                      FILE_ATTRIBUTE_NORMAL, nullptr)
