@@ -10,7 +10,7 @@
 #include "platform/platform.h"
 
 // Room for the log's folder and the undo file's name.
-constexpr size_t kUndoPathSize = kLogPathSize + 40;
+constexpr size_t kUndoPathSize = kLongPathSize + 40;
 
 struct UndoFile {
     HANDLE handle;   // INVALID_HANDLE_VALUE while none is open

@@ -41,7 +41,7 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     return stream;
 }
 
-void AppendToStream(FILE* stream, const char* text, size_t size) {
+int32_t AppendToStream(FILE* stream, const char* text, size_t size) {
     // An append-only handle alone is not enough everywhere (some systems find
     // the end and write there in two steps), so writers also take turns.
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -54,7 +54,11 @@ void AppendToStream(FILE* stream, const char* text, size_t size) {
         if (GetLastError() != ERROR_LOCK_VIOLATION) break;  // no locks here: write as is
         Sleep(1);
     }
-    fwrite(text, 1, size, stream);
-    fflush(stream);
+    // The C runtime leaves the system's code of a failed write; a write
+    // short of room fails without one.
+    SetLastError(ERROR_SUCCESS);
+    const bool written = fwrite(text, 1, size, stream) == size;
+    const int32_t code = fflush(stream) == 0 && written ? 0 : LastErrorOr(ERROR_DISK_FULL);
     if (locked) UnlockFile(file, kTurnOffset, 0, 1, 0);
+    return code;
 }
