@@ -71,16 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     RegText text;
     StartRegText(&text, wide ? RegForm::kVersion5 : RegForm::kRegedit4, text_bytes,
                  sizeof text_bytes);
-    const RegName reg_name = wide ? RegName{nullptr, reinterpret_cast<const WCHAR*>(wide_name.data()),
-                                            wide_name.size()}
-                                  : RegName{name.data(), nullptr, name.size()};
+    const RegName reg_name =
+        wide ? RegName{nullptr, reinterpret_cast<const WCHAR*>(wide_name.data()), wide_name.size()}
+             : RegName{name.data(), nullptr, name.size()};
     PutRegHeader(&text);
     PutRegComment(&text, "2026-12-08, 09:05:03,   ", "delete registry value", &reg_name, kKey);
     PutRegKey(&text, kKey);
     PutRegValue(&text, reg_name, type, reinterpret_cast<const BYTE*>(data.data()),
                 static_cast<DWORD>(data.size()));
-    const bool has_nul = wide ? wide_name.find(u'\0') != std::u16string::npos
-                              : name.find('\0') != std::string::npos;
+    const bool has_nul =
+        wide ? wide_name.find(u'\0') != std::u16string::npos : name.find('\0') != std::string::npos;
     if (text.error != 0) {
         Require(text.error == ERROR_INVALID_DATA, "the writer failed with another code");
         Require(has_nul || (!wide && HasLeadBeforeEscape(name)),
@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     Require(read_name == name.substr(0, wide ? wide_name.size() * 2 : name.size()),
             "the name came back otherwise");
     Require(read_type == type, "the type came back otherwise");
-    Require(std::string(reinterpret_cast<const char*>(read), read_size) ==
-                Imported(wide, type, data),
-            "the data came back otherwise");
+    Require(
+        std::string(reinterpret_cast<const char*>(read), read_size) == Imported(wide, type, data),
+        "the data came back otherwise");
     return 0;
 }

@@ -3,10 +3,9 @@
 // Windows' share modes kept between the handles of this process.
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <limits.h>
 
 #include <cstdint>
 #include <cstring>
@@ -118,9 +117,9 @@ void ResetFileHandles() {
 }  // namespace winsim
 
 // A folder cannot be opened as a file (5), nor created new where anything
-// stands, a link to nothing included (80, measured under Wine 8.0); a share mode that an open handle
-// of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183
-// when the file existed, 0 otherwise, as Windows does.
+// stands, a link to nothing included (80, measured under Wine 8.0); a share mode that an open
+// handle of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183 when the file
+// existed, 0 otherwise, as Windows does.
 namespace winsim {
 namespace {
 
@@ -338,8 +337,9 @@ DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* file_par
     std::char_traits<char16_t>::copy(buffer, wide.c_str(), wide.size() + 1);
     if (file_part != nullptr) {
         const size_t slash = full.rfind('/');
-        *file_part = slash + 1 < full.size() ? buffer + winsim::WidePath(full.substr(0, slash + 1)).size()
-                                             : nullptr;
+        *file_part = slash + 1 < full.size()
+                         ? buffer + winsim::WidePath(full.substr(0, slash + 1)).size()
+                         : nullptr;
     }
     return static_cast<DWORD>(wide.size());
 }

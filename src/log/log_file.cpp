@@ -178,12 +178,11 @@ int32_t CreateFileBesideLog(const char* name, char* shown, size_t size, HANDLE* 
     if (code != 0) return code;
     // Created new, never opened: whatever stands at that name, a link
     // included, makes it fail.
-    const HANDLE handle =
-        opening != nullptr
-            ? CreateFileW(opening, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)
-            : CreateFileA(shown, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = opening != nullptr
+                              ? CreateFileW(opening, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : CreateFileA(shown, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastErrorOr(ERROR_ACCESS_DENIED);
     *file = handle;
     return 0;

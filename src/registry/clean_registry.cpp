@@ -36,7 +36,6 @@ ValueBuffers FoundBuffersOf(WalkBuffers* walk) {
                         walk->found_wide_data, sizeof walk->found_wide_data};
 }
 
-
 // Expands the row's texts into the buffers, in order, pointing the working row
 // at each one done. Returns 0 or the first expansion's failure code.
 int32_t ExpandRow(WalkBuffers* walk) {

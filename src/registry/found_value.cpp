@@ -73,13 +73,14 @@ int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, Found
     DWORD name_length = buffers.name_size;
     DWORD length = buffers.data_size;
     DWORD type = 0;
-    const LONG code =
-        RegEnumValueA(key, index, buffers.name, &name_length, nullptr, &type, buffers.data, &length);
+    const LONG code = RegEnumValueA(key, index, buffers.name, &name_length, nullptr, &type,
+                                    buffers.data, &length);
     if (code != 0) return code;
     // Never trust a length beyond the buffer, whatever the system says.
     value->name_length = name_length < buffers.name_size ? name_length : buffers.name_size - 1;
     buffers.name[value->name_length] = '\0';
-    value->ansi = RegistryData{type, buffers.data, length < buffers.data_size ? length : buffers.data_size};
+    value->ansi =
+        RegistryData{type, buffers.data, length < buffers.data_size ? length : buffers.data_size};
     return 0;
 }
 
@@ -103,8 +104,7 @@ int32_t ReadStoredForm(FoundValue* value) {
     return 0;
 }
 
-int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers,
-                       FoundValue* value) {
+int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value) {
     const size_t length = strlen(name);
     for (DWORD index = 0;; ++index) {
         int32_t code = ReadFoundValue(key, index, buffers, value);

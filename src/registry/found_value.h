@@ -60,8 +60,7 @@ int32_t ReadStoredForm(FoundValue* value);
 // (a look-alike that reads so only through a best fit is passed over). 0
 // with the value read; ERROR_FILE_NOT_FOUND when there is none;
 // ERROR_MORE_DATA when it is too large for the buffers; otherwise a read's code.
-int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers,
-                       FoundValue* value);
+int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value);
 
 // Whether `value` is the row's, exactly: for a row with a data test, the
 // row's matcher takes the A call's data; then, with its stored form read,

@@ -23,10 +23,10 @@ struct RegName {
 struct RegText {
     RegForm form;
     BYTE* bytes;
-    size_t size;     // of the buffer
-    size_t length;   // bytes written
-    size_t column;   // characters on the line being written: hex data wraps there
-    int32_t error;   // the first failure; nothing more is written after it
+    size_t size;    // of the buffer
+    size_t length;  // bytes written
+    size_t column;  // characters on the line being written: hex data wraps there
+    int32_t error;  // the first failure; nothing more is written after it
 };
 
 // Starts empty text of `form` in `bytes`, `size` bytes.

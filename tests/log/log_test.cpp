@@ -190,7 +190,8 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         // separator's byte (no code page pairs a lead byte with '/'; on
         // Windows it is the backslash, as in code page 932's 0x95 0x5C).
         {folder_.path() + "/x\x95/fix_tamrix", folder_.path() + "/fix_tamrix.log", true, nullptr},
-        {folder_.path() + "/\x95//fix_tamrix", folder_.path() + "/\x95//fix_tamrix.log", true, nullptr},
+        {folder_.path() + "/\x95//fix_tamrix", folder_.path() + "/\x95//fix_tamrix.log", true,
+         nullptr},
         // Which folder the ANSI path means cannot be told: the current one.
         {in_folder, "fix_tamrix.log", false, "GetModuleFileNameW"},
     };
@@ -223,7 +224,9 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
 // ANSI path is the file system's own.
 TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
     const std::string& folder = folder_.path();
-    const std::string exact = folder + "/\xef\xbd\x81" "bc";  // U+FF41 "bc" in UTF-8
+    const std::string exact = folder +
+                              "/\xef\xbd\x81"
+                              "bc";  // U+FF41 "bc" in UTF-8
     const std::string best_fit = folder + "/abc";
     const std::u16string wide = std::u16string(folder.begin(), folder.end()) + u"/\uFF41bc/prog";
     ASSERT_EQ(mkdir(exact.c_str(), 0700), 0);
