@@ -72,14 +72,13 @@ int32_t SaveValueItem(const RegistryAction* row, UndoAction action) {
     if (found != 0) return found;
     FoundValue value;
     found = FindValueAgain(row, key, &value);
-    // A value the walk took for being there is still there, too large to save.
-    const bool too_large = found == ERROR_MORE_DATA && !HasDataTest(row);
-    if (found == 0 || too_large) {
-        // Too large to save: the report names the run's file all the same.
-        int32_t failure =
-            too_large ? OpenRunUndoFile() : SaveValueUndo(action, row->key_path, &value);
-        if (too_large && failure == 0) failure = ERROR_MORE_DATA;
-        ReportSave(failure, row);
+    if (found == 0) {
+        ReportSave(SaveValueUndo(action, row->key_path, &value), row);
+    } else if (found == ERROR_MORE_DATA && !HasDataTest(row)) {
+        // Taken for being there, it still is, too large to save: the report
+        // names the run's file all the same.
+        const int32_t failure = OpenRunUndoFile();
+        ReportSave(failure != 0 ? failure : ERROR_MORE_DATA, row);
         found = 0;
     }
     RegCloseKey(key);
