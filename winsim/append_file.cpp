@@ -1,16 +1,29 @@
 // Native layer: appending through a POSIX descriptor opened with O_APPEND,
-// whose every write lands at the end as one piece.
+// whose every write lands at the end as one piece. The two steps of an
+// append are recorded, and can be made to fail, as the C runtime calls that
+// the Windows program makes: "fwrite(<size>)" and "fflush".
 #include "platform/append_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "winsim/code_page.h"
+#include "winsim/layer.h"
+
+namespace {
+
+DWORD WriteError() { return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED; }
+
+}  // namespace
 
 FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
-    const std::string host = wide_path != nullptr ? winsim::HostPath(wide_path) : path;
+    std::string host;
+    DWORD error = 0;
+    if (!winsim::HostFileName(path, wide_path, &host, &error)) return nullptr;
     const int descriptor = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (descriptor < 0) return nullptr;
     FILE* stream = fdopen(descriptor, "a");
@@ -18,8 +31,15 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     return stream;
 }
 
-void AppendToStream(FILE* stream, const char* text, size_t size) {
+int32_t AppendToStream(FILE* stream, const char* text, size_t size) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "fwrite", "%zu", size)) return static_cast<int32_t>(fault);
     // The stream's buffer holds the whole text, so the flush is one write.
-    fwrite(text, 1, size, stream);
-    fflush(stream);
+    if (fwrite(text, 1, size, stream) != size) return static_cast<int32_t>(WriteError());
+    DWORD code = 0;
+    if (!winsim::CallFails(&code, "fflush", "%s", "") && fflush(stream) == 0) return 0;
+    if (code == 0) code = WriteError();
+    // As Windows' C runtime after a failed write: what the buffer held is lost.
+    __fpurge(stream);
+    return static_cast<int32_t>(code);
 }

@@ -132,6 +132,25 @@ std::string HostPath(const char16_t* wide) {
     return path;
 }
 
+std::u16string WidePath(const std::string& host) {
+    std::u16string wide;
+    for (size_t i = 0; i < host.size();) {
+        const unsigned char lead = static_cast<unsigned char>(host[i]);
+        const size_t size = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t code = size == 1 ? lead : lead & (0x7F >> size);
+        for (size_t k = 1; k < size && i + k < host.size(); ++k) {
+            code = code << 6 | (static_cast<unsigned char>(host[i + k]) & 0x3F);
+        }
+        if (code >= 0x10000) {
+            wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            code = 0xDC00 + ((code - 0x10000) & 0x3FF);
+        }
+        wide += static_cast<char16_t>(code);
+        i += size;
+    }
+    return wide;
+}
+
 }  // namespace winsim
 
 // Windows' rules: a length of -1 takes the text with its NUL, 0 is refused; a

@@ -25,5 +25,7 @@ std::string NarrowText(const char16_t* wide, size_t length);
 
 // A wide path as the Linux file it names: UTF-8 (a lone surrogate as U+FFFD).
 std::string HostPath(const char16_t* wide);
+// And back: a Linux path's UTF-8 as the wide path that names it.
+std::u16string WidePath(const std::string& host);
 
 }  // namespace winsim

@@ -33,6 +33,7 @@ const struct {
     {120, "This function is not supported on this system.\r\n"},
     {122, "The data area passed to a system call is too small.\r\n"},
     {161, "The specified path is invalid.\r\n"},
+    {206, "The filename or extension is too long.\r\n"},
     {234, "More data is available.\r\n"},
     {259, "No more data is available.\r\n"},
     {317,

@@ -3,11 +3,15 @@
 // Windows' share modes kept between the handles of this process.
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "winsim/code_page.h"
 #include "winsim/layer.h"
@@ -89,6 +93,22 @@ BOOL Fails(DWORD code) {
 
 unsigned OpenFileHandleCount() { return static_cast<unsigned>(Handles().files.size()); }
 
+bool HostFileName(const char* ansi, const char16_t* wide, std::string* host, DWORD* error) {
+    static const char16_t kLongPrefix[] = u"\\\\?\\";
+    if (wide != nullptr && std::char_traits<char16_t>::compare(wide, kLongPrefix, 4) == 0) {
+        *host = HostPath(wide + 4);
+        return true;
+    }
+    const size_t length = wide != nullptr ? std::char_traits<char16_t>::length(wide)
+                                          : WidenText(ansi, strlen(ansi)).size();
+    if (length >= MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    *host = wide != nullptr ? HostPath(wide) : ansi;
+    return true;
+}
+
 void ResetFileHandles() {
     for (auto& entry : Handles().files) close(entry.second.descriptor);
     Handles().files.clear();
@@ -97,9 +117,9 @@ void ResetFileHandles() {
 }  // namespace winsim
 
 // A folder cannot be opened as a file (5), nor created new where anything
-// stands, a link to nothing included (80, measured under Wine 8.0); a share mode that an open handle
-// of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183
-// when the file existed, 0 otherwise, as Windows does.
+// stands, a link to nothing included (80, measured under Wine 8.0); a share mode that an open
+// handle of this process denies gives 32. OPEN_ALWAYS and CREATE_ALWAYS set 183 when the file
+// existed, 0 otherwise, as Windows does.
 namespace winsim {
 namespace {
 
@@ -175,7 +195,10 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBU
         return winsim::FailsWith(fault);
     }
     if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
-    return winsim::OpenHandle(path, access, share_mode, disposition);
+    std::string host;
+    DWORD error = 0;
+    if (!winsim::HostFileName(path, nullptr, &host, &error)) return winsim::FailsWith(error);
+    return winsim::OpenHandle(host.c_str(), access, share_mode, disposition);
 }
 
 // Recorded with the path in UTF-8; the 95 family's stub answers
@@ -192,7 +215,10 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIB
     }
     if (winsim::IsWindows95Family()) return winsim::FailsWith(ERROR_CALL_NOT_IMPLEMENTED);
     if (path == nullptr) return winsim::FailsWith(ERROR_INVALID_PARAMETER);
-    return winsim::OpenHandle(host.c_str(), access, share_mode, disposition);
+    std::string name;
+    DWORD error = 0;
+    if (!winsim::HostFileName(nullptr, path, &name, &error)) return winsim::FailsWith(error);
+    return winsim::OpenHandle(name.c_str(), access, share_mode, disposition);
 }
 
 // 32-bit positions only when distance_high is null, as Windows.
@@ -272,6 +298,50 @@ BOOL SetEndOfFile(HANDLE file) {
     const off_t at = lseek(open->descriptor, 0, SEEK_CUR);
     if (at < 0 || ftruncate(open->descriptor, at) != 0) return winsim::Fails(ERROR_ACCESS_DENIED);
     return TRUE;
+}
+
+// Lexical, as Windows: "." and ".." go without looking at the disk.
+DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* file_part) {
+    const std::string host = name != nullptr ? winsim::HostPath(name) : "NULL";
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "GetFullPathNameW", "%s, %lu", host.c_str(),
+                          static_cast<unsigned long>(size))) {
+        SetLastError(fault);
+        return 0;
+    }
+    if (winsim::IsWindows95Family()) return winsim::Fails(ERROR_CALL_NOT_IMPLEMENTED);
+    if (name == nullptr || name[0] == 0) return winsim::Fails(ERROR_INVALID_PARAMETER);
+    std::string path = host;
+    if (path[0] != '/') {
+        char folder[PATH_MAX];
+        if (getcwd(folder, sizeof folder) == nullptr) return winsim::Fails(ERROR_ACCESS_DENIED);
+        path = std::string(folder) + "/" + path;
+    }
+    std::vector<std::string> parts;
+    for (size_t at = 0; at < path.size();) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string full;
+    for (const std::string& part : parts) full += "/" + part;
+    if (full.empty() || path.back() == '/') full += "/";
+    const std::u16string wide = winsim::WidePath(full);
+    if (wide.size() + 1 > size) return static_cast<DWORD>(wide.size() + 1);
+    std::char_traits<char16_t>::copy(buffer, wide.c_str(), wide.size() + 1);
+    if (file_part != nullptr) {
+        const size_t slash = full.rfind('/');
+        *file_part = slash + 1 < full.size()
+                         ? buffer + winsim::WidePath(full.substr(0, slash + 1)).size()
+                         : nullptr;
+    }
+    return static_cast<DWORD>(wide.size());
 }
 
 // A fault makes it do nothing: the handle stays open.

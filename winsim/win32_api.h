@@ -70,6 +70,7 @@ struct SYSTEMTIME {
 #define ERROR_DISK_FULL 112L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
@@ -196,6 +197,8 @@ struct SECURITY_ATTRIBUTES;
 struct OVERLAPPED;
 
 // ANSI paths name Linux files byte for byte; wide paths name them in UTF-8.
+// As on Windows, a path of MAX_PATH characters or more fails (206) unless it
+// is a wide one that begins with "\\?\", which lifts the limit.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, SECURITY_ATTRIBUTES* security,
@@ -205,3 +208,8 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, OVERLAPPE
 BOOL FlushFileBuffers(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE object);
+
+// The absolute form of `name`: relative to the current folder, "." and ".."
+// taken out. The length without NUL, or the size needed with it when `size`
+// is too small; 0 on failure.
+DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* file_part);

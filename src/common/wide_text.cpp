@@ -2,26 +2,25 @@
 
 #include <cstring>
 
+#include "platform/windows_family.h"
+
 namespace {
 
 // Bytes widened at a time.
 constexpr size_t kPiece = 64;
 
-// The code of a failed conversion, never 0.
-int32_t ConversionFailure() {
-    DWORD code = GetLastError();
-    return code != 0 ? static_cast<int32_t>(code) : ERROR_INTERNAL_ERROR;
-}
-
 struct Comparison {
     const WCHAR* wide;
     size_t left;  // units of `wide` not yet compared
+    bool differs;
 };
 
+// Stops the widening (with a code of its own) at the first piece that differs.
 int32_t ComparePiece(void* context, const WCHAR* units, size_t count) {
     Comparison* comparison = static_cast<Comparison*>(context);
     if (count > comparison->left || memcmp(units, comparison->wide, count * sizeof(WCHAR)) != 0) {
-        return ERROR_FILE_NOT_FOUND;
+        comparison->differs = true;
+        return ERROR_INVALID_DATA;
     }
     comparison->wide += count;
     comparison->left -= count;
@@ -47,7 +46,7 @@ int32_t WidenInPieces(const char* ansi, size_t length,
         WCHAR units[kPiece];
         const int count = MultiByteToWideChar(CP_ACP, 0, ansi + at, static_cast<int>(end - at),
                                               units, static_cast<int>(kPiece));
-        if (count == 0) return ConversionFailure();
+        if (count == 0) return LastErrorOr(ERROR_INTERNAL_ERROR);
         const int32_t taken = take(context, units, static_cast<size_t>(count));
         if (taken != 0) return taken;
         at = end;
@@ -55,11 +54,12 @@ int32_t WidenInPieces(const char* ansi, size_t length,
     return 0;
 }
 
-int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units) {
-    Comparison comparison = {wide, units};
+int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units,
+                       bool* same) {
+    Comparison comparison = {wide, units, false};
     const int32_t result = WidenInPieces(ansi, length, ComparePiece, &comparison);
-    if (result != 0) return result;
-    return comparison.left == 0 ? 0 : ERROR_FILE_NOT_FOUND;
+    *same = !comparison.differs && comparison.left == 0;
+    return comparison.differs ? 0 : result;
 }
 
 size_t WideLength(const WCHAR* wide, size_t limit) {

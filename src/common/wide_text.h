@@ -16,10 +16,10 @@ int32_t WidenInPieces(const char* ansi, size_t length,
                       int32_t (*take)(void* context, const WCHAR* units, size_t count),
                       void* context);
 
-// 0 when `length` bytes of `ansi` widen to exactly the `units` UTF-16 units
-// at `wide`; ERROR_FILE_NOT_FOUND (2) when they do not; otherwise the
-// conversion's failure code.
-int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units);
+// Whether `length` bytes of `ansi` widen to exactly the `units` UTF-16 units
+// at `wide`: 0 with the answer in *same, or the conversion's failure code.
+int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_t units,
+                       bool* same);
 
 // The number of UTF-16 units before the first NUL of `wide` (at most `limit`).
 size_t WideLength(const WCHAR* wide, size_t limit);

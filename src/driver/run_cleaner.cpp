@@ -58,7 +58,8 @@ int32_t RunCleaner(int argc, char** argv) {
     // Every row is reported as it goes; the walk's result leaves the exit code alone.
     CleanRegistry(kRegistryActions, ReportRegistryResult);
     printf("\n");
-    // The run's undo file stays open, and so its own, from its first item on.
+    // The run's undo file stays open until here, so that nobody else can
+    // write into it while the run adds items.
     CloseRunUndoFile();
     LogClose();
     return 0;

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "common/wide_text.h"
+#include "platform/windows_family.h"
 
 namespace {
 
-constexpr DWORD kWindows95Family = 0x80000000u;
 // A unit narrows to two bytes at most: room for an argument of a log path.
 constexpr size_t kNarrowedSize = 2 * 268;
 
@@ -90,7 +90,7 @@ int SplitWideCommandLine(const WCHAR* line, int index, WCHAR* out, size_t capaci
 int32_t FindExactArgument(int argc, char** argv, int index, WCHAR* out, size_t capacity,
                           bool* wide) {
     *wide = false;
-    if ((GetVersion() & kWindows95Family) != 0) return 0;
+    if (IsWindows95Family()) return 0;
     size_t units = 0;
     if (SplitWideCommandLine(GetCommandLineW(), index, out, capacity, &units) != argc) {
         return ERROR_INVALID_DATA;
@@ -98,8 +98,9 @@ int32_t FindExactArgument(int argc, char** argv, int index, WCHAR* out, size_t c
     if (units + 1 > capacity) return ERROR_BUFFER_OVERFLOW;
     const char* ansi = argv[index];
     const size_t length = strlen(ansi);
-    const int32_t same = CompareWidened(ansi, length, out, units);
-    if (same != ERROR_FILE_NOT_FOUND) return same;
+    bool same = false;
+    const int32_t compared = CompareWidened(ansi, length, out, units, &same);
+    if (compared != 0 || same) return compared;
     // Unambiguous only when the wide argument is the one the runtime turned
     // into argv[index]: it narrows to it byte for byte.
     char narrowed[kNarrowedSize];

@@ -2,43 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
-#include "common/bounded_format.h"
 #include "log/log_file.h"
 #include "log/log_line.h"
-#include "platform/platform.h"
-
-namespace {
-
-const DWORD kSystemTextFlags =
-    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
-const size_t kFallbackTextSize = 32;
-
-}  // namespace
-
-char* SystemErrorText(int32_t code) {
-    char* text = nullptr;
-    DWORD length = FormatMessageA(kSystemTextFlags, nullptr, static_cast<DWORD>(code), 0,
-                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    if (length != 0 && text != nullptr) {
-        // Trailing line breaks go; the first character always stays.
-        for (DWORD i = length - 1; length > 1 && i >= 1; --i) {
-            if (text[i] != '\r' && text[i] != '\n') break;
-            text[i] = '\0';
-        }
-        return text;
-    }
-    text = static_cast<char*>(LocalAlloc(LMEM_FIXED, kFallbackTextSize));
-    if (text == nullptr) return nullptr;
-    FormatBounded(text, kFallbackTextSize, "%lu",
-                  static_cast<unsigned long>(static_cast<uint32_t>(code)));
-    return text;
-}
-
-void FreeSystemErrorText(char* text) {
-    if (text != nullptr) LocalFree(text);
-}
+#include "log/system_text.h"
 
 void ReportError(int32_t code, const char* format, ...) {
     char* text = SystemErrorText(code);
@@ -51,15 +18,14 @@ void ReportError(int32_t code, const char* format, ...) {
     va_end(args);
     printf(": %s\n", shown);
 
-    FILE* log = LogStreamIfOpen();
-    if (log != nullptr) {
+    if (LogIsOpen()) {
         LogRecord record;
         StartLogRecord(&record);
         va_start(args, format);
         AppendLogText(&record, format, args);
         va_end(args);
         AppendLogTextf(&record, ": %s", shown);
-        WriteLogRecord(&record, log);
+        AppendToLog(&record);
     }
     FreeSystemErrorText(text);
 }

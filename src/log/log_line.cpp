@@ -56,8 +56,8 @@ void AppendLogTextf(LogRecord* record, const char* format, ...) {
     va_end(args);
 }
 
-void WriteLogRecord(LogRecord* record, FILE* file) {
+int32_t WriteLogRecord(LogRecord* record, FILE* file) {
     record->text[record->length++] = '\n';
     record->text[record->length] = '\0';
-    AppendToStream(file, record->text, record->length);
+    return AppendToStream(file, record->text, record->length);
 }

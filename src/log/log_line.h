@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The most bytes one record takes in the file, its line ends counted as the
@@ -28,6 +29,5 @@ void AppendLogTextf(LogRecord* record, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
 // Ends the record with "\n" and appends it to `file` (a stream from
-// OpenAppendStream) in one piece. Errors of writing are ignored, as for every
-// log write.
-void WriteLogRecord(LogRecord* record, FILE* file);
+// OpenAppendStream) in one piece. 0, or the code of the write that failed.
+int32_t WriteLogRecord(LogRecord* record, FILE* file);

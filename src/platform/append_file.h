@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -17,5 +18,6 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path);
 
 // Writes `size` bytes of text at the file's end in one piece and flushes
 // them: no other program appending through AppendToStream writes into them
-// or over them. Errors of writing are ignored.
-void AppendToStream(FILE* stream, const char* text, size_t size);
+// or over them. 0, or the code of the write that failed (the file may then
+// hold part of the text).
+int32_t AppendToStream(FILE* stream, const char* text, size_t size);

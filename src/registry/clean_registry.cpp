@@ -5,26 +5,36 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "registry/exact_text.h"
+#include "registry/found_value.h"
 #include "registry/path_variables.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 
 namespace {
 
-// The working row and the buffers its expanded texts and found data live in;
-// one set per walk, reused from row to row.
+// The working row and the buffers its expanded texts and found values live
+// in; one set per walk, reused from row to row.
 struct WalkBuffers {
     RegistryAction row;
     char key_path[kKeyPathSize];
     char value_name[kNameSize];
     char match_text[kNameSize];
     char replacement_text[kNameSize];
-    BYTE found_data[kNameSize];
-    char enumerated_name[kNameSize];
-    BYTE enumerated_data[kNameSize];
     char examined_name[kNameSize];  // the value last given to the callback
+    // A value as found: the A call's reading fits the same sizes as the
+    // texts, and so does its wide form, whose units take no more characters.
+    char found_name[kNameSize];
+    BYTE found_data[kNameSize];
+    WCHAR found_wide_name[kNameSize];
+    alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
 };
+
+ValueBuffers FoundBuffersOf(WalkBuffers* walk) {
+    return ValueBuffers{walk->found_name,      sizeof walk->found_name,
+                        walk->found_data,      sizeof walk->found_data,
+                        walk->found_wide_name, sizeof walk->found_wide_name,
+                        walk->found_wide_data, sizeof walk->found_wide_data};
+}
 
 // Expands the row's texts into the buffers, in order, pointing the working row
 // at each one done. Returns 0 or the first expansion's failure code.
@@ -74,16 +84,11 @@ int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
         LONG code = RegQueryValueExA(key, row.value_name, nullptr, nullptr, nullptr, nullptr);
         return code == ERROR_MORE_DATA ? 0 : code;
     }
-    DWORD type = 0;
-    DWORD length = sizeof walk->found_data;
-    LONG code = RegQueryValueExA(key, row.value_name, nullptr, &type, walk->found_data, &length);
-    if (code != 0) return code;
-    // Never trust a length beyond the buffer, whatever the system says.
-    if (length > sizeof walk->found_data) length = sizeof walk->found_data;
-    const RegistryData found = {type, walk->found_data, length};
-    if (!row.matcher(&row.match, &found)) return ERROR_FILE_NOT_FOUND;
-    // Text that matched only through the A call's best fits is not the worm's.
-    return IsTextType(type) ? CheckExactText(key, row.value_name, &found) : 0;
+    // Found by enumeration, as the action's check finds it again.
+    const ValueBuffers buffers = FoundBuffersOf(walk);
+    FoundValue value;
+    const int32_t code = FindFoundValue(key, row.value_name, buffers, &value);
+    return code != 0 ? code : CheckFoundValue(&row, &value);
 }
 
 // Search row: one callback per matching value, per enumeration error, or for
@@ -93,31 +98,27 @@ int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
 int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
     RegistryAction& row = walk->row;
     SetTextLengths(&row);
+    const ValueBuffers buffers = FoundBuffersOf(walk);
     int32_t last = 0;
     for (DWORD index = 0; last == 0; ++index) {
-        DWORD name_capacity = sizeof walk->enumerated_name;
-        DWORD length = sizeof walk->enumerated_data;
-        DWORD type = 0;
-        LONG code = RegEnumValueA(key, index, walk->enumerated_name, &name_capacity, nullptr, &type,
-                                  walk->enumerated_data, &length);
+        FoundValue value;
+        int32_t code = ReadFoundValue(key, index, buffers, &value);
         if (code == 0) {
-            // The value last given to the callback still holds its index: it
-            // has been examined. (A look-alike that reads the same through
-            // the A call, stepped over too, is never taken anyway.)
-            if (row.value_name != nullptr && strcmp(walk->enumerated_name, row.value_name) == 0) {
+            // A value the callback was given and left in place is back at
+            // this index: it has been examined. (A look-alike of its name is
+            // passed over with it; it would fail the check anyway.) A search
+            // without a matcher would take every value, so it takes none.
+            if ((row.value_name != nullptr && strcmp(walk->found_name, row.value_name) == 0) ||
+                row.matcher == nullptr) {
                 continue;
             }
-            if (length > sizeof walk->enumerated_data) length = sizeof walk->enumerated_data;
-            const RegistryData found = {type, walk->enumerated_data, length};
-            // A search without a matcher would take every value: it takes none.
-            if (row.matcher == nullptr || !row.matcher(&row.match, &found)) continue;
-            // The name converts too: a look-alike name would be deleted by
-            // the plain one, which names another value or none.
-            int32_t exact = CheckExactEnumeratedText(key, index, walk->enumerated_name, &found);
-            if (exact == ERROR_FILE_NOT_FOUND) continue;
-            memcpy(walk->examined_name, walk->enumerated_name, sizeof walk->examined_name);
+            // The name is checked too: a look-alike's name would delete
+            // the value of the plain name, which is another one or none.
+            code = CheckFoundValue(&row, &value);
+            if (code == ERROR_FILE_NOT_FOUND) continue;
+            memcpy(walk->examined_name, walk->found_name, sizeof walk->examined_name);
             row.value_name = walk->examined_name;
-            last = callback(exact, &row);
+            last = callback(code, &row);
             // The same index once more: a value the callback deleted has
             // given it to the next one.
             --index;

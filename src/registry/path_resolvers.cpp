@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/windows_family.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_root.h"
 
@@ -12,12 +13,6 @@ namespace {
 // the longest computer name (15) and user name (256) Windows allows, plus 1.
 constexpr DWORD kComputerNameSize = 16;
 constexpr DWORD kUserNameSize = 257;
-
-// A failing call whose last error is 0 must still fail.
-int32_t LastErrorCode() {
-    DWORD code = GetLastError();
-    return code != 0 ? static_cast<int32_t>(code) : static_cast<int32_t>(ERROR_INTERNAL_ERROR);
-}
 
 uint32_t BoundedLength(const char* text, size_t capacity) {
     size_t length = 0;
@@ -29,7 +24,7 @@ uint32_t BoundedLength(const char* text, size_t capacity) {
 // longer than 260 characters, for which the call returns the size it needs.
 int32_t FolderResult(UINT returned, uint32_t* written) {
     *written = returned;
-    if (returned == 0) return LastErrorCode();
+    if (returned == 0) return LastErrorOr(ERROR_INTERNAL_ERROR);
     if (returned > kFolderSize) return ERROR_INTERNAL_ERROR;
     return 0;
 }
@@ -49,7 +44,7 @@ int32_t ResolveTemp(char* out, uint32_t* written) {
 // 0 or GetComputerNameA's last error.
 int32_t ResolveComputerName(char* out, uint32_t* written) {
     DWORD size = kComputerNameSize;
-    if (!GetComputerNameA(out, &size)) return LastErrorCode();
+    if (!GetComputerNameA(out, &size)) return LastErrorOr(ERROR_INTERNAL_ERROR);
     *written = BoundedLength(out, kComputerNameSize);
     return 0;
 }
@@ -57,7 +52,7 @@ int32_t ResolveComputerName(char* out, uint32_t* written) {
 // 0 or GetUserNameA's last error.
 int32_t ResolveUserName(char* out, uint32_t* written) {
     DWORD size = kUserNameSize;
-    if (!GetUserNameA(out, &size)) return LastErrorCode();
+    if (!GetUserNameA(out, &size)) return LastErrorOr(ERROR_INTERNAL_ERROR);
     *written = BoundedLength(out, kUserNameSize);
     return 0;
 }

@@ -29,6 +29,12 @@ struct RegistryAction {
     RegistryMatcher matcher;   // nullptr: no data comparison
 };
 
+// Whether the row takes a value for its data (a matcher and data to match),
+// not merely for being there.
+inline bool HasDataTest(const RegistryAction* row) {
+    return row->matcher != nullptr && row->match.data != nullptr;
+}
+
 // Reports one row's outcome; the row is the walk's working copy, valid only
 // during the call. A non-zero return stops the walk with that value.
 typedef int32_t (*RegistryCallback)(int32_t code, const RegistryAction* row);

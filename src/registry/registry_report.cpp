@@ -7,6 +7,7 @@
 #include "log/error_report.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "registry/found_value.h"
 #include "registry/registry_delete.h"
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
@@ -33,24 +34,55 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
 const char kAccessError[] =
     "An error was detected while accessing registry value \"%s\" in key \"%s\"";
 
-// Reads the row's item again and saves it to the undo file before the action
-// changes it, and says so in the log; a failure to save is reported, and the
-// action goes ahead all the same: removing the worm comes first. Returns 0 to
-// go ahead, or why the value must be left alone (it changed after the walk
-// checked it, or cannot be read again).
-int32_t SaveUndoItem(const RegistryAction* row, UndoAction action) {
-    const UndoOutcome outcome = SaveUndoData(action, row);
-    if (outcome.changed != 0) return outcome.changed;
-    if (outcome.failure != 0) {
-        ReportError(outcome.failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
-    } else if (outcome.saved && action == UndoAction::kDeleteKey) {
+// Finds the value `row` names again in its open `key`, right before the
+// action changes it, and checks it as the walk checked it. 0 with it in
+// *value; ERROR_FILE_NOT_FOUND when it is gone or no longer the row's
+// (another program changed it after the walk checked it); ERROR_MORE_DATA
+// when it is too large to read whole; otherwise the code of the read that
+// failed.
+int32_t FindValueAgain(const RegistryAction* row, HKEY key, FoundValue* value) {
+    int32_t result = FindFoundValue(key, row->value_name, WholeValueBuffers(), value);
+    if (result != 0 || !HasDataTest(row)) return result;
+    // The walk's buffers never held more: data this long was never the row's.
+    if (value->ansi.length > kNameSize) return ERROR_MORE_DATA;
+    return CheckFoundValue(row, value);
+}
+
+// Reports the save of an item: in the log when it is on disk, on the console
+// and in the log when it could not be saved.
+void ReportSave(int32_t failure, const RegistryAction* row) {
+    if (failure != 0) {
+        ReportError(failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
+    } else if (row->value_name == nullptr) {
         LogLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path,
                 RunUndoFilePath());
-    } else if (outcome.saved) {
+    } else {
         LogLine("Undo data for registry value \"%s\" in key \"%s\" was saved to \"%s\".",
                 row->value_name, row->key_path, RunUndoFilePath());
     }
-    return 0;
+}
+
+// Finds the value `row` names again and saves it to the undo file before
+// `action` changes it. A failure to save is reported, and the action goes
+// ahead all the same: removing the worm comes first. 0 to go ahead, or why
+// the value must be left alone (see FindValueAgain).
+int32_t SaveValueItem(const RegistryAction* row, UndoAction action) {
+    HKEY key = nullptr;
+    int32_t found = OpenRegistryPath(row->key_path, &key);
+    if (found != 0) return found;
+    FoundValue value;
+    found = FindValueAgain(row, key, &value);
+    if (found == 0) {
+        ReportSave(SaveValueUndo(action, row->key_path, &value), row);
+    } else if (found == ERROR_MORE_DATA && !HasDataTest(row)) {
+        // Taken for being there, it still is, too large to save: the report
+        // names the run's file all the same.
+        const int32_t failure = OpenRunUndoFile();
+        ReportSave(failure != 0 ? failure : ERROR_MORE_DATA, row);
+        found = 0;
+    }
+    RegCloseKey(key);
+    return found;
 }
 
 // Reports, after the action's announcement, a value left alone: `done` is
@@ -66,7 +98,9 @@ void ReportLeftAlone(int32_t code, const RegistryAction* row, const char* done) 
 }
 
 void DeleteKey(const RegistryAction* row) {
-    SaveUndoItem(row, UndoAction::kDeleteKey);
+    bool saved = false;
+    const int32_t failure = SaveKeyUndo(row->key_path, &saved);
+    if (failure != 0 || saved) ReportSave(failure, row);
     printf("Deleting registry key \"%s\"...", row->key_path);
     int32_t code = DeleteRegistryItem(row->key_path, nullptr);
     if (code != 0) {
@@ -80,7 +114,7 @@ void DeleteKey(const RegistryAction* row) {
 void SetValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
     const bool text = IsTextType(data.type);
-    const int32_t changed = SaveUndoItem(row, UndoAction::kSetValue);
+    const int32_t changed = SaveValueItem(row, UndoAction::kSetValue);
     printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
     if (text) {
         printf(" to \"%s\"...", static_cast<const char*>(data.data));
@@ -117,7 +151,7 @@ void SetValue(const RegistryAction* row) {
 }
 
 void DeleteValue(const RegistryAction* row) {
-    const int32_t changed = SaveUndoItem(row, UndoAction::kDeleteValue);
+    const int32_t changed = SaveValueItem(row, UndoAction::kDeleteValue);
     printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
     if (changed != 0) {
         ReportLeftAlone(changed, row, "deleted");

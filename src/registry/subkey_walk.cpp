@@ -3,10 +3,26 @@
 #include <cstring>
 
 #include "common/text_compare.h"
-#include "registry/exact_text.h"
+#include "common/wide_text.h"
+#include "platform/windows_family.h"
 #include "registry/registry_limits.h"
 
 namespace {
+
+// Whether the subkey at `index` of `key`, which the A enumeration gave as
+// `name`, is stored under that very name (always so on the 95 family):
+// opening a best-fit spelling would open the key of that spelling instead.
+// 0, ERROR_NO_UNICODE_TRANSLATION when it is not, or the failing call's code.
+int32_t CheckExactSubkeyName(HKEY key, DWORD index, const char* name) {
+    WCHAR wide[kNameSize];
+    const LONG code = RegEnumKeyW(key, index, wide, kNameSize);
+    if (IsNotImplemented(code)) return 0;
+    if (code != 0) return code;
+    bool same = false;
+    const int32_t compared = CompareWidened(name, strnlen(name, kNameSize), wide,
+                                            WideLength(wide, kNameSize - 1), &same);
+    return compared != 0 ? compared : same ? 0 : ERROR_NO_UNICODE_TRANSLATION;
+}
 
 // Opens the child `name` of `key`, visits it with its path in `path`, closes
 // it and leaves it. 0 or the first failure's code.

@@ -29,13 +29,15 @@ struct SubkeyVisitor {
 // Visits every subkey of the open `key`, whose path `path` holds, from the
 // highest index down (the count is read once), so that a visitor may delete
 // the child it was given; a walk that runs out of subkeys early ends there.
-// Returns 0 or the first failure: RegQueryInfoKeyA's or RegEnumKeyA's code
-// (ERROR_MORE_DATA for a name of kNameSize bytes or more: a name cut short
-// would open another key), ERROR_NO_UNICODE_TRANSLATION for a name the A
-// call gave with best fits, or the code of that check (CheckExactSubkeyName),
-// ERROR_BADKEY for an empty name or one holding a backslash (it would open
-// this key again, or another one),
-// ERROR_INSUFFICIENT_BUFFER when the child's path would not fit the buffer,
-// RegOpenKeyA's, or the visitor's. `key` stays open; every child is closed
-// again, and path->text is given back as it came.
+// Returns 0 or the first failure, where the walk stops:
+// - RegQueryInfoKeyA's, RegEnumKeyA's (ERROR_MORE_DATA for a name of
+//   kNameSize bytes or more: a name cut short would open another key),
+//   RegEnumKeyW's or RegOpenKeyA's code;
+// - ERROR_NO_UNICODE_TRANSLATION for a name the A call gave with best fits;
+// - ERROR_BADKEY for an empty name or one holding a backslash (it would open
+//   this key again, or another one);
+// - ERROR_INSUFFICIENT_BUFFER when the child's path would not fit the buffer;
+// - the visitor's.
+// `key` stays open; every child is closed again, and path->text is given
+// back as it came.
 int32_t WalkSubkeys(HKEY key, SubkeyPath* path, const SubkeyVisitor& visitor);

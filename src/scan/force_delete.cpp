@@ -1,16 +1,11 @@
 #include "scan/force_delete.h"
 
 #include "platform/platform.h"
+#include "platform/windows_family.h"
 
 namespace {
 
 constexpr int kDeleteAttempts = 5;
-constexpr DWORD kWindows95Family = 0x80000000u;
-
-// A failed call that left no error code must still not read as success.
-int32_t FailureCode(DWORD error) {
-    return error != ERROR_SUCCESS ? static_cast<int32_t>(error) : ERROR_INTERNAL_ERROR;
-}
 
 }  // namespace
 
@@ -20,10 +15,9 @@ int32_t ForceDeleteFile(const char* path) {
         // Without the attribute change a read-only file cannot be deleted.
         if (SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(path)) return 0;
     }
-    const int32_t error = FailureCode(GetLastError());
-    if (!IsWindowsNT()) return error;
+    const int32_t error = LastErrorOr(ERROR_INTERNAL_ERROR);
+    // The 95 family has no deletion at restart.
+    if (IsWindows95Family()) return error;
     if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
-    return FailureCode(GetLastError());
+    return LastErrorOr(ERROR_INTERNAL_ERROR);
 }
-
-bool IsWindowsNT() { return (GetVersion() & kWindows95Family) == 0; }

@@ -1,4 +1,4 @@
-// Deleting a file by force, and telling the two Windows families apart.
+// Deleting a file by force.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,3 @@
 // scheduled, otherwise the Win32 code of the last failed call (never 0).
 // Prints and logs nothing.
 int32_t ForceDeleteFile(const char* path);
-
-// True on the Windows NT family, false on the Windows 95 family.
-bool IsWindowsNT();

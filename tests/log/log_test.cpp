@@ -123,16 +123,51 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
     EXPECT_TRUE(winsim::RecordedCalls().empty());
 }
 
-TEST_F(LogTest, UnwritableLogPathRunsWithoutLog) {
-    SetLogPath(folder_.c_str());  // a folder cannot be opened as a file
-    std::string output = CaptureStdout([] {
-        LogOpen("fix_tamrix");
-        LogLine("lost");
-    });
-    EXPECT_EQ(output, "\nCould not open log file \"" + folder_ + "\".\n");
-    EXPECT_FALSE(LogIsOpen());
-    output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
-    EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
+// A log that cannot be opened, or whose header cannot be written whole, is
+// no log; a line that cannot be written is said once, and the log is closed:
+// in every case the console tells, and nothing more is written to the file.
+TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
+    const std::string opening = "\nCould not open log file \"" + path_ + "\".\n";
+    const std::string writing = "\nCould not write to log file \"" + path_ + "\": ";
+    const std::string line = kStamp + "one\n";
+    struct Case {
+        const char* what;
+        const char* failing;  // the append step made to fail, and its occurrence
+        unsigned occurrence;
+        std::string console;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"a folder", nullptr, 0, "", ""},
+        {"the header not written", "fwrite", 1, opening, ""},
+        {"the header not flushed", "fflush", 1, opening, ""},
+        {"a line not written", "fwrite", 2, writing + "There is not enough space on the disk.\n",
+         kHeader},
+        {"a line not flushed", "fflush", 2, writing + "There is not enough space on the disk.\n",
+         kHeader},
+        {"the line after it not written", "fwrite", 3,
+         writing + "There is not enough space on the disk.\n", kHeader + line},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetLogForTests();
+        remove(path_.c_str());
+        const std::string path = c.failing != nullptr ? path_ : folder_;
+        SetLogPath(path.c_str());
+        if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_DISK_FULL, c.occurrence);
+        std::string output = CaptureStdout([] {
+            LogOpen("fix_tamrix");
+            LogLine("one");
+            LogLine("two");
+        });
+        winsim::ClearFaults();
+        EXPECT_EQ(output, c.failing != nullptr ? c.console
+                                               : "\nCould not open log file \"" + path + "\".\n");
+        EXPECT_FALSE(LogIsOpen());
+        output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
+        EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
+        EXPECT_EQ(ReadWholeFile(path_), c.failing != nullptr ? c.file : "<missing>");
+    }
 }
 
 TEST_F(LogTest, DefaultPathBesideTheProgram) {
@@ -140,9 +175,12 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(folder_.c_str()), 0);  // relative defaults land in the temp folder
     const std::string in_folder = folder_ + "/fix_tamrix";
-    const std::string long_folder = "/" + std::string(252, 'd');     // 253 + 1 + 14 + 1 > 268
-    const std::string fitting_folder = "/" + std::string(251, 'd');  // exactly 268 with NUL
-    const std::string too_long_for_260 = "/" + std::string(300, 'e') + "/fix_tamrix";
+    // A folder far beyond MAX_PATH: the log opens there all the same.
+    const std::string long_folder =
+        folder_ + "/" + std::string(150, 'e') + "/" + std::string(150, 'f');
+    ASSERT_EQ(mkdir(long_folder.substr(0, long_folder.size() - 151).c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(long_folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((folder_ + "/\x95").c_str(), 0700), 0);
     struct Case {
         std::string module;  // "": GetModuleFileNameA fails
         std::string expected;
@@ -153,9 +191,7 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         {in_folder, folder_ + "/fix_tamrix.log", false, nullptr},
         {"fix_tamrix", "fix_tamrix.log", false, nullptr},
         {"", "fix_tamrix.log", false, "GetModuleFileNameA"},
-        {long_folder + "/x", "fix_tamrix.log", false, nullptr},
-        {fitting_folder + "/x", fitting_folder + "/fix_tamrix.log", false, nullptr},
-        {too_long_for_260, "fix_tamrix.log", false, nullptr},
+        {long_folder + "/fix_tamrix", long_folder + "/fix_tamrix.log", false, nullptr},
         // A program file whose name's double-byte character ends in the
         // separator's byte (no code page pairs a lead byte with '/'; on
         // Windows it is the backslash, as in code page 932's 0x95 0x5C).
@@ -170,9 +206,16 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         if (c.double_byte) winsim::SetDbcsLeadBytes(0x81, 0xFE);
         if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_FILE_NOT_FOUND);
         if (!c.module.empty()) winsim::SetModuleFileName(c.module.c_str());
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
+        const std::string console = CaptureStdout([] { LogOpen("fix_tamrix"); });
         ASSERT_NE(LogPath(), nullptr);
         EXPECT_EQ(std::string(LogPath()), c.expected);
+        EXPECT_EQ(ReadWholeFile(c.expected), kHeader);
+        remove(c.expected.c_str());
+        // The current folder is never taken silently.
+        EXPECT_EQ(console.find("\nThe program's folder could not be read, so the log goes to "
+                               "\"fix_tamrix.log\": ") != std::string::npos,
+                  c.expected == "fix_tamrix.log")
+            << console;
         LogClose();
     }
     ASSERT_EQ(chdir(cwd), 0);

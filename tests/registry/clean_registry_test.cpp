@@ -326,21 +326,24 @@ TEST_F(CleanRegistryTest, WormsTextIsTakenOnEveryKindOfMachine) {
 TEST_F(CleanRegistryTest, FailedExactnessCheckIsAnAccessError) {
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"worm\"\n");
     const RegistryAction table[] = {Row(kKey, "v", "worm"), Row(kKey, nullptr, "worm"), kEnd};
-    for (const char* call : {"RegQueryValueExW", "MultiByteToWideChar"}) {
-        SCOPED_TRACE(call);
+    // The value test reads first: the first W read and conversion are its own.
+    const struct {
+        const char* call;
+        unsigned occurrence;
+        int32_t value_test, search;
+    } cases[] = {{"RegEnumValueW", 1, ERROR_ACCESS_DENIED, 0},
+                 {"MultiByteToWideChar", 1, ERROR_ACCESS_DENIED, 0},
+                 {"RegEnumValueW", 2, 0, ERROR_ACCESS_DENIED}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.occurrence));
         calls.clear();
-        winsim::FailCall(call, ERROR_ACCESS_DENIED);
+        winsim::FailCall(c.call, ERROR_ACCESS_DENIED, c.occurrence);
         ASSERT_EQ(CleanRegistry(table, Record), 0);
         winsim::ClearFaults();
-        // The value test fails; the search's own check had no fault.
-        EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{ERROR_ACCESS_DENIED, "v", 0}, {0, "v", 1}}));
+        // Reported for the value the search examined.
+        EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{c.value_test, "v", 0}, {c.search, "v", 1}}));
+        EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
-    calls.clear();
-    winsim::FailCall("RegEnumValueW", ERROR_ACCESS_DENIED);
-    ASSERT_EQ(CleanRegistry(table, Record), 0);
-    // Reported for the value the search examined.
-    EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "v", 0}, {ERROR_ACCESS_DENIED, "v", 1}}));
-    EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
 TEST_F(CleanRegistryTest, WalkAllocatesNothing) {

@@ -16,6 +16,7 @@
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
+#include "registry/registry_path.h"
 #include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/native_run.h"
@@ -84,10 +85,19 @@ class RegistryUndoTest : public testing::Test {
 
     // Saves the item of `row` as the cleaner would before acting on it.
     void Save(UndoAction action, const RegistryAction& row, bool expect_saved = true) {
-        const UndoOutcome outcome = SaveUndoData(action, &row);
-        EXPECT_EQ(outcome.changed, 0) << row.key_path;
-        EXPECT_EQ(outcome.failure, 0) << row.key_path;
-        EXPECT_EQ(outcome.saved, expect_saved) << row.key_path;
+        bool saved = false;
+        if (action == UndoAction::kDeleteKey) {
+            EXPECT_EQ(SaveKeyUndo(row.key_path, &saved), 0) << row.key_path;
+        } else {
+            HKEY key = nullptr;
+            ASSERT_EQ(OpenRegistryPath(row.key_path, &key), 0) << row.key_path;
+            FoundValue value;
+            ASSERT_EQ(FindFoundValue(key, row.value_name, WholeValueBuffers(), &value), 0);
+            EXPECT_EQ(SaveValueUndo(action, row.key_path, &value), 0) << row.value_name;
+            RegCloseKey(key);
+            saved = true;
+        }
+        EXPECT_EQ(saved, expect_saved) << row.key_path;
     }
 
     // The output of the standard callback acting on `row`, log open.
@@ -243,15 +253,20 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         bool whole_key;
         const char* text;   // the system's text reported
         const char* shown;  // the file named in the report
+        bool names_taken;   // every name of the run's file stands in the folder
+        bool disk_full;     // the header goes in, the item not
     };
     const Case cases[] = {
         {"the log's folder missing", "missing", "", false,
-         "The system cannot find the path specified.", kUndoName},
-        {"data too large for the buffer", "", "Big", false, "More data is available.", kUndoName},
-        {"a key name no .reg file can hold", "", "Tree", true, "The data is invalid.", kUndoName},
-        {"the disk full", "", "", false, "There is not enough space on the disk.", kUndoName},
+         "The system cannot find the path specified.", kUndoName, false, false},
+        {"data too large for the buffer", "", "Big", false, "More data is available.", kUndoName,
+         false, false},
+        {"a key name no .reg file can hold", "", "Tree", true, "The data is invalid.", kUndoName,
+         false, false},
+        {"the disk full", "", "", false, "There is not enough space on the disk.", kUndoName, false,
+         true},
         {"every name taken", "", "", false, "The file exists.",
-         "fix_tamrix_undo_20261208_090503_99.reg"},
+         "fix_tamrix_undo_20261208_090503_99.reg", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -266,7 +281,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
             c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
         const std::string log = folder + "/undo.log";
         std::vector<std::string> taken;
-        if (std::string(c.what) == "every name taken") {
+        if (c.names_taken) {
             taken.push_back(undo_);
             for (int n = 2; n <= 99; ++n) {
                 taken.push_back(folder_.path() + "/fix_tamrix_undo_20261208_090503_" +
@@ -276,9 +291,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         }
         SetLogPath(log.c_str());
         CaptureStdout([] { LogOpen("fix_tamrix"); });
-        if (std::string(c.what) == "the disk full") {
-            winsim::FailCall("WriteFile", ERROR_DISK_FULL, 2);  // the header goes in, the item not
-        }
+        if (c.disk_full) winsim::FailCall("WriteFile", ERROR_DISK_FULL, 2);
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
         RegistryAction row = {key.c_str(),
@@ -315,7 +328,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                 "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") + kept))
                 << "only whole lines of what was saved stay";
             ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
-            EXPECT_EQ(SaveUndoData(UndoAction::kDeleteValue, &(row = Row("w"))).failure, 0);
+            Save(UndoAction::kDeleteValue, Row("w"));
             EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
                       std::string::npos);
         }
@@ -334,14 +347,19 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
 // undo file holds what is deleted, and a value that is no longer the worm's
 // is left alone and reported. A hook stands in for another program that
 // changes the value once the walk has checked it.
+// How a value of such a case ends: deleted by the cleaner, left as the
+// other program made it, or gone with that program's deletion.
+enum End { kDeleted, kLeft, kGone };
+
 TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
     const std::u16string worm(kWorm, kWorm + sizeof kWorm - 1);
     struct Case {
         const char* what;
         DWORD version;
         std::function<void()> seed;
-        std::function<void()> meanwhile;  // at the first read after the walk's check
-        bool deleted;
+        // At the action's read of the key's one value: the walk's was the first.
+        std::function<void()> meanwhile;
+        End end;
         std::string saved;   // what the file holds after its header, in its own form
         std::string report;  // after the announcement
     };
@@ -359,20 +377,20 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
     };
     const Case cases[] = {
         {"stored in capitals", kWindowsXp,
-         [] { ASSERT_TRUE(SetTextForTest(kSub, "SCREEN", kWorm)); }, nullptr, true,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "SCREEN", kWorm)); }, nullptr, kDeleted,
          Utf16(item + "\"SCREEN\"" + in + "\"SCREEN\"" + worm_line), ""},
         {"stored in capitals, Windows 98", kWindows98,
-         [] { ASSERT_TRUE(SetTextForTest(kSub, "ScReEn", kWorm)); }, nullptr, true,
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "ScReEn", kWorm)); }, nullptr, kDeleted,
          item + "\"ScReEn\"" + in + "\"ScReEn\"" + worm_line, ""},
         {"a look-alike name first", kWindowsXp,
          [&] {
              ASSERT_TRUE(SetWideTextForTest(kSub, u"\uFF53creen", REG_SZ, worm));
              ASSERT_TRUE(SetTextForTest(kSub, "Screen", kWorm));
          },
-         nullptr, true, Utf16(item + "\"Screen\"" + in + "\"Screen\"" + worm_line), ""},
+         nullptr, kDeleted, Utf16(item + "\"Screen\"" + in + "\"Screen\"" + worm_line), ""},
         {"changed to a harmless path", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
-         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", "C:\\Tools\\screen.exe")); }, false, "",
+         [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", "C:\\Tools\\screen.exe")); }, kLeft, "",
          changed},
         {"changed to a look-alike", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
@@ -380,7 +398,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
              ASSERT_TRUE(SetWideTextForTest(kSub, u"screen", REG_SZ,
                                             u"C:\\WINDOWS\\system32\\\uFF33creen.scr"));
          },
-         false, "", changed},
+         kLeft, "", changed},
         {"deleted meanwhile", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
          [] {
@@ -389,17 +407,17 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
              RegDeleteValueA(key, "screen");
              RegCloseKey(key);
          },
-         false, "", changed},
+         kGone, "", changed},
         {"its key deleted meanwhile", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "screen", kWorm)); },
-         [] { DeleteTreeForTest(HKEY_CURRENT_USER, kSub); }, false, "",
+         [] { DeleteTreeForTest(HKEY_CURRENT_USER, kSub); }, kGone, "",
          "\nAn error was detected while accessing registry value \"screen\" in key \"" +
              std::string(kKey) +
              "\": Illegal operation attempted on a registry key that has been marked for "
              "deletion.\n"},
         // Bytes after the text's NUL are none of the matcher's business: the
         // value goes, and comes back with them.
-        {"a trailer after the NUL", kWindowsXp, seed_trailer, nullptr, true,
+        {"a trailer after the NUL", kWindowsXp, seed_trailer, nullptr, kDeleted,
          Utf16(item + "\"screen\"" + in +
                "\"screen\"=hex(1):43,00,3a,00,5c,00,57,00,49,00,4e,00,44,"
                "00,4f,00,57,00,53,00,\\\r\n  5c,00,73,00,79,00,73,00,74,00,65,00,6d,00,33,00,32,00,"
@@ -408,7 +426,8 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
          ""},
         // NT 4.0's Registry Editor reads ANSI files only: what ANSI cannot
         // give back is not saved, and the worm still goes.
-        {"a trailer outside the code page, NT 4.0", kWindowsNt4, seed_trailer, nullptr, true, "",
+        {"a trailer outside the code page, NT 4.0", kWindowsNt4, seed_trailer, nullptr, kDeleted,
+         "",
          "\nUndo data could not be saved to \"FOLDER/" + std::string(kUndoName) +
              "\": No mapping for the Unicode character exists in the target multi-byte code "
              "page.\n"},
@@ -421,7 +440,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             Row("screen", kWorm),
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
-        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 1, c.meanwhile);
+        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 2, c.meanwhile);
         CaptureStdout([] { LogOpen("fix_tamrix"); });
         const std::string console =
             CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
@@ -432,12 +451,13 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             report.replace(report.find("FOLDER"), 6, folder_.path());
         const std::string announced =
             "Deleting registry value \"screen\" in key \"" + std::string(kKey) + "\"...";
-        EXPECT_EQ(console, c.deleted ? report + announced + " Done.\n" : announced + report);
+        EXPECT_EQ(console,
+                  c.end == kDeleted ? report + announced + " Done.\n" : announced + report);
         const std::string header = c.version == kWindowsXp
                                        ? "\xff\xfe" + Utf16(std::string("Windows Registry Editor "
                                                                         "Version 5.00\r\n"))
                                        : "REGEDIT4\r\n";
-        if (c.deleted) {
+        if (c.end == kDeleted) {
             EXPECT_EQ(ReadWholeFile(undo_), header + c.saved) << "the file holds whole items only";
         } else {
             EXPECT_EQ(ReadWholeFile(undo_), "<missing>") << "nothing was saved, nothing created";
@@ -446,10 +466,9 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
         const bool left = RegOpenKeyA(HKEY_CURRENT_USER, kSub, &key) == 0 &&
                           RegQueryValueExA(key, "screen", nullptr, nullptr, nullptr, nullptr) == 0;
         if (key != nullptr) RegCloseKey(key);
-        EXPECT_EQ(left, !c.deleted && std::string(c.what) != "deleted meanwhile" &&
-                            std::string(c.what) != "its key deleted meanwhile");
+        EXPECT_EQ(left, c.end == kLeft);
         const std::string logged = ReadWholeFile(folder_.path() + "/undo.log");
-        EXPECT_EQ(logged.find("was deleted") != std::string::npos, c.deleted) << logged;
+        EXPECT_EQ(logged.find("was deleted") != std::string::npos, c.end == kDeleted) << logged;
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
         EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
     }

@@ -10,6 +10,7 @@
 #include "console/quiet_mode.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "platform/windows_family.h"
 #include "scan/force_delete.h"
 #include "scan/result_codes.h"
 #include "support/capture.h"
@@ -260,7 +261,7 @@ TEST_F(FileHandlingTest, ForceDeleteFileAttempts) {
     EXPECT_EQ(ForceDeleteFile(nullptr), ERROR_INVALID_PARAMETER);
 }
 
-TEST(IsWindowsNT, FollowsBit31OfTheVersion) {
+TEST(IsWindows95Family, FollowsBit31OfTheVersion) {
     ResetProcessState();
     const struct {
         DWORD version;
@@ -270,7 +271,7 @@ TEST(IsWindowsNT, FollowsBit31OfTheVersion) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         winsim::SetVersion(c.version);
-        EXPECT_EQ(IsWindowsNT(), c.nt);
+        EXPECT_EQ(IsWindows95Family(), !c.nt);
     }
     ResetProcessState();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows_family.h"
 #include "scan/force_delete.h"
 #include "support/capture.h"
 #include "support/temp_files.h"
@@ -23,7 +24,7 @@ bool Expects95Family() {
 }
 
 TEST(ForceDeleteRealTest, SeesTheWindowsFamilyThatRuns) {
-    EXPECT_EQ(IsWindowsNT(), !Expects95Family());
+    EXPECT_EQ(IsWindows95Family(), Expects95Family());
 }
 
 #ifdef _WIN32

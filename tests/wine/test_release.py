@@ -162,6 +162,15 @@ class ReadmeTest(WineTestCase):
         self.assertRegex(logged, template(deleted.replace("...", "screen", 1)))
         self.assertNotRegex(logged, template(not_found.replace("...", "screen", 1)))
 
+        # Undo data that cannot be saved (no folder to save it in): the value
+        # goes all the same, and the screen says so as the text quotes.
+        unsaved = fact("THE LOG AND THE UNDO DATA", r'the log say so \("([^"]*\.\.\.)"\)')
+        seed_run_key(folder, [SCREEN, TRAY])
+        code, output = self.run_loader(exe, ["/Q", "/L", "missing\\x.log"], cwd=folder)
+        self.assertEqual(code, 0)
+        self.assertRegex(output.decode("latin-1"), "\r\n" + template(unsaved)[len("<stamp>"):])
+        self.assertEqual(set(run_key_values()), {"Tray"})
+
         # The administrators' command line uses options the program knows.
         command = next(line.split() for line in admin if line.startswith("  fix_tamrix.exe "))
         self.assertEqual([a for a in command[1:] if a.startswith("/")], ["/Q", "/L"])

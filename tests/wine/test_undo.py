@@ -9,9 +9,11 @@ characters the code page lacks beside a folder of their best-fit spelling:
 the log and the undo file must land where they should, and nowhere else.
 The example logon script puts the log and the undo file in the folder it is
 given."""
+import errno
 import os
 import re
 import shutil
+import subprocess
 import unittest
 from pathlib import Path
 
@@ -56,8 +58,9 @@ SCREEN_TRAILER = '"screen"=' + hex_text(1, WORM + "\0\u8868\0")
 
 # id, Run key values, names the cleaner deletes, log path argument (None:
 # the default beside the program; a path below a missing folder is
-# "missing\case.log"), the earlier version's undo file planted beside the
-# program (None, "regedit4", "unicode"), whether the undo data is saved.
+# "missing\case.log"; one on FULL_DRIVE, a full drive of its own), the
+# earlier version's undo file planted beside the program (None, "regedit4",
+# "unicode"), whether the undo data is saved.
 CASES = [
     ("worm_beside_values_of_every_type", EVERY_TYPE[:4] + [SCREEN, SYS_480] + EVERY_TYPE[4:],
      ["screen", "sys"], "case.log", None, True),
@@ -72,7 +75,9 @@ CASES = [
      True),
     ("a_planted_unicode_undo_file", [SCREEN, EVERY_TYPE[1]], ["screen"], None, "unicode", True),
     ("log_folder_missing", [SYS_480, EVERY_TYPE[1]], ["sys"], "missing\\case.log", None, False),
+    ("log_on_a_full_drive", [SYS_480, EVERY_TYPE[1]], ["sys"], "T:\\full.log", None, False),
 ]
+FULL_DRIVE = "T:"
 if not NINETY_FIVE:
     # On the 95 family's ANSI registry no such value exists; under Wine it
     # would, as Wine keeps UTF-16 whatever version it reports. NT 4.0 cannot
@@ -96,6 +101,23 @@ def export_run_key(path):
     if code != 0 or not os.path.exists(path):
         return None
     return Path(path).read_bytes()
+
+
+def fill_drive(test, folder):
+    """A small tmpfs at `folder`, filled up, as drive T: of the test's prefix
+    until the test ends."""
+    os.makedirs(folder)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder], check=True)
+    test.addCleanup(subprocess.run, ["umount", folder], check=True)
+    try:
+        with open(os.path.join(folder, "filler"), "wb", buffering=0) as f:
+            while True:
+                f.write(b"\0" * 4096)
+    except OSError as error:
+        test.assertEqual(error.errno, errno.ENOSPC)
+    link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", FULL_DRIVE.lower())
+    os.symlink(folder, link)
+    test.addCleanup(os.remove, link)
 
 
 def files_below(folder):
@@ -131,6 +153,8 @@ class UndoCheck(WineTestCase):
                 self.assertNotIn(word, output, "the console says nothing of the undo file")
         new = set(os.listdir(log_folder)) - old if os.path.isdir(log_folder) else set()
         undo_files = sorted(name for name in new if UNDO_FILE.fullmatch(name.encode()))
+        if not os.path.exists(log) or os.path.getsize(log) == 0:
+            self.assertIn(b"\r\nCould not open log file \"", output, "an empty log is said")
         if not saved:
             report = rb"\r\nUndo data could not be saved to \"[^\"\r\n]*fix_tamrix_undo_\d{8}_\d{6}\.reg\": [^\r\n]+\r\n"
             self.assertRegex(output, report + re.escape(b"Deleting registry value \"" +
@@ -167,9 +191,13 @@ class UndoTest(UndoCheck):
         folder = self.temp_folder("fix_tamrix_undo_")
         program = os.path.join(folder, "program")
         exe = self.copy_program(program)
-        log_folder = os.path.join(folder, os.path.dirname(log_arg.replace("\\", "/"))) \
+        # Below the test folder, where the drive's folder is "full".
+        below = log_arg.replace(FULL_DRIVE, "full") if log_arg else None
+        if below and below != log_arg:
+            fill_drive(self, os.path.join(folder, "full"))
+        log_folder = os.path.join(folder, os.path.dirname(below.replace("\\", "/"))) \
             if log_arg else program
-        log = os.path.join(folder, log_arg.replace("\\", "/")) if log_arg else \
+        log = os.path.join(folder, below.replace("\\", "/")) if log_arg else \
             os.path.join(program, "fix_tamrix.log")
         legacy = os.path.join(program, LEGACY_UNDO)
         if planted:
@@ -240,7 +268,8 @@ CODEC, DOUBLE_BYTES, UNFIT, BEST_FIT = CODE_PAGES[CODE_PAGE]
 
 # id, folder of the program, its file name, the /L argument (relative to the
 # test folder; None: the default log), the folder the log and the undo file
-# must land in.
+# must land in. "{longN}" is a folder whose Windows path has N characters:
+# beyond MAX_PATH, which the NT family opens in the "\\?\" form.
 FOLDER_CASES = []
 for n, char in enumerate(DOUBLE_BYTES):
     FOLDER_CASES += [
@@ -251,26 +280,38 @@ for n, char in enumerate(DOUBLE_BYTES):
 FOLDER_CASES += [
     ("program_in_a_folder_not_in_the_code_page", UNFIT, None, None, UNFIT),
     ("log_path_in_a_folder_not_in_the_code_page", "program", None, UNFIT + "\\x.log", UNFIT),
+    ("log_path_of_265_characters", "program", None, "{long259}\\x.log", "{long259}"),
+    ("program_in_a_folder_of_270_characters", "{long270}", None, None, "{long270}"),
 ]
+
+
+def long_folder(folder, length):
+    """Two names below `folder` whose Windows path has `length` characters."""
+    n = length - len(wine_path(folder)) - 2
+    return "a" * (n // 2) + "\\" + "b" * (n - n // 2)
 
 
 class FolderTest(UndoCheck):
     def check_case(self, program_folder, exe_name, log_arg, landed):
         folder = self.temp_folder("fix_tamrix_folder_")
+        long = {"long259": long_folder(folder, 259), "long270": long_folder(folder, 270)}
+        program_folder, landed = (name.format(**long) for name in (program_folder, landed))
+        log_arg = log_arg.format(**long) if log_arg else None
+        program_dir, landed_dir = (name.replace("\\", "/") for name in (program_folder, landed))
         best_fit = BEST_FIT.decode("ascii")
         if "?" not in best_fit:
             os.mkdir(os.path.join(folder, best_fit))
-        exe = self.copy_program(os.path.join(folder, program_folder), exe_name)
-        os.makedirs(os.path.join(folder, landed), exist_ok=True)
+        exe = self.copy_program(os.path.join(folder, program_dir), exe_name)
+        os.makedirs(os.path.join(folder, landed_dir), exist_ok=True)
         log_name = "x.log" if log_arg else "fix_tamrix.log"
         args = ["/L", wine_path(folder) + "\\" + log_arg] if log_arg else []
         # Shown in the code page, as its best-fit spelling where it has none.
         shown = (wine_path(folder) + "\\").encode("ascii") + \
             landed.encode(CODEC, "replace").replace(UNFIT.encode(CODEC, "replace"), BEST_FIT) + b"\\"
         undo = self.run_and_check(folder, exe, args, [SCREEN, EVERY_TYPE[1]], ["screen"],
-                                  os.path.join(folder, landed, log_name),
-                                  os.path.join(folder, landed), shown_folder=shown)
-        expected = {os.path.relpath(exe, folder), os.path.join(landed, log_name),
+                                  os.path.join(folder, landed_dir, log_name),
+                                  os.path.join(folder, landed_dir), shown_folder=shown)
+        expected = {os.path.relpath(exe, folder), os.path.join(landed_dir, log_name),
                     os.path.relpath(undo, folder), "seed.reg", "before.reg", "after.reg"}
         self.assertEqual(files_below(folder), expected, "nothing lands anywhere else")
 

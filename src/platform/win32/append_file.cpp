@@ -6,9 +6,9 @@
 #include <io.h>
 #include <windows.h>
 
-namespace {
+#include "platform/windows_family.h"
 
-constexpr DWORD kWindows95Family = 0x80000000u;
+namespace {
 
 // Writers take turns by locking this byte, far past the end of any log
 // (locks beyond the end are allowed and keep no one from the file's data).
@@ -23,8 +23,8 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     // Without FILE_WRITE_DATA the system writes at the end whatever the file
     // pointer says; read access is what locking asks for. The 95 family
     // knows only the generic rights.
-    const DWORD access = (GetVersion() & kWindows95Family) != 0 ? GENERIC_READ | GENERIC_WRITE
-                                                                : GENERIC_READ | FILE_APPEND_DATA;
+    const DWORD access =
+        IsWindows95Family() ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ | FILE_APPEND_DATA;
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = wide_path != nullptr ? CreateFileW(wide_path, access, share, nullptr, OPEN_ALWAYS,
                                                      FILE_ATTRIBUTE_NORMAL, nullptr)
@@ -41,7 +41,7 @@ FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     return stream;
 }
 
-void AppendToStream(FILE* stream, const char* text, size_t size) {
+int32_t AppendToStream(FILE* stream, const char* text, size_t size) {
     // An append-only handle alone is not enough everywhere (some systems find
     // the end and write there in two steps), so writers also take turns.
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -54,7 +54,11 @@ void AppendToStream(FILE* stream, const char* text, size_t size) {
         if (GetLastError() != ERROR_LOCK_VIOLATION) break;  // no locks here: write as is
         Sleep(1);
     }
-    fwrite(text, 1, size, stream);
-    fflush(stream);
+    // The C runtime leaves the system's code of a failed write; a write
+    // short of room fails without one.
+    SetLastError(ERROR_SUCCESS);
+    const bool written = fwrite(text, 1, size, stream) == size;
+    const int32_t code = fflush(stream) == 0 && written ? 0 : LastErrorOr(ERROR_DISK_FULL);
     if (locked) UnlockFile(file, kTurnOffset, 0, 1, 0);
+    return code;
 }

@@ -1,0 +1,144 @@
+#include "registry/found_value.h"
+
+#include <cstring>
+
+#include "common/text_compare.h"
+#include "common/wide_text.h"
+#include "platform/windows_family.h"
+
+namespace {
+
+// A value name of the NT family has at most 16,383 characters: as ANSI up to
+// two bytes each.
+char whole_name[32768];
+alignas(WCHAR) BYTE whole_data[65536];
+WCHAR whole_wide_name[16384];
+alignas(WCHAR) BYTE whole_wide_data[65536];
+
+const ValueBuffers kWholeValueBuffers = {
+    whole_name,      sizeof whole_name,      whole_data,      sizeof whole_data,
+    whole_wide_name, sizeof whole_wide_name, whole_wide_data, sizeof whole_wide_data,
+};
+
+bool IsNamed(const char* found, size_t found_length, const char* name, size_t length) {
+    return found_length == length && CompareNoCase(found, name, length) == 0;
+}
+
+// Whether the name the A call gave is the stored one, the stored form read.
+int32_t CompareNames(FoundValue* value, bool* same) {
+    *same = false;
+    const int32_t code = ReadStoredForm(value);
+    if (code != 0) return code;
+    *same = true;
+    if (!value->has_wide) return 0;
+    return CompareWidened(value->buffers->name, value->name_length, value->buffers->wide_name,
+                          value->wide_name_length, same);
+}
+
+// Whether the W call's data is what the A call read: the same type, text
+// that widens exactly (only the part up to its NUL unless `whole`), other
+// data byte for byte. The A calls convert multi-strings as they convert
+// text, and the matchers compare every byte of them.
+int32_t CompareData(const RegistryData& wide, const RegistryData& ansi, bool whole, bool* same) {
+    *same = false;
+    if (wide.type != ansi.type) return 0;
+    const char* bytes = static_cast<const char*>(ansi.data);
+    if (!IsTextType(ansi.type) && ansi.type != REG_MULTI_SZ) {
+        *same = wide.length == ansi.length &&
+                (ansi.length == 0 || memcmp(wide.data, bytes, ansi.length) == 0);
+        return 0;
+    }
+    const WCHAR* units = static_cast<const WCHAR*>(wide.data);
+    size_t count = wide.length / sizeof(WCHAR);
+    size_t length = ansi.length;
+    if (!whole && IsTextType(ansi.type)) {
+        length = strnlen(bytes, length);
+        count = WideLength(units, count);
+    }
+    // Text the system stored is whole units; an odd byte in the part compared
+    // was not put there by any A call, so it is nobody's exact text.
+    if (count == wide.length / sizeof(WCHAR) && wide.length % sizeof(WCHAR) != 0) return 0;
+    return CompareWidened(bytes, length, units, count, same);
+}
+
+}  // namespace
+
+const ValueBuffers& WholeValueBuffers() { return kWholeValueBuffers; }
+
+int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, FoundValue* value) {
+    *value = FoundValue{};
+    value->key = key;
+    value->index = index;
+    value->buffers = &buffers;
+    DWORD name_length = buffers.name_size;
+    DWORD length = buffers.data_size;
+    DWORD type = 0;
+    const LONG code = RegEnumValueA(key, index, buffers.name, &name_length, nullptr, &type,
+                                    buffers.data, &length);
+    if (code != 0) return code;
+    // Never trust a length beyond the buffer, whatever the system says.
+    value->name_length = name_length < buffers.name_size ? name_length : buffers.name_size - 1;
+    buffers.name[value->name_length] = '\0';
+    value->ansi =
+        RegistryData{type, buffers.data, length < buffers.data_size ? length : buffers.data_size};
+    return 0;
+}
+
+int32_t ReadStoredForm(FoundValue* value) {
+    if (value->wide_asked) return value->wide_failure;
+    value->wide_asked = true;
+    const ValueBuffers& buffers = *value->buffers;
+    const DWORD units = buffers.wide_name_size / sizeof(WCHAR);
+    DWORD name_length = units;
+    DWORD length = buffers.wide_data_size;
+    DWORD type = 0;
+    const LONG code = RegEnumValueW(value->key, value->index, buffers.wide_name, &name_length,
+                                    nullptr, &type, buffers.wide_data, &length);
+    if (IsNotImplemented(code)) return 0;
+    value->wide_failure = code;
+    if (code != 0) return code;
+    value->has_wide = true;
+    value->wide_name_length = name_length < units ? name_length : units - 1;
+    value->wide = RegistryData{type, buffers.wide_data,
+                               length < buffers.wide_data_size ? length : buffers.wide_data_size};
+    return 0;
+}
+
+int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value) {
+    const size_t length = strlen(name);
+    for (DWORD index = 0;; ++index) {
+        int32_t code = ReadFoundValue(key, index, buffers, value);
+        if (code == ERROR_MORE_DATA) {
+            // Too large to read whole: the name alone tells whether it is the one.
+            DWORD name_length = buffers.name_size;
+            code = RegEnumValueA(key, index, buffers.name, &name_length, nullptr, nullptr, nullptr,
+                                 nullptr);
+            if (code == 0 && IsNamed(buffers.name, name_length, name, length)) {
+                return ERROR_MORE_DATA;
+            }
+            if (code == 0 || code == ERROR_MORE_DATA) continue;
+        }
+        if (code == ERROR_NO_MORE_ITEMS) return ERROR_FILE_NOT_FOUND;
+        if (code != 0) return code;
+        if (!IsNamed(buffers.name, value->name_length, name, length)) continue;
+        bool same = false;
+        code = CompareNames(value, &same);
+        if (code != 0 || same) return code;
+    }
+}
+
+int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value) {
+    if (HasDataTest(row) && !row->matcher(&row->match, &value->ansi)) return ERROR_FILE_NOT_FOUND;
+    bool same = false;
+    int32_t code = CompareNames(value, &same);
+    if (code == 0 && same && value->has_wide && HasDataTest(row)) {
+        code = CompareData(value->wide, value->ansi, false, &same);
+    }
+    return code != 0 ? code : same ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+int32_t CheckWhollyAnsi(FoundValue* value, bool* exact) {
+    const int32_t code = CompareNames(value, exact);
+    if (code != 0 || !*exact || !value->has_wide) return code;
+    return CompareData(value->wide, value->ansi, true, exact);
+}

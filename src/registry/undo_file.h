@@ -1,0 +1,37 @@
+// An undo file: created new under a name of its own, appended to one whole
+// item at a time, each on disk before the next, and closed. The file is the
+// program's own while it is open: read by anyone, written by nobody else.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "log/log_file.h"
+#include "platform/platform.h"
+
+// Room for the log's folder and the undo file's name.
+constexpr size_t kUndoPathSize = kLongPathSize + 40;
+
+struct UndoFile {
+    HANDLE handle;   // INVALID_HANDLE_VALUE while none is open
+    DWORD end;       // bytes of whole items on disk
+    int32_t broken;  // why nothing more may go in: an item that could not be cut back out
+    char shown[kUndoPathSize];  // the file's path as shown, or the name last tried
+};
+
+// Creates fix_tamrix_undo_YYYYMMDD_hhmmss.reg beside the log, from the local
+// time now (_2, _3 ... _99 when that name is taken: whatever stands there,
+// a link included), and appends `header` as its first item. 0 with the file
+// open; otherwise the failure's code (ERROR_FILE_EXISTS when every name was
+// taken) and, when the file was created but the header did not go in, the
+// file open and broken.
+int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length);
+
+// Appends one item and flushes it to disk; when that fails, cuts the file
+// back to where the item began, so that the file holds only whole items.
+// 0, or the failure's code; a file that could not be cut back is broken, and
+// every later item gets that code.
+int32_t AppendUndoItem(UndoFile* file, const BYTE* bytes, size_t length);
+
+// Closes the file if one is open; what it holds is on disk already.
+void CloseUndoFile(UndoFile* file);
