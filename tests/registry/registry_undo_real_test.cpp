@@ -54,18 +54,11 @@ std::string Bytes(int count, int step) {
 class RegistryUndoRealTest : public testing::Test {
   protected:
     void SetUp() override {
-        path_ = FreshSandbox("undo");
-        sub_key_ = std::string(kSandboxParent) + "\\undo";
-        log_ = folder_.path() + kPathSeparator + "undo.log";
         ResetLogForTests();
         ASSERT_EQ(SetLogPath(log_.c_str()), 0);
         CaptureStdout([] { LogOpen("fix_tamrix"); });
     }
-    void TearDown() override {
-        LogClose();
-        ResetLogForTests();
-        DeleteTreeForTest(HKEY_CURRENT_USER, sub_key_.c_str());
-    }
+    void TearDown() override { ResetLogForTests(); }
 
     // Deletes the value `name` of the sandbox as the cleaner does, checks the
     // announcement and the log line that names the undo file, then imports
@@ -107,10 +100,11 @@ class RegistryUndoRealTest : public testing::Test {
         return console;
     }
 
-    std::string path_;     // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
-    std::string sub_key_;  // the same below HKEY_CURRENT_USER
+    const Sandbox box_{"undo"};
+    const std::string& path_ = box_.path;  // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
+    const std::string& sub_key_ = box_.sub_key;  // the same below HKEY_CURRENT_USER
     TempFolder folder_;
-    std::string log_;
+    const std::string log_ = folder_.path() + kPathSeparator + "undo.log";
     std::string undo_;  // the last run's undo file
 };
 

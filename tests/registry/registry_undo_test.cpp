@@ -22,6 +22,7 @@
 #include "support/native_run.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
+#include "support/windows_versions.h"
 #include "winsim/test_hooks.h"
 
 namespace {
@@ -33,10 +34,6 @@ const char kComment[] = "\r\n; 2026-12-08, 09:05:03,   about to ";
 const char kUndoName[] = "fix_tamrix_undo_20261208_090503.reg";
 const char kNextName[] = "fix_tamrix_undo_20261208_090503_2.reg";
 const char kWorm[] = "C:\\WINDOWS\\system32\\Screen.scr";
-
-constexpr DWORD kWindows98 = 0xC0000A04;
-constexpr DWORD kWindowsNt4 = 0x05650004;
-constexpr DWORD kWindowsXp = 0x0A280105;
 
 bool ValueExists(const std::string& sub_key, const char* name) {
     HKEY key = nullptr;
@@ -65,23 +62,16 @@ RegistryAction Row(const char* name, const char* match = nullptr) {
 
 class RegistryUndoTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
-        undo_ = folder_.path() + "/" + kUndoName;
-        SetLogPath((folder_.path() + "/undo.log").c_str());
-    }
+    void SetUp() override { StartRun(kWindowsXp); }
     void TearDown() override { ResetProcessState(); }
 
-    // A new run on a fresh machine of `version`: no log, no undo file yet.
+    // A new run on a fresh machine of `version`: its log open in an empty
+    // folder, no undo file yet.
     void StartRun(DWORD version) {
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
+        run_.Start();
         winsim::SetVersion(version);
-        SetLogPath((folder_.path() + "/undo.log").c_str());
-        remove(undo_.c_str());
-        remove((folder_.path() + "/undo.log").c_str());
     }
+    std::string Folder() const { return run_.folder().path(); }
 
     // Saves the item of `row` as the cleaner would before acting on it.
     void Save(UndoAction action, const RegistryAction& row, bool expect_saved = true) {
@@ -100,17 +90,8 @@ class RegistryUndoTest : public testing::Test {
         EXPECT_EQ(saved, expect_saved) << row.key_path;
     }
 
-    // The output of the standard callback acting on `row`, log open.
-    std::string Act(const RegistryAction& row) {
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
-        const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
-        CloseRunUndoFile();
-        LogClose();
-        return console;
-    }
-
-    TempFolder folder_;
-    std::string undo_;
+    LoggedRun run_;
+    const std::string undo_ = Folder() + "/" + kUndoName;
 };
 
 TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
@@ -190,8 +171,8 @@ TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
 // passes the name on to the next one, and an earlier version's undo file is
 // left as it is. The file stays the run's own until the run closes it.
 TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
-    const std::string legacy = folder_.path() + "/fix_tamrix_undo.reg";
-    const std::string other = folder_.path() + "/other.reg";
+    const std::string legacy = Folder() + "/fix_tamrix_undo.reg";
+    const std::string other = Folder() + "/other.reg";
     struct Case {
         const char* what;
         int planted;  // 0 file, 1 folder, 2 link to a file, 3 link to nothing
@@ -202,6 +183,7 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
                           {"a dangling link", 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        StartRun(kWindowsXp);
         WriteWholeFile(legacy, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
         WriteWholeFile(other, "other");
         if (c.planted == 0) {
@@ -209,12 +191,12 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         } else if (c.planted == 1) {
             ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
         } else {
-            const std::string target = c.planted == 2 ? other : folder_.path() + "/none";
+            const std::string target = c.planted == 2 ? other : Folder() + "/none";
             ASSERT_EQ(symlink(target.c_str(), undo_.c_str()), 0);
         }
         ASSERT_TRUE(SetTextForTest(kSub, "v", "1"));
         Save(UndoAction::kDeleteValue, Row("v"));
-        EXPECT_EQ(std::string(RunUndoFilePath()), folder_.path() + "/" + kNextName);
+        EXPECT_EQ(std::string(RunUndoFilePath()), Folder() + "/" + kNextName);
         // Written by nobody else meanwhile; read by anyone.
         EXPECT_EQ(CreateFileA(RunUndoFilePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr),
@@ -225,7 +207,7 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         const std::string item = std::string(kComment) + "delete registry value \"v\" in key " +
                                  "\"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n[" + kKey +
                                  "]\r\n\"v\"=\"1\"\r\n";
-        EXPECT_EQ(ReadWholeFile(folder_.path() + "/" + kNextName),
+        EXPECT_EQ(ReadWholeFile(Folder() + "/" + kNextName),
                   "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n" + item + item));
         EXPECT_EQ(ReadWholeFile(legacy),
                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
@@ -233,12 +215,8 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         if (c.planted == 0) {
             EXPECT_EQ(ReadWholeFile(undo_), "planted");
         }
-        remove((folder_.path() + "/" + kNextName).c_str());
-        remove(undo_.c_str());
-        rmdir(undo_.c_str());
         EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
     }
-    remove(other.c_str());
 }
 
 // The undo file cannot be written or the item cannot be saved whole: the
@@ -270,27 +248,27 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
+        run_.Start();
         ASSERT_TRUE(SetTextForTest(kSub, "v", "worm"));
         ASSERT_TRUE(
             SetValueForTest(std::string(kSub) + "\\Big", "v", REG_BINARY, std::string(70000, 'x')));
         ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\Tree\\fine", "v", "1"));
         ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\Tree\\line\nbreak"));
         const std::string folder =
-            c.log_folder[0] == '\0' ? folder_.path() : folder_.path() + "/" + c.log_folder;
-        const std::string log = folder + "/undo.log";
+            c.log_folder[0] == '\0' ? Folder() : Folder() + "/" + c.log_folder;
         std::vector<std::string> taken;
         if (c.names_taken) {
             taken.push_back(undo_);
             for (int n = 2; n <= 99; ++n) {
-                taken.push_back(folder_.path() + "/fix_tamrix_undo_20261208_090503_" +
-                                std::to_string(n) + ".reg");
+                taken.push_back(Folder() + "/fix_tamrix_undo_20261208_090503_" + std::to_string(n) +
+                                ".reg");
             }
             for (const std::string& name : taken) WriteWholeFile(name, "");
         }
-        SetLogPath(log.c_str());
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
+        if (c.log_folder[0] != '\0') {
+            LogClose();
+            SetLogPath((folder + "/undo.log").c_str());
+        }
         if (c.disk_full) winsim::FailCall("WriteFile", ERROR_DISK_FULL, 2);
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
@@ -307,9 +285,8 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                         : "Deleting registry value \"v\" in key \"" + key + "\"... Done.\n";
         EXPECT_EQ(console, "\n" + report + announced);
         if (c.log_folder[0] == '\0') {
-            const std::string logged = ReadWholeFile(log);
-            EXPECT_NE(logged.find("2026-12-08, 09:05:03,   " + report), std::string::npos)
-                << logged;
+            const std::string logged = run_.LogLines();
+            EXPECT_NE(logged.find(kFixedStamp + report), std::string::npos) << logged;
             EXPECT_EQ(logged.find("was saved to"), std::string::npos) << logged;
         }
         EXPECT_FALSE(c.whole_key ? KeyExistsForTest(std::string(kSub) + "\\" + c.row_key)
@@ -332,11 +309,7 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
             EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
                       std::string::npos);
         }
-        CloseRunUndoFile();
-        LogClose();
-        for (const std::string& name : taken) remove(name.c_str());
-        remove(log.c_str());
-        remove(undo_.c_str());
+        run_.Finish();
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
         EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
     }
@@ -441,14 +414,12 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
         if (c.meanwhile) winsim::OnCall("RegEnumValueA", 2, c.meanwhile);
-        CaptureStdout([] { LogOpen("fix_tamrix"); });
         const std::string console =
             CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
-        CloseRunUndoFile();
-        LogClose();
+        run_.Finish();
         std::string report = c.report;
         if (report.find("FOLDER") != std::string::npos)
-            report.replace(report.find("FOLDER"), 6, folder_.path());
+            report.replace(report.find("FOLDER"), 6, Folder());
         const std::string announced =
             "Deleting registry value \"screen\" in key \"" + std::string(kKey) + "\"...";
         EXPECT_EQ(console,
@@ -467,7 +438,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
                           RegQueryValueExA(key, "screen", nullptr, nullptr, nullptr, nullptr) == 0;
         if (key != nullptr) RegCloseKey(key);
         EXPECT_EQ(left, c.end == kLeft);
-        const std::string logged = ReadWholeFile(folder_.path() + "/undo.log");
+        const std::string logged = run_.LogLines();
         EXPECT_EQ(logged.find("was deleted") != std::string::npos, c.end == kDeleted) << logged;
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
         EXPECT_EQ(winsim::OpenFileHandleCount(), 0u);
