@@ -1,6 +1,8 @@
 """Nothing passes by running nothing: every test preset fails when it finds no
-test to run, and every end-to-end module run without the settings it needs
-fails, naming them, instead of passing with everything skipped.
+test to run, every end-to-end module run without the settings it needs
+fails, naming them, instead of passing with everything skipped, and a fuzzer's
+corpus replay fails unless it ran every input (EmptyReplayTest, run by the
+fuzz builds).
 
 The presets are checked on a copy of CMakePresets.json in a fresh folder, so
 that no build folder (nor the log of a CTest run going on in it) is touched.
@@ -16,6 +18,7 @@ import unittest
 from tests.support.e2e import SOURCE_DIR, add_cases, setting
 
 PRESETS_FILE = os.path.join(SOURCE_DIR, "CMakePresets.json")
+REPLAY = os.path.join(SOURCE_DIR, "fuzz", "replay_corpus.sh")
 NO_SUCH_TEST = "^no test has this name$"
 # What a module that lacks a setting ends on, one line per class or test that needs it.
 MISSING = "tests.support.e2e.MissingSetting: not set: "
@@ -61,6 +64,45 @@ class EmptyRunTest(unittest.TestCase):
         self.assertRegex(output, r"(?m)^FAILED \(errors=\d+")
 
 
+class EmptyReplayTest(unittest.TestCase):
+    """FIX_TAMRIX_FUZZER names a fuzzer, FIX_TAMRIX_REPLAY_ARGS the replay's
+    first arguments (as the build gives them)."""
+
+    def check_replay(self, inputs, rc, last):
+        """inputs: {name: "file", "link" (dangling) or "folder"}; None for no
+        corpus folder at all."""
+        folder = tempfile.mkdtemp(prefix="fix_tamrix_corpus_")
+        self.addCleanup(shutil.rmtree, folder)
+        corpus = os.path.join(folder, "corpus")
+        if inputs is not None:
+            os.mkdir(corpus)
+        for name, kind in (inputs or {}).items():
+            path = os.path.join(corpus, name)
+            if kind == "link":
+                os.symlink(os.path.join(folder, "missing"), path)
+            elif kind == "folder":
+                os.mkdir(path)  # libFuzzer would read it as an empty corpus
+            else:
+                with open(path, "wb") as f:
+                    f.write(name.encode())
+        command = ([REPLAY] + setting("FIX_TAMRIX_REPLAY_ARGS").split()
+                   + [setting("FIX_TAMRIX_FUZZER"), corpus, "-timeout=10"])
+        done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=120)
+        output = done.stdout.decode("latin-1")
+        self.assertEqual((rc, last % corpus), (done.returncode, output.splitlines()[-1]), output)
+
+
+NO_INPUTS = "replay_corpus: no inputs in %s (empty, missing or unreadable)"
+add_cases(EmptyReplayTest, [
+    ("empty_corpus", {}, 1, NO_INPUTS),
+    ("no_corpus", None, 1, NO_INPUTS),
+    ("unreadable_input", {"a": "file", "b": "link"}, 1,
+     "replay_corpus: libFuzzer executed 0 of the 2 inputs in %s (exit code 1)"),
+    ("folder_as_input", {"a": "folder"}, 1,
+     "replay_corpus: libFuzzer executed 0 of the 1 inputs in %s (exit code 0)"),
+    ("every_input_read", {"a": "file", "b": "file"}, 0, "replay_corpus: executed all 2 inputs in %s"),
+], EmptyReplayTest.check_replay)
 add_cases(EmptyRunTest, [("preset_" + case_id(p), p) for p in test_presets()],
           EmptyRunTest.check_preset)
 add_cases(EmptyRunTest, [("module_" + case_id(m), m) for m in e2e_modules()],
