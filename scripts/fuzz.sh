@@ -29,6 +29,12 @@ fuzzers=("$@")
 build=build/$preset
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
+if [ "$preset" = fuzz32 ]; then
+    # Under user-mode emulation LeakSanitizer never ends (fuzz/replay_corpus.sh).
+    line=$(ASAN_OPTIONS=detect_leaks=0 scripts/i386_check.sh "$build"/fuzz/fuzz_"${fuzzers[0]}" -help=1)
+    echo "$line"
+    [[ $line != *"under emulation"* ]] || export ASAN_OPTIONS=detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}
+fi
 failed=0
 for name in "${fuzzers[@]}"; do
     corpus=$build/corpus/$name
