@@ -1,8 +1,7 @@
 """Nothing passes by running nothing: every test preset fails when it finds no
 test to run, every end-to-end module run without the settings it needs
-fails, naming them, instead of passing with everything skipped, and a fuzzer's
-corpus replay fails unless it ran every input (EmptyReplayTest, run by the
-fuzz builds).
+fails, naming them, instead of passing with everything skipped, and a corpus
+replay fails unless it ran every input (EmptyReplayTest, in the fuzz builds).
 
 The presets are checked on a copy of CMakePresets.json in a fresh folder, so
 that no build folder (nor the log of a CTest run going on in it) is touched.
@@ -40,68 +39,57 @@ def case_id(name):
     return name.replace("-", "_").replace(".", "_")
 
 
+def run(command, timeout=60, **options):
+    """Exit code and output (stdout and stderr) of a command run without input."""
+    done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=timeout, **options)
+    return done.returncode, done.stdout.decode("latin-1")
+
+
 class EmptyRunTest(unittest.TestCase):
     def check_preset(self, preset):
         folder = tempfile.mkdtemp(prefix="fix_tamrix_presets_")
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         shutil.copy(PRESETS_FILE, folder)
-        command = [setting("FIX_TAMRIX_CTEST"), "--preset", preset, "-R", NO_SUCH_TEST]
-        done = subprocess.run(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=60)
-        output = done.stdout.decode("latin-1")
+        rc, output = run([setting("FIX_TAMRIX_CTEST"), "--preset", preset, "-R", NO_SUCH_TEST],
+                         cwd=folder)
         self.assertIn("No tests were found", output)
-        self.assertNotEqual(done.returncode, 0, "exit code of a run that found no tests:\n" + output)
+        self.assertNotEqual(rc, 0, "exit code of a run that found no tests:\n" + output)
 
     def check_module(self, module):
         env = {name: value for name, value in os.environ.items()
                if not name.startswith("FIX_TAMRIX_") and name != "WINEPREFIX"}
-        done = subprocess.run(["python3", "-m", "unittest", module], cwd=SOURCE_DIR, env=env,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=60)
-        output = done.stdout.decode("latin-1")
-        self.assertNotEqual(done.returncode, 0, "exit code without settings:\n" + output)
+        rc, output = run(["python3", "-m", "unittest", module], cwd=SOURCE_DIR, env=env)
+        self.assertNotEqual(rc, 0, "exit code without settings:\n" + output)
         self.assertRegex(output, r"(?m)^%s[A-Z_]+" % MISSING.replace(".", r"\."))
         self.assertRegex(output, r"(?m)^FAILED \(errors=\d+")
 
 
 class EmptyReplayTest(unittest.TestCase):
-    """FIX_TAMRIX_FUZZER names a fuzzer, FIX_TAMRIX_REPLAY_ARGS the replay's
-    first arguments (as the build gives them)."""
+    """FIX_TAMRIX_FUZZER: a fuzzer; FIX_TAMRIX_REPLAY_ARGS: the replay's first arguments."""
 
-    def check_replay(self, inputs, rc, last):
-        """inputs: {name: "file", "link" (dangling) or "folder"}; None for no
-        corpus folder at all."""
+    def check_replay(self, plant, rc, last):
+        """plant: shell commands that make the corpus folder in an empty folder."""
         folder = tempfile.mkdtemp(prefix="fix_tamrix_corpus_")
         self.addCleanup(shutil.rmtree, folder)
         corpus = os.path.join(folder, "corpus")
-        if inputs is not None:
-            os.mkdir(corpus)
-        for name, kind in (inputs or {}).items():
-            path = os.path.join(corpus, name)
-            if kind == "link":
-                os.symlink(os.path.join(folder, "missing"), path)
-            elif kind == "folder":
-                os.mkdir(path)  # libFuzzer would read it as an empty corpus
-            else:
-                with open(path, "wb") as f:
-                    f.write(name.encode())
-        command = ([REPLAY] + setting("FIX_TAMRIX_REPLAY_ARGS").split()
-                   + [setting("FIX_TAMRIX_FUZZER"), corpus, "-timeout=10"])
-        done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=120)
-        output = done.stdout.decode("latin-1")
-        self.assertEqual((rc, last % corpus), (done.returncode, output.splitlines()[-1]), output)
+        subprocess.run(plant, shell=True, cwd=folder, check=True)
+        got_rc, output = run([REPLAY] + setting("FIX_TAMRIX_REPLAY_ARGS").split()
+                             + [setting("FIX_TAMRIX_FUZZER"), corpus, "-timeout=10"], timeout=120)
+        self.assertEqual((rc, last % corpus), (got_rc, output.splitlines()[-1]), output)
 
 
 NO_INPUTS = "replay_corpus: no inputs in %s (empty, missing or unreadable)"
 add_cases(EmptyReplayTest, [
-    ("empty_corpus", {}, 1, NO_INPUTS),
-    ("no_corpus", None, 1, NO_INPUTS),
-    ("unreadable_input", {"a": "file", "b": "link"}, 1,
+    ("empty_corpus", "mkdir corpus", 1, NO_INPUTS),
+    ("no_corpus", "true", 1, NO_INPUTS),
+    ("unreadable_input", "mkdir corpus && touch corpus/a && ln -s ../missing corpus/b", 1,
      "replay_corpus: libFuzzer executed 0 of the 2 inputs in %s (exit code 1)"),
-    ("folder_as_input", {"a": "folder"}, 1,
+    # libFuzzer reads a folder as a corpus, which 32-bit code may see empty.
+    ("folder_as_input", "mkdir -p corpus/a", 1,
      "replay_corpus: libFuzzer executed 0 of the 1 inputs in %s (exit code 0)"),
-    ("every_input_read", {"a": "file", "b": "file"}, 0, "replay_corpus: executed all 2 inputs in %s"),
+    ("every_input_read", "mkdir corpus && touch corpus/a corpus/b", 0,
+     "replay_corpus: executed all 2 inputs in %s"),
 ], EmptyReplayTest.check_replay)
 add_cases(EmptyRunTest, [("preset_" + case_id(p), p) for p in test_presets()],
           EmptyRunTest.check_preset)
