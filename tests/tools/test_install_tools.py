@@ -125,11 +125,10 @@ class InstalledToolsTest(unittest.TestCase):
 
 
 # Stand-ins of the commands the installer calls, run in the state folder; each
-# logs its name and arguments to calls.log. apt-get exits as update.rc and
-# install.rc say (one code a line, taken in turn); an install that succeeds
-# adds its packages to `installed`, which dpkg-query reads. locale-gen makes
-# `locales` (what `locale -a` prints) from the lines of etc/locale.gen. The
-# i386 program exits as i386.rc says, in turn (0 once it is empty).
+# logs its name and arguments to calls.log. apt-get and the i386 program exit as
+# update.rc, install.rc and i386.rc say (one code a line, taken in turn); an
+# install that succeeds adds its packages to `installed`, which dpkg-query reads.
+# locale-gen makes `locales` (what `locale -a` prints) from etc/locale.gen.
 STAND_INS = {
     "apt-get": r"""
 case " $* " in *" update "*) exit "$(cat update.rc)" ;; esac
