@@ -135,6 +135,15 @@ generate_locales() {
 # the emulator now, so that chroots and containers find it too.
 I386_REGISTRATION=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
 
+# Mounts binfmt_misc if need be and registers the emulator for i386 programs;
+# what fails here shows in the check that follows.
+register_emulator() {
+    [ -e "$binfmt/register" ] || "${sudo[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+    # One of that name that does not work (disabled, say) would block ours.
+    [ ! -e "$binfmt/qemu-i386" ] || echo -1 | "${sudo[@]}" tee "$binfmt/qemu-i386" >/dev/null
+    printf '%s' "$I386_REGISTRATION" | "${sudo[@]}" tee "$binfmt/register" >/dev/null
+}
+
 # Where the kernel refuses i386 programs (32-bit Wine, the i386 fuzzers), runs
 # them under user-mode emulation. A registration that works is left alone.
 run_i386_programs() {
@@ -142,10 +151,7 @@ run_i386_programs() {
     check=$("$here"/i386_check.sh) && return 0
     echo "install_tools: $check; installing qemu-user-static, mounting binfmt_misc and registering the emulator for i386 executables"
     install_packages qemu-user-static
-    [ -e "$binfmt/register" ] || "${sudo[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
-    # One of that name that does not work (disabled, say) would block ours.
-    [ ! -e "$binfmt/qemu-i386" ] || echo -1 | "${sudo[@]}" tee "$binfmt/qemu-i386" >/dev/null
-    printf '%s' "$I386_REGISTRATION" | "${sudo[@]}" tee "$binfmt/register" >/dev/null
+    register_emulator || true
     check=$("$here"/i386_check.sh) && return 0
     echo "install_tools: i386 programs still do not run with the emulator registered: $check" >&2
     return 1
