@@ -50,7 +50,9 @@ set(WINE_COMMON_ENV "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
   "FIX_TAMRIX_EXE=$<TARGET_FILE:fix_tamrix>")
 set(WINE_ENV "WINEPREFIX=${WINE_PREFIX_DIR}" ${WINE_COMMON_ENV} "LANG=${WINE_LOCALE_1252}"
   "LC_ALL=${WINE_LOCALE_1252}" "FIX_TAMRIX_CODE_PAGE=1252")
-add_test(NAME ${P}wine_runs COMMAND ${WINE_LOADER} $<TARGET_FILE:wine_probe>)
+# First one line of how the host ran 32-bit code (natively or emulated).
+add_test(NAME ${P}wine_runs COMMAND sh -c "\"$0\"; exec \"$@\"" ${CMAKE_SOURCE_DIR}/scripts/i386_check.sh
+  ${WINE_LOADER} $<TARGET_FILE:wine_probe>)
 set_tests_properties(${P}wine_runs PROPERTIES
   ENVIRONMENT "${WINE_ENV}" PASS_REGULAR_EXPRESSION "fix_tamrix probe: Windows program running"
   FIXTURES_REQUIRED ${PREFIX_FIXTURE} FIXTURES_SETUP ${RUNS_FIXTURE} RESOURCE_LOCK ${PREFIX_FIXTURE})
