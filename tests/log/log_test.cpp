@@ -123,50 +123,43 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
     EXPECT_TRUE(winsim::RecordedCalls().empty());
 }
 
-// A log that cannot be opened, or whose header cannot be written whole, is
-// no log; a line that cannot be written is said once, and the log is closed:
-// in every case the console tells, and nothing more is written to the file.
+// A log that cannot be opened (a folder), or whose header cannot be written
+// whole, is no log; a line that cannot be written is said once, and the log
+// is closed. Either way the console tells, and nothing more goes into the file.
 TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
     const std::string opening = "\nCould not open log file \"" + path_ + "\".\n";
-    const std::string writing = "\nCould not write to log file \"" + path_ + "\": ";
-    const std::string line = kStamp + "one\n";
-    struct Case {
-        const char* what;
-        const char* failing;  // the append step made to fail, and its occurrence
+    const std::string full =
+        "\nCould not write to log file \"" + path_ + "\": There is not enough space on the disk.\n";
+    const struct {
+        const char* failing;  // the append step made to fail (nullptr: the log is a folder)
         unsigned occurrence;
-        std::string console;
-        std::string file;
+        std::string console, file;
+    } cases[] = {
+        {nullptr, 0, "\nCould not open log file \"" + folder_ + "\".\n", "<missing>"},
+        {"fwrite", 1, opening, ""},
+        {"fflush", 1, opening, ""},
+        {"fwrite", 2, full, kHeader},
+        {"fflush", 2, full, kHeader},
+        {"fwrite", 3, full, kHeader + kStamp + "one\n"},
     };
-    const Case cases[] = {
-        {"a folder", nullptr, 0, "", ""},
-        {"the header not written", "fwrite", 1, opening, ""},
-        {"the header not flushed", "fflush", 1, opening, ""},
-        {"a line not written", "fwrite", 2, writing + "There is not enough space on the disk.\n",
-         kHeader},
-        {"a line not flushed", "fflush", 2, writing + "There is not enough space on the disk.\n",
-         kHeader},
-        {"the line after it not written", "fwrite", 3,
-         writing + "There is not enough space on the disk.\n", kHeader + line},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.failing ? c.failing : "a folder") + " " +
+                     std::to_string(c.occurrence));
         ResetLogForTests();
         remove(path_.c_str());
-        const std::string path = c.failing != nullptr ? path_ : folder_;
-        SetLogPath(path.c_str());
+        SetLogPath((c.failing != nullptr ? path_ : folder_).c_str());
         if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_DISK_FULL, c.occurrence);
-        std::string output = CaptureStdout([] {
-            LogOpen("fix_tamrix");
-            LogLine("one");
-            LogLine("two");
-        });
+        EXPECT_EQ(CaptureStdout([] {
+                      LogOpen("fix_tamrix");
+                      LogLine("one");
+                      LogLine("two");
+                  }),
+                  c.console);
         winsim::ClearFaults();
-        EXPECT_EQ(output, c.failing != nullptr ? c.console
-                                               : "\nCould not open log file \"" + path + "\".\n");
         EXPECT_FALSE(LogIsOpen());
-        output = CaptureStdout([] { ReportError(5, "Could not do %s", "it"); });
-        EXPECT_EQ(output, "\nCould not do it: Access is denied.\n");
-        EXPECT_EQ(ReadWholeFile(path_), c.failing != nullptr ? c.file : "<missing>");
+        EXPECT_EQ(CaptureStdout([] { ReportError(5, "Could not do %s", "it"); }),
+                  "\nCould not do it: Access is denied.\n");
+        EXPECT_EQ(ReadWholeFile(path_), c.file);
     }
 }
 
@@ -178,9 +171,10 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
     // A folder far beyond MAX_PATH: the log opens there all the same.
     const std::string long_folder =
         folder_ + "/" + std::string(150, 'e') + "/" + std::string(150, 'f');
-    ASSERT_EQ(mkdir(long_folder.substr(0, long_folder.size() - 151).c_str(), 0700), 0);
-    ASSERT_EQ(mkdir(long_folder.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir((folder_ + "/\x95").c_str(), 0700), 0);
+    for (const std::string& made :
+         {long_folder.substr(0, long_folder.size() - 151), long_folder, folder_ + "/\x95"}) {
+        ASSERT_EQ(mkdir(made.c_str(), 0700), 0);
+    }
     struct Case {
         std::string module;  // "": GetModuleFileNameA fails
         std::string expected;

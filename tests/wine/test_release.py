@@ -162,8 +162,7 @@ class ReadmeTest(WineTestCase):
         self.assertRegex(logged, template(deleted.replace("...", "screen", 1)))
         self.assertNotRegex(logged, template(not_found.replace("...", "screen", 1)))
 
-        # Undo data that cannot be saved (no folder to save it in): the value
-        # goes all the same, and the screen says so as the text quotes.
+        # Undo data with no folder to go to: the value goes, and the screen says so.
         unsaved = fact("THE LOG AND THE UNDO DATA", r'the log say so \("([^"]*\.\.\.)"\)')
         seed_run_key(folder, [SCREEN, TRAY])
         code, output = self.run_loader(exe, ["/Q", "/L", "missing\\x.log"], cwd=folder)
