@@ -102,14 +102,8 @@ TEST_F(LogTest, EachOpeningAppendsAHeader) {
 }
 
 TEST_F(LogTest, TimeStampFieldsAreZeroPadded) {
-    SYSTEMTIME time{};
-    time.wYear = 987;
-    time.wMonth = 1;
-    time.wDay = 2;
-    time.wHour = 0;
-    time.wMinute = 0;
-    time.wSecond = 59;
-    time.wMilliseconds = 999;
+    // Year, month, day of the week, day, hour, minute, second, milliseconds.
+    const SYSTEMTIME time = {987, 1, 5, 2, 0, 0, 59, 999};
     run_.Start();
     winsim::SetLocalTime(time);
     LogLine("x");
