@@ -281,33 +281,27 @@ FOLDER_CASES += [
 ]
 
 
-def long_folder(folder, length):
-    """Two names below `folder` whose Windows path has `length` characters."""
-    n = length - len(wine_path(folder)) - 2
-    return "a" * (n // 2) + "\\" + "b" * (n - n // 2)
-
 
 class FolderTest(UndoCheck):
     def check_case(self, program_folder, exe_name, log_arg, landed):
         folder = self.temp_folder("fix_tamrix_folder_")
-        long = {"long259": long_folder(folder, 259), "long270": long_folder(folder, 270)}
+        long = {"long%d" % n: "L" * (n - len(wine_path(folder)) - 1) for n in (259, 270)}
         program_folder, landed = (name.format(**long) for name in (program_folder, landed))
         log_arg = log_arg.format(**long) if log_arg else None
-        program_dir, landed_dir = (name.replace("\\", "/") for name in (program_folder, landed))
         best_fit = BEST_FIT.decode("ascii")
         if "?" not in best_fit:
             os.mkdir(os.path.join(folder, best_fit))
-        exe = self.copy_program(os.path.join(folder, program_dir), exe_name)
-        os.makedirs(os.path.join(folder, landed_dir), exist_ok=True)
+        exe = self.copy_program(os.path.join(folder, program_folder), exe_name)
+        os.makedirs(os.path.join(folder, landed), exist_ok=True)
         log_name = "x.log" if log_arg else "fix_tamrix.log"
         args = ["/L", wine_path(folder) + "\\" + log_arg] if log_arg else []
         # Shown in the code page, as its best-fit spelling where it has none.
         shown = (wine_path(folder) + "\\").encode("ascii") + \
             landed.encode(CODEC, "replace").replace(UNFIT.encode(CODEC, "replace"), BEST_FIT) + b"\\"
         undo = self.run_and_check(folder, exe, args, [SCREEN, EVERY_TYPE[1]], ["screen"],
-                                  os.path.join(folder, landed_dir, log_name),
-                                  os.path.join(folder, landed_dir), shown_folder=shown)
-        expected = {os.path.relpath(exe, folder), os.path.join(landed_dir, log_name),
+                                  os.path.join(folder, landed, log_name),
+                                  os.path.join(folder, landed), shown_folder=shown)
+        expected = {os.path.relpath(exe, folder), os.path.join(landed, log_name),
                     os.path.relpath(undo, folder), "seed.reg", "before.reg", "after.reg"}
         self.assertEqual(files_below(folder), expected, "nothing lands anywhere else")
 
