@@ -1,7 +1,6 @@
-"""Nothing passes by running nothing: every test preset fails when it finds no
-test to run, every end-to-end module run without the settings it needs
-fails, naming them, instead of passing with everything skipped, and a corpus
-replay fails unless it ran every input (EmptyReplayTest, in the fuzz builds).
+"""Nothing passes by running nothing: no test preset without a test, no
+end-to-end module without the settings it needs (it fails, naming them), no
+corpus replay that did not run every input (EmptyReplayTest, fuzz builds).
 
 The presets are checked on a copy of CMakePresets.json in a fresh folder, so
 that no build folder (nor the log of a CTest run going on in it) is touched.
@@ -68,12 +67,11 @@ class EmptyRunTest(unittest.TestCase):
 class EmptyReplayTest(unittest.TestCase):
     """FIX_TAMRIX_FUZZER: a fuzzer; FIX_TAMRIX_REPLAY_ARGS: the replay's first arguments."""
 
-    def check_replay(self, plant, rc, last):
-        """plant: shell commands that make the corpus folder in an empty folder."""
+    def check_replay(self, shell_planting_the_corpus, rc, last):
         folder = tempfile.mkdtemp(prefix="fix_tamrix_corpus_")
         self.addCleanup(shutil.rmtree, folder)
         corpus = os.path.join(folder, "corpus")
-        subprocess.run(plant, shell=True, cwd=folder, check=True)
+        subprocess.run(shell_planting_the_corpus, shell=True, cwd=folder, check=True)
         got_rc, output = run([REPLAY] + setting("FIX_TAMRIX_REPLAY_ARGS").split()
                              + [setting("FIX_TAMRIX_FUZZER"), corpus, "-timeout=10"], timeout=120)
         self.assertEqual((rc, last % corpus), (got_rc, output.splitlines()[-1]), output)
@@ -85,8 +83,7 @@ add_cases(EmptyReplayTest, [
     ("no_corpus", "true", 1, NO_INPUTS),
     ("unreadable_input", "mkdir corpus && touch corpus/a && ln -s ../missing corpus/b", 1,
      "replay_corpus: libFuzzer executed 0 of the 2 inputs in %s (exit code 1)"),
-    # libFuzzer reads a folder as a corpus, which 32-bit code may see empty.
-    ("folder_as_input", "mkdir -p corpus/a", 1,
+    ("folder_as_input_read_as_a_corpus_that_32_bit_code_may_see_empty", "mkdir -p corpus/a", 1,
      "replay_corpus: libFuzzer executed 0 of the 1 inputs in %s (exit code 0)"),
     ("every_input_read", "mkdir corpus && touch corpus/a corpus/b", 0,
      "replay_corpus: executed all 2 inputs in %s"),
