@@ -22,6 +22,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -114,11 +115,18 @@ def wine_env():
 
 def wine_command(args, timeout=120):
     """(exit code, stdout) of a Wine command line (e.g. reg.exe) under 64-bit Wine, which sees
-    what 32-bit programs see and starts far faster where i386 code runs emulated."""
-    done = subprocess.run(["/usr/lib/wine/wine64"] + list(args), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          env=wine_env(), timeout=timeout)
-    return done.returncode, done.stdout
+    what 32-bit programs see and starts far faster where i386 code runs emulated.
+    A run that fails without a word is run again, up to twice, and said on stderr: now and
+    then 64-bit Wine 8 ends reg.exe with 1 and prints nothing, in place of what it was asked;
+    a command's own failure says why, and one that fails alike each time still fails."""
+    for attempt in range(3):
+        done = subprocess.run(["/usr/lib/wine/wine64"] + list(args), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              env=wine_env(), timeout=timeout)
+        if done.returncode == 0 or done.stdout or done.stderr or attempt == 2:
+            return done.returncode, done.stdout
+        sys.stderr.write("wine64 %s exited %d and printed nothing; running it again\n"
+                         % (" ".join(args), done.returncode))
 
 
 def unix_path(windows_path):
