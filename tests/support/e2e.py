@@ -113,36 +113,31 @@ def wine_env():
     return env
 
 
-def wine_command(args, timeout=120):
+def run_wine(loader, args, cwd=None, timeout=120):
+    """(exit code, stdout, stderr) of `args` run by Wine's `loader`, with no console input."""
+    done = subprocess.run([loader] + list(args), cwd=cwd, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(),
+                          timeout=timeout)
+    return done.returncode, done.stdout, done.stderr
+
+
+def wine_command(args):
     """(exit code, stdout) of a Wine command line (e.g. reg.exe) under 64-bit Wine, which sees
-    what 32-bit programs see and starts far faster where i386 code runs emulated.
-    A run that fails without a word is run again, up to twice, and said on stderr: now and
-    then 64-bit Wine 8 ends reg.exe with 1 and prints nothing, in place of what it was asked;
-    a command's own failure says why, and one that fails alike each time still fails."""
+    what 32-bit programs see and starts far faster under emulation. It now and then ends reg.exe
+    with 1 and no word, where reg's own failures say why: such a run is run again, up to twice."""
     for attempt in range(3):
-        done = subprocess.run(["/usr/lib/wine/wine64"] + list(args), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              env=wine_env(), timeout=timeout)
-        if done.returncode == 0 or done.stdout or done.stderr or attempt == 2:
-            return done.returncode, done.stdout
+        code, output, errors = run_wine("/usr/lib/wine/wine64", args)
+        if code == 0 or output or errors or attempt == 2:
+            return code, output
         sys.stderr.write("wine64 %s exited %d and printed nothing; running it again\n"
-                         % (" ".join(args), done.returncode))
-
-
-def unix_path(windows_path):
-    """The host path of a Wine path such as C:\\x.log."""
-    done = subprocess.run(["winepath", "-u", windows_path], stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, env=wine_env(), check=True)
-    return done.stdout.decode().strip()
+                         % (" ".join(args), code))
 
 
 def set_windows_version(version):
     """Makes Wine report `version` to programs started from now on (None: its
     default)."""
-    if version is None:
-        args = ["reg", "delete", WINE_KEY, "/v", "Version", "/f"]
-    else:
-        args = ["reg", "add", WINE_KEY, "/v", "Version", "/t", "REG_SZ", "/d", version, "/f"]
+    args = (["reg", "delete", WINE_KEY, "/v", "Version", "/f"] if version is None else
+            ["reg", "add", WINE_KEY, "/v", "Version", "/t", "REG_SZ", "/d", version, "/f"])
     code, output = wine_command(args)
     if version is not None and code != 0:
         raise RuntimeError("cannot set the Windows version %s: %r" % (version, output))
@@ -232,10 +227,7 @@ class WineTestCase(unittest.TestCase):
 
     @classmethod
     def run_loader(cls, program, args, cwd=None, timeout=120):
-        done = subprocess.run([cls.loader, program] + list(args), cwd=cwd,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, env=wine_env(), timeout=timeout)
-        return done.returncode, done.stdout
+        return run_wine(cls.loader, [program] + list(args), cwd, timeout)[:2]
 
     def run_program(self, args, cwd=None, timeout=120):
         """Runs the program with no console input, in `cwd` (default: its own
