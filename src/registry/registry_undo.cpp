@@ -114,9 +114,7 @@ int32_t SaveTree(void* context, HKEY key, SubkeyPath* path) {
 
 int32_t OpenRunUndoFile() {
     if (run.open) return run.file.broken;
-    // The 95 family and NT 4.0 read REGEDIT4 only.
-    run.form =
-        IsWindows95Family() || (GetVersion() & 0xFF) < 5 ? RegForm::kRegedit4 : RegForm::kVersion5;
+    run.form = IsBeforeWindows2000() ? RegForm::kRegedit4 : RegForm::kVersion5;
     run.ansi_exact = run.form == RegForm::kRegedit4 && !IsWindows95Family();
     RegText header;
     StartRegText(&header, run.form, item_bytes, sizeof item_bytes);
