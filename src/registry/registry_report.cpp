@@ -99,8 +99,7 @@ int32_t CheckValueLast(const RegistryAction* row, HKEY key, const FoundValue& fi
 void TakeBackSave(uint32_t mark) {
     const int32_t failure = TakeBackRunUndo(mark);
     if (failure != 0) {
-        ReportError(failure, "Undo data could not be taken back out of \"%s\"",
-                    RunUndoFilePath());
+        ReportError(failure, "Undo data could not be taken back out of \"%s\"", RunUndoFilePath());
     }
 }
 
@@ -154,8 +153,8 @@ void ChangeValue(const RegistryAction* row) {
     int32_t found = OpenRegistryPath(row->key_path, &key);
     FoundValue first{};
     if (found == 0) {
-        found = SaveValueItem(row, key, set ? UndoAction::kSetValue : UndoAction::kDeleteValue,
-                              &first);
+        found =
+            SaveValueItem(row, key, set ? UndoAction::kSetValue : UndoAction::kDeleteValue, &first);
     }
     if (!set) {
         printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
@@ -181,8 +180,9 @@ void ChangeValue(const RegistryAction* row) {
         return;
     }
     if (code != 0) {
-        ReportError(code, set ? "Registry value \"%s\" in key \"%s\" could not be set"
-                              : "Registry value \"%s\" in key \"%s\" could not be deleted",
+        ReportError(code,
+                    set ? "Registry value \"%s\" in key \"%s\" could not be set"
+                        : "Registry value \"%s\" in key \"%s\" could not be deleted",
                     row->value_name, row->key_path);
         return;
     }
@@ -216,7 +216,8 @@ void ReportAccessError(int32_t code, const RegistryAction* row) {
         ReportError(code, "An error was detected while accessing registry key \"%s\"",
                     row->key_path);
     } else {
-        ReportError(code, "An error was detected while accessing registry value \"%s\" in key \"%s\"",
+        ReportError(code,
+                    "An error was detected while accessing registry value \"%s\" in key \"%s\"",
                     row->value_name, row->key_path);
     }
 }

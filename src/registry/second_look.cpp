@@ -32,10 +32,9 @@ char found_name[kNameSize];
 BYTE found_data[kNameSize];
 WCHAR found_wide_name[kNameSize];
 alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
-const ValueBuffers kFoundBuffers = {found_name,      sizeof found_name,
-                                    found_data,      sizeof found_data,
-                                    found_wide_name, sizeof found_wide_name,
-                                    found_wide_data, sizeof found_wide_data};
+const ValueBuffers kFoundBuffers = {
+    found_name,      sizeof found_name,      found_data,      sizeof found_data,
+    found_wide_name, sizeof found_wide_name, found_wide_data, sizeof found_wide_data};
 
 // Copies `text` whole into `buffer`: false when it does not fit.
 bool CopyWhole(const char* text, char* buffer, size_t size) {

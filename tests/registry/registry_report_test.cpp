@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "log/log_file.h"
 #include "registry/clean_registry.h"
 #include "registry/match_registry_data.h"
+#include "registry/second_look.h"
 #include "support/capture.h"
 #include "support/native_run.h"
 #include "winsim/test_hooks.h"
@@ -43,6 +46,11 @@ struct Case {
                                      // line alone
     const char* gone;                // a text no longer in the registry afterwards, or nullptr
     const char* present;             // a text still (or now) in the registry, or nullptr
+    // Another program at the first call `at`: by default the second look's
+    // wait, which follows a change.
+    std::function<void()> meanwhile = nullptr;
+    const char* at = "Sleep";
+    bool taken_back = false;  // the undo file holds its header alone
 };
 
 RegistryAction Row(const char* key, const char* name, RegistryData match,
@@ -66,6 +74,8 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     const std::string value_v = "Registry value \"v\"" + in_key;
     const std::string saved_v = "Undo data for registry value \"v\"" + in_key + " was saved to \"" +
                                 run_.folder().path() + kUndoName + "\".\n";
+    const std::string saved_key = "Undo data for registry key \"" + key + "\" was saved to \"" +
+                                  run_.folder().path() + kUndoName + "\".\n";
     const std::string key_not_found = "Registry key \"" + key + "\" was not found.\n";
     auto entry_not_found = [&](const std::string& data) {
         return "Registry entry \"v\"" + data + in_key + " was not found.\n";
@@ -73,6 +83,25 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     const std::string accessing = "\nAn error was detected while accessing registry ";
     const std::string changed = " changed after it was checked and was not ";
     const std::string no_file = ": The system cannot find the file specified.\n";
+    const auto import = [](const char* text) {
+        return [text] {
+            ASSERT_TRUE(winsim::ImportRegistryText(
+                std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Report]\n") + text));
+        };
+    };
+    const std::string came_back = "\n" + value_v + " came back after it was deleted.\n";
+    const std::string advice =
+        "\nA program that is running now, most likely the worm, put it back. Restart Windows in "
+        "Safe Mode and run fix_tamrix again there.\n";
+    const auto logged = [](const std::string& console) {  // its reports, as log lines
+        std::string lines;
+        for (size_t at = 0;
+             (at = console.find("\n", at)) != std::string::npos && at + 1 < console.size(); ++at) {
+            if (console[at + 1] != '\n')
+                lines += console.substr(at + 1, console.find('\n', at + 1) - at);
+        }
+        return lines;
+    };
     const Case cases[] = {
         {"key not found", 2, Row(kKey, nullptr, none), nullptr, key_not_found, std::nullopt,
          nullptr, nullptr},
@@ -125,13 +154,48 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
          saved_v + value_v + " could not be set: Access is denied.\n", nullptr, kOld},
         {"key deleted with its subtree", 0, Row(kKey, nullptr, none), nullptr,
          "Deleting registry key \"" + key + "\"... Done.\n",
-         "Undo data for registry key \"" + key + "\" was saved to \"" + run_.folder().path() +
-             kUndoName + "\".\nRegistry key \"" + key + "\" was deleted.\n",
-         "Report", nullptr},
+         saved_key + "Registry key \"" + key + "\" was deleted.\n", "Report", nullptr},
         {"key gone before its deletion", 0, Row(missing.c_str(), nullptr, none), nullptr,
          "Deleting registry key \"" + missing + "\"...\nRegistry key \"" + missing +
              "\" could not be deleted" + no_file,
          std::nullopt, nullptr, "\"keep\"=\"x\""},
+        {"key gone once saved", 0, Row(kKey, nullptr, none), nullptr,
+         "Deleting registry key \"" + key + "\"...\nRegistry key \"" + key +
+             "\" could not be deleted" + no_file,
+         saved_key + "Registry key \"" + key + "\" could not be deleted" + no_file, "Report",
+         nullptr,
+         [] {
+             ASSERT_TRUE(winsim::ImportRegistryText("REGEDIT4\n\n[-" + std::string(kKey) + "]\n"));
+         },
+         "fwrite", true},
+        // The second look, a second after the walk.
+        {"value came back after its deletion", 0, Row(kKey, "v", text), nullptr,
+         "Deleting registry value \"v\"" + in_key + "... Done.\n" + came_back + advice,
+         saved_v + value_v + " was deleted.\n" + logged(came_back + advice), nullptr, kOld,
+         import("\"v\"=\"C:\\\\x\"")},
+        {"value back, but not the worm's", 0, Row(kKey, "v", text), nullptr,
+         "Deleting registry value \"v\"" + in_key + "... Done.\n",
+         saved_v + value_v + " was deleted.\n", nullptr, "\"v\"=\"C:\\\\y\"",
+         import("\"v\"=\"C:\\\\y\"")},
+        {"value changed back after it was set", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}),
+         nullptr,
+         "Setting registry value \"v\"" + in_key + " to \"new\"... Done.\n\n" + value_v +
+             " was changed back after it was set.\n" + advice,
+         saved_v + value_v + " was set to \"new\".\n" + value_v +
+             " was changed back after it was set.\n" + logged(advice),
+         nullptr, kOld, import("\"v\"=\"C:\\\\x\"")},
+        {"key came back after its deletion", 0, Row(kKey, nullptr, none), nullptr,
+         "Deleting registry key \"" + key + "\"... Done.\n\nRegistry key \"" + key +
+             "\" came back after it was deleted.\n" + advice,
+         saved_key + "Registry key \"" + key + "\" was deleted.\nRegistry key \"" + key +
+             "\" came back after it was deleted.\n" + logged(advice),
+         nullptr, "[HKEY_CURRENT_USER\\Software\\Report]", import("")},
+        {"second look unreadable", 0, Row(kKey, "v", text), nullptr,
+         "Deleting registry value \"v\"" + in_key + "... Done.\n" + accessing + "value \"v\"" +
+             in_key + ": Access is denied.\n",
+         saved_v + value_v + " was deleted.\n" +
+             logged(accessing + "value \"v\"" + in_key + ": Access is denied.\n"),
+         "\"v\"=", nullptr, [] { winsim::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,9 +203,20 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         std::string error;
         ASSERT_TRUE(winsim::LoadRegistryText(kSeed, &error)) << error;
         if (c.fail_call != nullptr) winsim::FailCall(c.fail_call, ERROR_ACCESS_DENIED);
+        if (c.meanwhile) winsim::OnCall(c.at, 1, c.meanwhile);
         int32_t result = -1;
-        std::string console = CaptureStdout([&] { result = ReportRegistryResult(c.code, &c.row); });
+        std::vector<std::string> second_look;
+        std::string console = CaptureStdout([&] {
+            result = ReportRegistryResult(c.code, &c.row);
+            winsim::RecordCalls(true);
+            LookAgainAtDoneRows("fix_tamrix");
+            second_look = winsim::RecordedCalls();
+        });
         run_.Finish();
+        // Only a run that changed something waits, and looks again.
+        const bool done = c.console.find(" Done.\n") != std::string::npos;
+        EXPECT_EQ(second_look.empty(), !done);
+        if (done) EXPECT_EQ(second_look[0], "Sleep(1000)");
         EXPECT_EQ(result, 0);
         EXPECT_EQ(console, c.console);
         const size_t last = c.console.rfind('\n', c.console.size() - 2) + 1;
@@ -153,29 +228,50 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         if (c.present != nullptr) {
             EXPECT_NE(registry.find(c.present), std::string::npos) << registry;
         }
+        if (c.taken_back) {
+            std::string header = "\xff\xfe";
+            for (char ch : std::string("Windows Registry Editor Version 5.00\r\n"))
+                header += {ch, '\0'};
+            EXPECT_EQ(ReadWholeFile(run_.folder().path() + kUndoName), header);
+        }
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
 }
 
 // Names come from the registry in a search: one that reads like a path
-// variable must be deleted as it stands, not as what it would expand to.
-TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
+// variable must be deleted, and looked at again, as it stands, not as what
+// it would expand to. Both values come back: the advice follows them once.
+TEST_F(RegistryReportTest, SearchDeletesTheValuesByTheNamesItFound) {
     SetLogPath(run_.log_path().c_str());  // the undo file goes beside it
-    ASSERT_TRUE(
-        winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Report]\n"
-                                 "\"%Temp%\"=\"worm\"\n"
-                                 "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n"));
+    const std::string worms = "\"%Temp%\"=\"worm\"\n\"Second\"=\"worm\"\n";
+    ASSERT_TRUE(winsim::LoadRegistryText(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms +
+        "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n"));
     const RegistryAction table[] = {
         {kKey, nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
         {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
     };
-    std::string console =
-        CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
+    std::string registry;
+    winsim::OnCall("Sleep", 1, [&] {
+        registry = winsim::SaveRegistryText();
+        ASSERT_TRUE(winsim::ImportRegistryText(
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms));
+    });
+    std::string console = CaptureStdout([&] {
+        EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0);
+        LookAgainAtDoneRows("fix_tamrix");
+    });
+    const std::string in_key = " in key \"" + std::string(kKey) + "\"";
     EXPECT_EQ(console,
-              "Deleting registry value \"%Temp%\" in key \"" + std::string(kKey) + "\"... Done.\n");
-    const std::string registry = winsim::SaveRegistryText();
+              "Deleting registry value \"%Temp%\"" + in_key +
+                  "... Done.\nDeleting registry value \"Second\"" + in_key +
+                  "... Done.\n\nRegistry value \"%Temp%\"" + in_key +
+                  " came back after it was deleted.\n\nRegistry value \"Second\"" + in_key +
+                  " came back after it was deleted.\n\nA program that is running now, most "
+                  "likely the worm, put it back. Restart Windows in Safe Mode and run "
+                  "fix_tamrix again there.\n");
     EXPECT_EQ(registry.find("\"%Temp%\""), std::string::npos) << registry;
+    EXPECT_EQ(registry.find("\"Second\""), std::string::npos) << registry;
     EXPECT_NE(registry.find("\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\""), std::string::npos)
         << registry;
 }
