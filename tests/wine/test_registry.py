@@ -5,6 +5,7 @@ import os
 import re
 import subprocess
 import unittest
+from pathlib import Path
 
 from tests.support.e2e import (NOT_FOUND, RUN_KEY, SCREEN, SYSTEM_FOLDER, SYSTEM_REG, TRAY,
                                UNDO_FILE, WineTestCase, add_cases, expected_windows, read_log,
@@ -26,8 +27,8 @@ ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\
                  % RUN_KEY + SYSTEXT)
 UNRELATED = [TRAY, '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
 # A running worm writes its value back: the second look after the walk says so.
-CAME_BACK = ["", "Registry value \"screen\" in key \"%s\" came back after it was deleted." % RUN_KEY,
-             "", "A program that is running now, most likely the worm, put it back. Restart "
+CAME_BACK = ["", "Registry value \"screen\" in key \"%s\" came back after it was deleted."
+             % RUN_KEY, "", "A program that is running now, most likely the worm, put it back. Restart "
              "Windows in Safe Mode and run fix_tamrix again there."]
 
 
@@ -80,15 +81,13 @@ CASES = [
      [UNRELATED_WIDE, '"screen"=' + expandable(SYSTEM_FOLDER + "\\Screen.scr")],
      [DELETING_SCREEN, SYS_TXT, SYS_480], [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480],
      ["Tray"]),
-    ("screen_written_back_when_the_key_changes", [SCREEN],
-     [DELETING_SCREEN, SYS_TXT, SYS_480] + CAME_BACK,
-     [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480] + CAME_BACK[1::2], ["screen"], "watch"),
-    ("screen_written_back_every_500_ms", [SCREEN],
-     [DELETING_SCREEN, SYS_TXT, SYS_480] + CAME_BACK,
-     [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480] + CAME_BACK[1::2], ["screen"], "every"),
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]
+CASES += [("screen_written_back_" + when, [SCREEN],
+           [DELETING_SCREEN, SYS_TXT, SYS_480] + CAME_BACK,
+           [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480] + CAME_BACK[1::2], ["screen"], worm)
+          for when, worm in [("when_the_key_changes", "watch"), ("every_500_ms", "every")]]
 # id, Run key values, names of the values left: the walk finds none of the
 # worm's rows, and says so on the console and in the log.
 CASES += [(case_id, values, NOT_FOUND, NOT_FOUND, left) for case_id, values, left in [
@@ -121,11 +120,16 @@ class RegistryTest(WineTestCase):
         folder = self.temp_folder("fix_tamrix_registry_")
         seed_run_key(folder, values)
         before = run_key_values()
-        if worm:
-            self.start_worm(folder, worm)
+        if worm:  # at work once it says so; it stops when the file appears
+            worm = subprocess.Popen([self.loader, setting("FIX_TAMRIX_WORM"), worm], cwd=folder,
+                                    stdout=subprocess.PIPE, env=wine_env())
+            self.addCleanup(worm.kill)
+            self.assertEqual(worm.stdout.readline().strip(), b"ready")
         code, output = self.run_program(["/Q", "/L", "case.log"], cwd=folder)
         if worm:
-            self.stop_worm(folder)
+            open(os.path.join(folder, "stop_worm"), "w").close()
+            self.assertEqual(worm.wait(timeout=60), 0)
+            worm.stdout.close()
         self.assertEqual(code, 0, "exit code")
         quiet = b"QUIET MODE\r\n\r\n\r\n"
         self.assertIn(quiet, output)
@@ -138,27 +142,11 @@ class RegistryTest(WineTestCase):
         self.assertRegex(logged[len(header):], b"^" + pattern(expected_log) + rb"\Z")
         # What stays is untouched: same names, types and data as before.
         self.assertEqual(run_key_values(), None if left is None else {k: before[k] for k in left})
-        if worm:
-            undo = [name for name in os.listdir(folder) if UNDO_FILE.fullmatch(name.encode())]
-            self.assertEqual(len(undo), 1, undo)
-            with open(os.path.join(folder, undo[0]), "rb") as file:
-                saved = file.read()
-            text = saved.decode("utf-16" if saved.startswith(b"\xff\xfe") else "latin-1")
+        if worm:  # the undo file holds the value once, whatever came back
+            undo, = [Path(folder, n).read_bytes() for n in os.listdir(folder)
+                     if UNDO_FILE.fullmatch(n.encode())]
+            text = undo.decode("utf-16" if undo.startswith(b"\xff\xfe") else "latin-1")
             self.assertEqual(text.count('"screen"='), 1, text)
-
-    def start_worm(self, folder, mode):
-        """Starts the stand-in for the worm in `folder`; it is at work when this returns."""
-        worm = subprocess.Popen([self.loader, setting("FIX_TAMRIX_WORM"), mode], cwd=folder,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL, env=wine_env())
-        self.addCleanup(worm.kill)
-        self.worm = worm
-        self.assertEqual(worm.stdout.readline().strip(), b"ready")
-
-    def stop_worm(self, folder):
-        open(os.path.join(folder, "stop_worm"), "w").close()
-        self.assertEqual(self.worm.wait(timeout=60), 0)
-        self.worm.stdout.close()
 
 
 add_cases(RegistryTest, CASES, RegistryTest.check_case)
