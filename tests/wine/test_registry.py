@@ -28,8 +28,8 @@ ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\
 UNRELATED = [TRAY, '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
 # A running worm writes its value back: the second look after the walk says so.
 CAME_BACK = ["", "Registry value \"screen\" in key \"%s\" came back after it was deleted."
-             % RUN_KEY, "", "A program that is running now, most likely the worm, put it back. Restart "
-             "Windows in Safe Mode and run fix_tamrix again there."]
+             % RUN_KEY, "", "A program that is running now, most likely the worm, put it back. "
+             "Restart Windows in Safe Mode and run fix_tamrix again there."]
 
 
 def binary(text):

@@ -12,14 +12,12 @@
 int main(int argc, char** argv) {
     const bool watch = argc == 2 && strcmp(argv[1], "watch") == 0;
     if (argc != 2 || (!watch && strcmp(argv[1], "every") != 0)) return 2;
+    const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     char data[MAX_PATH + 16];
     const UINT length = GetSystemDirectoryA(data, MAX_PATH);
     HKEY key = nullptr;
-    if (length == 0 || length >= MAX_PATH ||
-        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                      &key) != ERROR_SUCCESS) {
+    if (length == 0 || length >= MAX_PATH || RegCreateKeyA(HKEY_CURRENT_USER, run, &key) != 0)
         return 1;
-    }
     strcat(data, "\\Screen.scr");
     HANDLE changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     // Armed again before each look, so that no change goes unseen.
