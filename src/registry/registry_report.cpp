@@ -62,10 +62,9 @@ void ReportSave(int32_t failure, const RegistryAction* row) {
 
 // Finds the value `row` names again in its open `key` into *first (without
 // buffers when it is too large to read) and saves it to the undo file before
-// `action` changes it. A failure to save is
-// reported, and the action goes ahead all the same: removing the worm comes
-// first. 0 to go ahead, or why the value must be left alone (see
-// FindValueAgain).
+// `action` changes it. A failure to save is reported, and the action goes
+// ahead all the same: removing the worm comes first. 0 to go ahead, or why
+// the value must be left alone (see FindValueAgain).
 int32_t SaveValueItem(const RegistryAction* row, HKEY key, UndoAction action, FoundValue* first) {
     int32_t found = FindValueAgain(row, key, WholeValueBuffers(), first);
     if (found == 0) {
@@ -151,8 +150,9 @@ void ChangeValue(const RegistryAction* row) {
     const uint32_t mark = RunUndoMark();
     HKEY key = nullptr;
     int32_t found = OpenRegistryPath(row->key_path, &key);
+    const bool open = found == 0;
     FoundValue first{};
-    if (found == 0) {
+    if (open) {
         found =
             SaveValueItem(row, key, set ? UndoAction::kSetValue : UndoAction::kDeleteValue, &first);
     }
@@ -173,7 +173,7 @@ void ChangeValue(const RegistryAction* row) {
                                     static_cast<const BYTE*>(data.data), data.length)
                    : RegDeleteValueA(key, row->value_name);
     }
-    if (key != nullptr) RegCloseKey(key);
+    if (open) RegCloseKey(key);
     if (found != 0) {
         ReportLeftAlone(found, row, set ? "set" : "deleted");
         TakeBackSave(mark);
