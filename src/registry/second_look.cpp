@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "log/error_report.h"
-#include "log/notice.h"
 #include "platform/platform.h"
 #include "registry/clean_registry.h"
 #include "registry/registry_limits.h"
