@@ -19,6 +19,7 @@
 namespace {
 
 const char kKey[] = "HKEY_CURRENT_USER\\Software\\Report";
+const std::string kKeyHeader = "REGEDIT4\n\n[" + std::string(kKey) + "]\n";
 const char kSeed[] =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"C:\\\\x\"\n\"keep\"=\"x\"\n\n"
@@ -89,11 +90,8 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
     const std::string advice =
         "A program that is running now, most likely the worm, put it back. Restart Windows in "
         "Safe Mode and run fix_tamrix again there.\n";
-    const auto writes = [](const char* text) {
-        return [text] {
-            ASSERT_TRUE(winsim::ImportRegistryText(
-                std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Report]\n") + text));
-        };
+    const auto writes = [](const std::string& text) {
+        return [text] { ASSERT_TRUE(winsim::ImportRegistryText(kKeyHeader + text)); };
     };
     const Case cases[] = {
         {"key not found", 2, Row(kKey, nullptr, none), nullptr, key_not_found, std::nullopt,
@@ -213,8 +211,7 @@ TEST_F(RegistryReportTest, SearchDeletesTheValuesByTheNamesItFound) {
     std::string registry;
     winsim::OnCall("Sleep", 1, [&] {
         registry = winsim::SaveRegistryText();
-        ASSERT_TRUE(winsim::ImportRegistryText(
-            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms));
+        ASSERT_TRUE(winsim::ImportRegistryText(kKeyHeader + worms));
     });
     std::string console = CaptureStdout([&] {
         EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0);
