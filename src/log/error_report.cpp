@@ -10,12 +10,13 @@
 namespace {
 
 // Writes the message, then ": " and `system_text` unless it is nullptr, as
-// one time-stamped line to the log when it is open.
-void LogMessage(const char* system_text, const char* format, va_list args) {
+// one time-stamped line to the log when it is open. `args` is started and
+// ended by the caller.
+void LogMessage(const char* system_text, const char* format, va_list* args) {
     if (!LogIsOpen()) return;
     LogRecord record;
     StartLogRecord(&record);
-    AppendLogText(&record, format, args);
+    AppendLogText(&record, format, *args);
     if (system_text != nullptr) AppendLogTextf(&record, ": %s", system_text);
     AppendToLog(&record);
 }
@@ -34,7 +35,7 @@ void ReportError(int32_t code, const char* format, ...) {
     printf(": %s\n", shown);
 
     va_start(args, format);
-    LogMessage(shown, format, args);
+    LogMessage(shown, format, &args);
     va_end(args);
     FreeSystemErrorText(text);
 }
@@ -48,6 +49,6 @@ void ReportNotice(const char* format, ...) {
     va_end(args);
 
     va_start(args, format);
-    LogMessage(nullptr, format, args);
+    LogMessage(nullptr, format, &args);
     va_end(args);
 }
