@@ -20,7 +20,7 @@ struct Fault {
 };
 
 struct Action {
-    std::string name;
+    std::string name;    // empty: run by overall call number, the actions' own calls not counted
     unsigned remaining;  // calls still to pass before the one it runs at
     std::function<void()> run;
 };
@@ -30,6 +30,7 @@ struct HookState {
     std::vector<Action> actions;
     bool recording = false;
     std::vector<std::string> record;
+    unsigned in_action = 0;  // actions running now
 };
 
 HookState& Hooks() {
@@ -50,11 +51,15 @@ bool CallFails(DWORD* code, const char* name, const char* detail_format, ...) {
         hooks.record.push_back(std::string(name) + "(" + detail + ")");
     }
     for (size_t i = 0; i < hooks.actions.size(); ++i) {
-        if (hooks.actions[i].name != name || --hooks.actions[i].remaining != 0) continue;
+        Action& action = hooks.actions[i];
+        if (action.name.empty() ? hooks.in_action > 0 : action.name != name) continue;
+        if (--action.remaining != 0) continue;
         // Taken off first: the action's own calls must not run it again.
-        std::function<void()> run = std::move(hooks.actions[i].run);
+        std::function<void()> run = std::move(action.run);
         hooks.actions.erase(hooks.actions.begin() + static_cast<std::ptrdiff_t>(i));
+        ++hooks.in_action;
         run();
+        --hooks.in_action;
         break;
     }
     for (size_t i = 0; i < hooks.faults.size(); ++i) {
@@ -89,6 +94,11 @@ void OnCall(const char* name, unsigned occurrence, std::function<void()> action)
     Hooks().actions.push_back(Action{name, occurrence, std::move(action)});
 }
 
+void OnNthCall(unsigned n, std::function<void()> action) {
+    if (n == 0) return;
+    Hooks().actions.push_back(Action{std::string(), n, std::move(action)});
+}
+
 void RecordCalls(bool on) { Hooks().recording = on; }
 const std::vector<std::string>& RecordedCalls() { return Hooks().record; }
 void ClearRecordedCalls() { Hooks().record.clear(); }
@@ -99,6 +109,7 @@ void Reset() {
     hooks.actions.clear();
     hooks.recording = false;
     hooks.record.clear();
+    hooks.in_action = 0;
     ResetErrorTexts();
     ResetProcessFacts();
     ResetRegistry();

@@ -134,6 +134,11 @@ DWORD GetVersion() {
     return winsim::Facts().version;
 }
 
+void Sleep(DWORD milliseconds) {
+    DWORD fault = 0;
+    winsim::CallFails(&fault, "Sleep", "%u", milliseconds);  // cannot fail on Windows either
+}
+
 BOOL IsDBCSLeadByte(BYTE test_char) {
     DWORD fault = 0;
     winsim::CallFails(&fault, "IsDBCSLeadByte", "%u", test_char);  // cannot fail either

@@ -28,6 +28,10 @@ void ClearFaults();
 // before that call does anything: another program acting at that moment.
 // The action's own layer calls are made as any others.
 void OnCall(const char* name, unsigned occurrence, std::function<void()> action);
+// Runs `action` at the n-th layer call from now on (1-based, any name, as
+// RecordedCalls lists them), before that call does anything; the calls that
+// actions make are not counted.
+void OnNthCall(unsigned n, std::function<void()> action);
 
 // --- Recording ------------------------------------------------------------
 // While on, every layer call appends "Name(detail)" to the record.

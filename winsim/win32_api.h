@@ -148,6 +148,9 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
 DWORD GetVersion();
 BOOL IsDBCSLeadByte(BYTE test_char);
+// Recorded as "Sleep(<milliseconds>)", and returns at once: nothing else runs
+// in the stand-in's world but what a hook does at a chosen call.
+void Sleep(DWORD milliseconds);
 
 // Text in the ANSI code page (CP_ACP, the only one here) to UTF-16.
 #define CP_ACP 0u

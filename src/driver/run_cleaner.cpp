@@ -10,6 +10,7 @@
 #include "registry/clean_registry.h"
 #include "registry/registry_report.h"
 #include "registry/registry_undo.h"
+#include "registry/second_look.h"
 #include "tables/registry_actions.h"
 #include "tables/texts.h"
 
@@ -57,6 +58,8 @@ int32_t RunCleaner(int argc, char** argv) {
     printf("\n");
     // Every row is reported as it goes; the walk's result leaves the exit code alone.
     CleanRegistry(kRegistryActions, ReportRegistryResult);
+    // A running worm writes back what was removed: the user must hear of it.
+    LookAgainAtDoneRows(kToolName);
     printf("\n");
     // The run's undo file stays open until here, so that nobody else can
     // write into it while the run adds items.

@@ -7,6 +7,22 @@
 #include "log/log_line.h"
 #include "log/system_text.h"
 
+namespace {
+
+// Writes the message, then ": " and `system_text` unless it is nullptr, as
+// one time-stamped line to the log when it is open. `args` is started and
+// ended by the caller.
+void LogMessage(const char* system_text, const char* format, va_list* args) {
+    if (!LogIsOpen()) return;
+    LogRecord record;
+    StartLogRecord(&record);
+    AppendLogText(&record, format, *args);
+    if (system_text != nullptr) AppendLogTextf(&record, ": %s", system_text);
+    AppendToLog(&record);
+}
+
+}  // namespace
+
 void ReportError(int32_t code, const char* format, ...) {
     char* text = SystemErrorText(code);
     const char* shown = text != nullptr ? text : "";
@@ -18,14 +34,21 @@ void ReportError(int32_t code, const char* format, ...) {
     va_end(args);
     printf(": %s\n", shown);
 
-    if (LogIsOpen()) {
-        LogRecord record;
-        StartLogRecord(&record);
-        va_start(args, format);
-        AppendLogText(&record, format, args);
-        va_end(args);
-        AppendLogTextf(&record, ": %s", shown);
-        AppendToLog(&record);
-    }
+    va_start(args, format);
+    LogMessage(shown, format, &args);
+    va_end(args);
     FreeSystemErrorText(text);
+}
+
+void ReportNotice(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    printf("\n");
+    vprintf(format, args);
+    printf("\n");
+    va_end(args);
+
+    va_start(args, format);
+    LogMessage(nullptr, format, &args);
+    va_end(args);
 }

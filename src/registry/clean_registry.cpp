@@ -76,21 +76,6 @@ void SetTextLengths(RegistryAction* row) {
     }
 }
 
-// Value test, existence test or whole-key row on the open key: the row's code.
-int32_t ExamineKey(WalkBuffers* walk, HKEY key) {
-    RegistryAction& row = walk->row;
-    if (row.value_name == nullptr) return 0;  // whole-key row: the key exists
-    if (row.match.data == nullptr || row.matcher == nullptr) {
-        LONG code = RegQueryValueExA(key, row.value_name, nullptr, nullptr, nullptr, nullptr);
-        return code == ERROR_MORE_DATA ? 0 : code;
-    }
-    // Found by enumeration, as the action's check finds it again.
-    const ValueBuffers buffers = FoundBuffersOf(walk);
-    FoundValue value;
-    const int32_t code = FindFoundValue(key, row.value_name, buffers, &value);
-    return code != 0 ? code : CheckFoundValue(&row, &value);
-}
-
 // Search row: one callback per matching value, per enumeration error, or for
 // a key without values; every value is examined once, in the enumeration's
 // order, whatever the callbacks delete. The key stays open meanwhile and is
@@ -137,6 +122,18 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
 
 }  // namespace
 
+int32_t ExamineRow(const RegistryAction* row, HKEY key, const ValueBuffers& buffers) {
+    if (row->value_name == nullptr) return 0;  // whole-key row: the key exists
+    if (row->match.data == nullptr || row->matcher == nullptr) {
+        LONG code = RegQueryValueExA(key, row->value_name, nullptr, nullptr, nullptr, nullptr);
+        return code == ERROR_MORE_DATA ? 0 : code;
+    }
+    // Found by enumeration, as the action's check finds it again.
+    FoundValue value;
+    const int32_t code = FindFoundValue(key, row->value_name, buffers, &value);
+    return code != 0 ? code : CheckFoundValue(row, &value);
+}
+
 int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
     if (table == nullptr || table->key_path == nullptr) return 0;
     WalkBuffers walk;
@@ -154,7 +151,7 @@ int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
                     if (stop != 0) return stop;
                     continue;
                 }
-                code = ExamineKey(&walk, key);
+                code = ExamineRow(&walk.row, key, FoundBuffersOf(&walk));
                 RegCloseKey(key);
             }
         }

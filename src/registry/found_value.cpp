@@ -20,6 +20,24 @@ const ValueBuffers kWholeValueBuffers = {
     whole_wide_name, sizeof whole_wide_name, whole_wide_data, sizeof whole_wide_data,
 };
 
+char last_name[sizeof whole_name];
+alignas(WCHAR) BYTE last_data[sizeof whole_data];
+WCHAR last_wide_name[sizeof whole_wide_name / sizeof(WCHAR)];
+alignas(WCHAR) BYTE last_wide_data[sizeof whole_wide_data];
+
+const ValueBuffers kLastReadingBuffers = {
+    last_name,      sizeof last_name,      last_data,      sizeof last_data,
+    last_wide_name, sizeof last_wide_name, last_wide_data, sizeof last_wide_data,
+};
+
+bool SameBytes(const void* a, size_t a_length, const void* b, size_t b_length) {
+    return a_length == b_length && (a_length == 0 || memcmp(a, b, a_length) == 0);
+}
+
+bool SameData(const RegistryData& a, const RegistryData& b) {
+    return a.type == b.type && SameBytes(a.data, a.length, b.data, b.length);
+}
+
 bool IsNamed(const char* found, size_t found_length, const char* name, size_t length) {
     return found_length == length && CompareNoCase(found, name, length) == 0;
 }
@@ -64,6 +82,19 @@ int32_t CompareData(const RegistryData& wide, const RegistryData& ansi, bool who
 }  // namespace
 
 const ValueBuffers& WholeValueBuffers() { return kWholeValueBuffers; }
+
+const ValueBuffers& LastReadingBuffers() { return kLastReadingBuffers; }
+
+bool IsSameReading(const FoundValue& first, const FoundValue& last) {
+    if (!SameBytes(first.buffers->name, first.name_length, last.buffers->name, last.name_length) ||
+        !SameData(first.ansi, last.ansi) || first.has_wide != last.has_wide) {
+        return false;
+    }
+    return !first.has_wide ||
+           (SameBytes(first.buffers->wide_name, first.wide_name_length * sizeof(WCHAR),
+                      last.buffers->wide_name, last.wide_name_length * sizeof(WCHAR)) &&
+            SameData(first.wide, last.wide));
+}
 
 int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, FoundValue* value) {
     *value = FoundValue{};

@@ -45,6 +45,14 @@ struct FoundValue {
 // tree use in turn.
 const ValueBuffers& WholeValueBuffers();
 
+// A second set of the same sizes: for the last reading of a value right
+// before an action, which is compared with the first.
+const ValueBuffers& LastReadingBuffers();
+
+// Whether two readings of a value are the same byte for byte: the name and
+// the data as the A call gave them, and the stored form where both read it.
+bool IsSameReading(const FoundValue& first, const FoundValue& last);
+
 // Reads the value at `index` of `key` through the A call: 0; ERROR_NO_MORE_ITEMS
 // past the last value; ERROR_MORE_DATA when its name or data does not fit
 // the buffers; otherwise the call's code.

@@ -12,6 +12,7 @@
 #include "registry/registry_limits.h"
 #include "registry/registry_path.h"
 #include "registry/registry_undo.h"
+#include "registry/second_look.h"
 
 namespace {
 
@@ -31,17 +32,14 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     return buffer;
 }
 
-const char kAccessError[] =
-    "An error was detected while accessing registry value \"%s\" in key \"%s\"";
-
-// Finds the value `row` names again in its open `key`, right before the
-// action changes it, and checks it as the walk checked it. 0 with it in
-// *value; ERROR_FILE_NOT_FOUND when it is gone or no longer the row's
-// (another program changed it after the walk checked it); ERROR_MORE_DATA
-// when it is too large to read whole; otherwise the code of the read that
-// failed.
-int32_t FindValueAgain(const RegistryAction* row, HKEY key, FoundValue* value) {
-    int32_t result = FindFoundValue(key, row->value_name, WholeValueBuffers(), value);
+// Finds the value `row` names in its open `key` into `buffers` and checks it
+// as the walk checked it. 0 with it in *value; ERROR_FILE_NOT_FOUND when it
+// is gone or no longer the row's (another program changed it after the walk
+// checked it); ERROR_MORE_DATA when it is too large to read whole; otherwise
+// the code of the read that failed.
+int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& buffers,
+                       FoundValue* value) {
+    int32_t result = FindFoundValue(key, row->value_name, buffers, value);
     if (result != 0 || !HasDataTest(row)) return result;
     // The walk's buffers never held more: data this long was never the row's.
     if (value->ansi.length > kNameSize) return ERROR_MORE_DATA;
@@ -62,27 +60,46 @@ void ReportSave(int32_t failure, const RegistryAction* row) {
     }
 }
 
-// Finds the value `row` names again and saves it to the undo file before
+// Finds the value `row` names again in its open `key` into *first (without
+// buffers when it is too large to read) and saves it to the undo file before
 // `action` changes it. A failure to save is reported, and the action goes
 // ahead all the same: removing the worm comes first. 0 to go ahead, or why
 // the value must be left alone (see FindValueAgain).
-int32_t SaveValueItem(const RegistryAction* row, UndoAction action) {
-    HKEY key = nullptr;
-    int32_t found = OpenRegistryPath(row->key_path, &key);
-    if (found != 0) return found;
-    FoundValue value;
-    found = FindValueAgain(row, key, &value);
+int32_t SaveValueItem(const RegistryAction* row, HKEY key, UndoAction action, FoundValue* first) {
+    int32_t found = FindValueAgain(row, key, WholeValueBuffers(), first);
     if (found == 0) {
-        ReportSave(SaveValueUndo(action, row->key_path, &value), row);
+        ReportSave(SaveValueUndo(action, row->key_path, first), row);
     } else if (found == ERROR_MORE_DATA && !HasDataTest(row)) {
         // Taken for being there, it still is, too large to save: the report
         // names the run's file all the same.
         const int32_t failure = OpenRunUndoFile();
         ReportSave(failure != 0 ? failure : ERROR_MORE_DATA, row);
+        *first = FoundValue{};  // no reading to compare the last one with
         found = 0;
     }
-    RegCloseKey(key);
     return found;
+}
+
+// The last check, the last call before the change: the value is still the
+// row's, and reads as it did when its undo item was saved. 0 to go ahead,
+// otherwise why it must be left alone.
+int32_t CheckValueLast(const RegistryAction* row, HKEY key, const FoundValue& first) {
+    FoundValue last;
+    const int32_t found = FindValueAgain(row, key, LastReadingBuffers(), &last);
+    // A value too large to read whole was never compared, nor saved.
+    if (first.buffers == nullptr) return found == ERROR_MORE_DATA ? 0 : found;
+    if (found != 0) return found;
+    return IsSameReading(first, last) ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+// Takes back out of the undo file what was saved for a change that was not
+// made, reporting a failure: the file would give back the old data over a
+// value that was left alone.
+void TakeBackSave(uint32_t mark) {
+    const int32_t failure = TakeBackRunUndo(mark);
+    if (failure != 0) {
+        ReportError(failure, "Undo data could not be taken back out of \"%s\"", RunUndoFilePath());
+    }
 }
 
 // Reports, after the action's announcement, a value left alone: `done` is
@@ -93,82 +110,92 @@ void ReportLeftAlone(int32_t code, const RegistryAction* row, const char* done) 
             code, "Registry value \"%s\" in key \"%s\" changed after it was checked and was not %s",
             row->value_name, row->key_path, done);
     } else {
-        ReportError(code, kAccessError, row->value_name, row->key_path);
+        ReportAccessError(code, row);
     }
 }
 
 void DeleteKey(const RegistryAction* row) {
+    const uint32_t mark = RunUndoMark();
     bool saved = false;
     const int32_t failure = SaveKeyUndo(row->key_path, &saved);
     if (failure != 0 || saved) ReportSave(failure, row);
     printf("Deleting registry key \"%s\"...", row->key_path);
-    int32_t code = DeleteRegistryItem(row->key_path, nullptr);
+    // The key is checked again right before its deletion begins: one that is
+    // gone keeps nothing of it in the undo file.
+    HKEY key = nullptr;
+    int32_t code = OpenRegistryPath(row->key_path, &key);
+    if (code == 0) {
+        RegCloseKey(key);
+        code = DeleteRegistryItem(row->key_path, nullptr);
+    } else {
+        TakeBackSave(mark);
+    }
     if (code != 0) {
         ReportError(code, "Registry key \"%s\" could not be deleted", row->key_path);
         return;
     }
     printf(" Done.\n");
     LogLine("Registry key \"%s\" was deleted.", row->key_path);
+    NoteDoneRow(row);
 }
 
-void SetValue(const RegistryAction* row) {
+// Deletes the value, or sets it to the replacement data: the undo item
+// saved and the action announced first, then the last check and the change
+// at once, on the same open key. A value no longer as it was saved is left
+// alone, and its undo item taken back out.
+void ChangeValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
+    const bool set = data.data != nullptr;
     const bool text = IsTextType(data.type);
-    const int32_t changed = SaveValueItem(row, UndoAction::kSetValue);
-    printf("Setting registry value \"%s\" in key \"%s\"", row->value_name, row->key_path);
-    if (text) {
-        printf(" to \"%s\"...", static_cast<const char*>(data.data));
-    } else {
-        printf("...");
-    }
-    if (changed != 0) {
-        ReportLeftAlone(changed, row, "set");
-        return;
-    }
-    // Another program may still change the value between the read above and
-    // this call: a window of a few calls, which the undo data does not cover.
+    const uint32_t mark = RunUndoMark();
     HKEY key = nullptr;
-    int32_t code = OpenRegistryPath(row->key_path, &key);
-    if (code == 0) {
-        code = RegSetValueExA(key, row->value_name, 0, data.type,
-                              static_cast<const BYTE*>(data.data), data.length);
-        if (code == 0) {
-            printf(" Done.\n");
-            if (text) {
-                LogLine("Registry value \"%s\" in key \"%s\" was set to \"%s\".", row->value_name,
-                        row->key_path, static_cast<const char*>(data.data));
-            } else {
-                LogLine("Registry value \"%s\" in key \"%s\" was set.", row->value_name,
-                        row->key_path);
-            }
-        }
-        RegCloseKey(key);
+    int32_t found = OpenRegistryPath(row->key_path, &key);
+    const bool open = found == 0;
+    FoundValue first{};
+    if (open) {
+        found =
+            SaveValueItem(row, key, set ? UndoAction::kSetValue : UndoAction::kDeleteValue, &first);
     }
-    if (code != 0) {
-        ReportError(code, "Registry value \"%s\" in key \"%s\" could not be set", row->value_name,
-                    row->key_path);
+    if (!set) {
+        printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
+    } else if (text) {
+        printf("Setting registry value \"%s\" in key \"%s\" to \"%s\"...", row->value_name,
+               row->key_path, static_cast<const char*>(data.data));
+    } else {
+        printf("Setting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
     }
-}
-
-void DeleteValue(const RegistryAction* row) {
-    const int32_t changed = SaveValueItem(row, UndoAction::kDeleteValue);
-    printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
-    if (changed != 0) {
-        ReportLeftAlone(changed, row, "deleted");
+    if (found == 0) found = CheckValueLast(row, key, first);
+    int32_t code = 0;
+    if (found == 0) {
+        // The walk has expanded the name already, or read it from the
+        // registry: it is taken as it stands.
+        code = set ? RegSetValueExA(key, row->value_name, 0, data.type,
+                                    static_cast<const BYTE*>(data.data), data.length)
+                   : RegDeleteValueA(key, row->value_name);
+    }
+    if (open) RegCloseKey(key);
+    if (found != 0) {
+        ReportLeftAlone(found, row, set ? "set" : "deleted");
+        TakeBackSave(mark);
         return;
     }
-    // Another program may still change the value between the read above and
-    // this deletion: a window of a few calls, which the undo data does not cover.
-    // The walk has expanded the name already, or read it from the registry;
-    // expanding it again could name, and delete, some other value.
-    int32_t code = DeleteRegistryValueNamed(row->key_path, row->value_name);
     if (code != 0) {
-        ReportError(code, "Registry value \"%s\" in key \"%s\" could not be deleted",
+        ReportError(code,
+                    set ? "Registry value \"%s\" in key \"%s\" could not be set"
+                        : "Registry value \"%s\" in key \"%s\" could not be deleted",
                     row->value_name, row->key_path);
         return;
     }
     printf(" Done.\n");
-    LogLine("Registry value \"%s\" in key \"%s\" was deleted.", row->value_name, row->key_path);
+    if (!set) {
+        LogLine("Registry value \"%s\" in key \"%s\" was deleted.", row->value_name, row->key_path);
+    } else if (text) {
+        LogLine("Registry value \"%s\" in key \"%s\" was set to \"%s\".", row->value_name,
+                row->key_path, static_cast<const char*>(data.data));
+    } else {
+        LogLine("Registry value \"%s\" in key \"%s\" was set.", row->value_name, row->key_path);
+    }
+    NoteDoneRow(row);
 }
 
 // Deletes the value, sets it to the replacement data, or deletes the whole
@@ -176,31 +203,33 @@ void DeleteValue(const RegistryAction* row) {
 int32_t ApplyRegistryAction(const RegistryAction* row) {
     if (row->value_name == nullptr) {
         DeleteKey(row);
-    } else if (row->replacement.data != nullptr) {
-        SetValue(row);
     } else {
-        DeleteValue(row);
+        ChangeValue(row);
     }
     return 0;
 }
 
 }  // namespace
 
+void ReportAccessError(int32_t code, const RegistryAction* row) {
+    if (row->value_name == nullptr) {
+        ReportError(code, "An error was detected while accessing registry key \"%s\"",
+                    row->key_path);
+    } else {
+        ReportError(code,
+                    "An error was detected while accessing registry value \"%s\" in key \"%s\"",
+                    row->value_name, row->key_path);
+    }
+}
+
 int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
     if (code == 0) return ApplyRegistryAction(row);
     const bool not_found = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    if (row->value_name == nullptr) {
-        if (not_found) {
-            printf("Registry key \"%s\" was not found.\n", row->key_path);
-            LogLine("Registry key \"%s\" was not found.", row->key_path);
-        } else {
-            ReportError(code, "An error was detected while accessing registry key \"%s\"",
-                        row->key_path);
-        }
-        return 0;
-    }
     if (!not_found) {
-        ReportError(code, kAccessError, row->value_name, row->key_path);
+        ReportAccessError(code, row);
+    } else if (row->value_name == nullptr) {
+        printf("Registry key \"%s\" was not found.\n", row->key_path);
+        LogLine("Registry key \"%s\" was not found.", row->key_path);
     } else if (row->match.data == nullptr) {
         printf("Registry entry \"%s\" in key \"%s\" was not found.\n", row->value_name,
                row->key_path);

@@ -23,6 +23,7 @@ struct RunUndo {
     bool open;
     RegForm form;
     bool ansi_exact;  // NT 4.0: what goes into its ANSI file must come back as stored
+    DWORD header_end;
     UndoFile file;
 };
 RunUndo run;
@@ -121,6 +122,7 @@ int32_t OpenRunUndoFile() {
     PutRegHeader(&header);
     const int32_t code = OpenUndoFile(&run.file, header.bytes, header.length);
     run.open = run.file.handle != INVALID_HANDLE_VALUE;
+    run.header_end = run.file.end;
     return code;
 }
 
@@ -158,6 +160,15 @@ int32_t SaveKeyUndo(const char* key_path, bool* saved) {
     }
     RegCloseKey(key);
     return result;
+}
+
+uint32_t RunUndoMark() { return run.open ? run.file.end : 0; }
+
+int32_t TakeBackRunUndo(uint32_t mark) {
+    // A mark taken before the file existed: everything after its header.
+    const DWORD to = mark != 0 ? mark : run.header_end;
+    if (!run.open || run.file.end <= to) return 0;
+    return CutUndoFileBack(&run.file, to);
 }
 
 const char* RunUndoFilePath() { return run.file.shown; }

@@ -33,6 +33,15 @@ int32_t SaveValueUndo(UndoAction action, const char* key_path, FoundValue* value
 // open.
 int32_t SaveKeyUndo(const char* key_path, bool* saved);
 
+// Where the run's undo file ends now: the mark to take back out what is
+// saved after it.
+uint32_t RunUndoMark();
+
+// Takes the items saved since `mark` (from RunUndoMark) back out of the run's
+// undo file, for a change that was not made after all. 0 when the file holds
+// none of them (also when there were none), or the failure's code.
+int32_t TakeBackRunUndo(uint32_t mark);
+
 // The run's undo file as shown (ANSI), or the name last tried when it could
 // not be created; "" before the first item.
 const char* RunUndoFilePath();

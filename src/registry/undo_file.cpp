@@ -51,12 +51,20 @@ int32_t AppendUndoItem(UndoFile* file, const BYTE* bytes, size_t length) {
     }
     // The file is the program's own and nobody else writes it: cutting it
     // back to its last whole item leaves no half item for an import to meet.
-    if (SetFilePointer(file->handle, static_cast<LONG>(file->end), nullptr, FILE_BEGIN) ==
+    if (CutUndoFileBack(file, file->end) != 0) file->broken = code;
+    return code;
+}
+
+int32_t CutUndoFileBack(UndoFile* file, DWORD mark) {
+    if (file->broken != 0) return file->broken;
+    if (SetFilePointer(file->handle, static_cast<LONG>(mark), nullptr, FILE_BEGIN) ==
             INVALID_SET_FILE_POINTER ||
         !SetEndOfFile(file->handle)) {
-        file->broken = code;
+        file->broken = LastErrorOr(ERROR_ACCESS_DENIED);
+        return file->broken;
     }
-    return code;
+    file->end = mark;
+    return 0;
 }
 
 void CloseUndoFile(UndoFile* file) {

@@ -33,5 +33,10 @@ int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length);
 // every later item gets that code.
 int32_t AppendUndoItem(UndoFile* file, const BYTE* bytes, size_t length);
 
+// Cuts the file back to `mark`, an earlier `end`, taking out the items
+// appended since: for a change that was not made after all. 0, or the
+// failure's code; a file that could not be cut back is broken.
+int32_t CutUndoFileBack(UndoFile* file, DWORD mark);
+
 // Closes the file if one is open; what it holds is on disk already.
 void CloseUndoFile(UndoFile* file);

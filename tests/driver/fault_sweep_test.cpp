@@ -48,12 +48,12 @@ const char* const kWormValues[] = {"\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\s
 const char kRefused[] = "\nUndo data could not be saved to \"";
 
 // Calls whose failure the program cannot or need not report: the clock, the
-// version, the command line and the code page cannot fail; a failed release
+// version, the command line, the code page and a wait cannot fail; a failed release
 // or close changes nothing the user could act on (the undo file is on disk
 // before it is closed).
 bool FailureIsSilent(const std::string& call) {
     return IsCallOf(call, {"GetLocalTime", "LocalFree", "RegCloseKey", "CloseHandle",
-                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW"});
+                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW", "Sleep"});
 }
 
 // Whether the run reported a failure: with the system's text, or for the

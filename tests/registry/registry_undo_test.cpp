@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -335,6 +337,9 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
         End end;
         std::string saved;   // what the file holds after its header, in its own form
         std::string report;  // after the announcement
+        // Or once its undo item is read: the last check finds the change.
+        const char* at = "RegEnumValueA";
+        unsigned occurrence = 2;
     };
     const std::string item = std::string(kComment) + "delete registry value ";
     const std::string in =
@@ -348,6 +353,11 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
         const std::u16string data = worm + u'\0' + u"\u8868";
         ASSERT_TRUE(SetWideValueForTest(kSub, u"screen", REG_SZ, data.data(), data.size() * 2));
     };
+    const auto set_to = [](const char* data) {
+        return [data] { ASSERT_TRUE(SetTextForTest(kSub, "screen", data)); };
+    };
+    const std::function<void()> seed_worm = set_to(kWorm);
+    const std::string saved_worm = Utf16(item + "\"screen\"" + in + "\"screen\"" + worm_line);
     const Case cases[] = {
         {"stored in capitals", kWindowsXp,
          [] { ASSERT_TRUE(SetTextForTest(kSub, "SCREEN", kWorm)); }, nullptr, kDeleted,
@@ -404,6 +414,16 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
          "\nUndo data could not be saved to \"FOLDER/" + std::string(kUndoName) +
              "\": No mapping for the Unicode character exists in the target multi-byte code "
              "page.\n"},
+        // Its item (the second write, after the header) holds the worm's data.
+        {"changed before its item is written", kWindowsXp, seed_worm,
+         set_to("C:\\Tools\\screen.exe"), kLeft, "", changed, "WriteFile", 2},
+        {"changed once its item is saved", kWindowsXp, seed_worm, set_to("C:\\Tools\\screen.exe"),
+         kLeft, "", changed, "fwrite", 1},
+        // Still the worm's to the matcher, but not what the item would give back.
+        {"changed to the worm's text in capitals once its item is saved", kWindowsXp, seed_worm,
+         set_to("C:\\WINDOWS\\SYSTEM32\\SCREEN.SCR"), kLeft, "", changed, "fwrite", 1},
+        {"written back the same once its item is saved", kWindowsXp, seed_worm, seed_worm, kDeleted,
+         saved_worm, "", "fwrite", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -413,7 +433,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             Row("screen", kWorm),
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
-        if (c.meanwhile) winsim::OnCall("RegEnumValueA", 2, c.meanwhile);
+        if (c.meanwhile) winsim::OnCall(c.at, c.occurrence, c.meanwhile);
         const std::string console =
             CaptureStdout([&] { EXPECT_EQ(CleanRegistry(table, ReportRegistryResult), 0); });
         run_.Finish();
@@ -430,6 +450,8 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
                                        : "REGEDIT4\r\n";
         if (c.end == kDeleted) {
             EXPECT_EQ(ReadWholeFile(undo_), header + c.saved) << "the file holds whole items only";
+        } else if (strcmp(c.at, "RegEnumValueA") != 0) {
+            EXPECT_EQ(ReadWholeFile(undo_), header) << "its item is taken back out";
         } else {
             EXPECT_EQ(ReadWholeFile(undo_), "<missing>") << "nothing was saved, nothing created";
         }

@@ -6,12 +6,14 @@
 #include "driver/run_cleaner.h"
 #include "log/log_file.h"
 #include "registry/registry_undo.h"
+#include "registry/second_look.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 
 void ResetProcessState() {
     CloseRunUndoFile();  // before the layer forgets its handle
+    ForgetDoneRows();
     winsim::Reset();
     ResetQuietModeForTests();
     ResetLogForTests();

@@ -3,11 +3,13 @@ text with reg.exe, the program runs in quiet mode, and the whole console
 transcript, the log and the Run key afterwards are compared."""
 import os
 import re
+import subprocess
 import unittest
+from pathlib import Path
 
 from tests.support.e2e import (NOT_FOUND, RUN_KEY, SCREEN, SYSTEM_FOLDER, SYSTEM_REG, TRAY,
                                UNDO_FILE, WineTestCase, add_cases, expected_windows, read_log,
-                               run_key_values, seed_run_key)
+                               run_key_values, seed_run_key, setting, wine_env)
 
 SYSTEXT = "<system text>"  # Wine's texts differ from Windows': matched as any text
 UNDO_SHOWN = "<undo file>"  # each run's own, named from its time
@@ -24,6 +26,10 @@ DELETING_SYS = "Deleting registry value \"sys\" in key \"%s\"... Done." % RUN_KE
 ACCESS_SCREEN = ("An error was detected while accessing registry value \"screen\" in key \"%s\": "
                  % RUN_KEY + SYSTEXT)
 UNRELATED = [TRAY, '"Updater"="%s\\\\Screen.scr.bak"' % SYSTEM_REG]
+# A running worm writes its value back: the second look after the walk says so.
+CAME_BACK = ["", "Registry value \"screen\" in key \"%s\" came back after it was deleted."
+             % RUN_KEY, "", "A program that is running now, most likely the worm, put it back. "
+             "Restart Windows in Safe Mode and run fix_tamrix again there."]
 
 
 def binary(text):
@@ -51,7 +57,8 @@ UNRELATED_WIDE = text_value("Tray", "C:\\Program Files\\\uFF34ray\\tray.exe")
 
 # id, Run key values (None: no Run key), console lines of the walk, log lines
 # of the walk, names of the values left in the Run key, unchanged (None: no
-# Run key).
+# Run key), and how a stand-in for the running worm writes "screen" back
+# (optional: none).
 CASES = [
     ("screen_mixed_case_white_space",
      ['"screen"=" \t%s\\\\sCrEeN.ScR  "' % SYSTEM_REG.upper()] + UNRELATED,
@@ -77,6 +84,10 @@ CASES = [
     ("screen_longer_than_268_bytes", ['"screen"="%s\\\\%s"' % (SYSTEM_REG, "S" * 300)],
      ["", ACCESS_SCREEN, SYS_TXT, SYS_480], [ACCESS_SCREEN, SYS_TXT, SYS_480], ["screen"]),
 ]
+CASES += [("screen_written_back_" + when, [SCREEN],
+           [DELETING_SCREEN, SYS_TXT, SYS_480] + CAME_BACK,
+           [SAVED_SCREEN, DELETED_SCREEN, SYS_TXT, SYS_480] + CAME_BACK[1::2], ["screen"], worm)
+          for when, worm in [("when_the_key_changes", "watch"), ("every_500_ms", "every")]]
 # id, Run key values, names of the values left: the walk finds none of the
 # worm's rows, and says so on the console and in the log.
 CASES += [(case_id, values, NOT_FOUND, NOT_FOUND, left) for case_id, values, left in [
@@ -105,11 +116,20 @@ def pattern(lines):
 class RegistryTest(WineTestCase):
     seeds_run_key = True
 
-    def check_case(self, values, console, log_lines, left):
+    def check_case(self, values, console, log_lines, left, worm=None):
         folder = self.temp_folder("fix_tamrix_registry_")
         seed_run_key(folder, values)
         before = run_key_values()
+        if worm:  # at work once it says so; it stops when the file appears
+            worm = subprocess.Popen([self.loader, setting("FIX_TAMRIX_WORM"), worm], cwd=folder,
+                                    stdout=subprocess.PIPE, env=wine_env())
+            self.addCleanup(worm.kill)
+            self.assertEqual(worm.stdout.readline().strip(), b"ready")
         code, output = self.run_program(["/Q", "/L", "case.log"], cwd=folder)
+        if worm:
+            open(os.path.join(folder, "stop_worm"), "w").close()
+            self.assertEqual(worm.wait(timeout=60), 0)
+            worm.stdout.close()
         self.assertEqual(code, 0, "exit code")
         quiet = b"QUIET MODE\r\n\r\n\r\n"
         self.assertIn(quiet, output)
@@ -122,6 +142,11 @@ class RegistryTest(WineTestCase):
         self.assertRegex(logged[len(header):], b"^" + pattern(expected_log) + rb"\Z")
         # What stays is untouched: same names, types and data as before.
         self.assertEqual(run_key_values(), None if left is None else {k: before[k] for k in left})
+        if worm:  # the undo file holds the value once, whatever came back
+            undo, = [Path(folder, n).read_bytes() for n in os.listdir(folder)
+                     if UNDO_FILE.fullmatch(n.encode())]
+            text = undo.decode("utf-16" if undo.startswith(b"\xff\xfe") else "latin-1")
+            self.assertEqual(text.count('"screen"='), 1, text)
 
 
 add_cases(RegistryTest, CASES, RegistryTest.check_case)

@@ -111,8 +111,11 @@ endif()
 add_executable(log_probe ${TESTS_DIR}/wine/log_probe.cpp)
 target_link_libraries(log_probe PRIVATE fix_tamrix_engine)
 set(LOG_PROBE_ENV "FIX_TAMRIX_LOG_PROBE=$<TARGET_FILE:log_probe>")
+# Stands in for a running worm that writes its value back (test_registry.py).
+add_executable(worm_stand_in ${TESTS_DIR}/wine/worm_stand_in.cpp)
 # The link map, for the loader test of the signed exe (test_release.py).
-set(E2E_ENV ${LOG_PROBE_ENV} "FIX_TAMRIX_MAP=${CMAKE_BINARY_DIR}/fix_tamrix.map")
+set(E2E_ENV ${LOG_PROBE_ENV} "FIX_TAMRIX_WORM=$<TARGET_FILE:worm_stand_in>"
+  "FIX_TAMRIX_MAP=${CMAKE_BINARY_DIR}/fix_tamrix.map")
 
 # End-to-end runs of the program: whole console transcripts, logs, registry.
 # The product's cleaning runs go through every Windows family it is for.

@@ -1,0 +1,117 @@
+#include "registry/second_look.h"
+
+#include <cstring>
+
+#include "log/error_report.h"
+#include "platform/platform.h"
+#include "registry/clean_registry.h"
+#include "registry/registry_limits.h"
+#include "registry/registry_path.h"
+#include "registry/registry_report.h"
+
+namespace {
+
+// A program that watches the key writes back within milliseconds; one that
+// writes every 500 ms has done so at least once in a second.
+constexpr DWORD kWaitMilliseconds = 1000;
+constexpr size_t kDoneRowCount = 32;
+
+struct DoneRow {
+    RegistryAction row;  // its texts point into the buffers below; no replacement data
+    bool was_set;
+    char key_path[kKeyPathSize];
+    char value_name[kNameSize];
+    char match_text[kNameSize];
+};
+DoneRow done_rows[kDoneRowCount];
+size_t done_count;
+
+// The walk's own buffers for a value, as in its first look.
+char found_name[kNameSize];
+BYTE found_data[kNameSize];
+WCHAR found_wide_name[kNameSize];
+alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
+const ValueBuffers kFoundBuffers = {
+    found_name,      sizeof found_name,      found_data,      sizeof found_data,
+    found_wide_name, sizeof found_wide_name, found_wide_data, sizeof found_wide_data};
+
+// Copies `text` whole into `buffer`: false when it does not fit.
+bool CopyWhole(const char* text, char* buffer, size_t size) {
+    const size_t length = strlen(text);
+    if (length >= size) return false;
+    memcpy(buffer, text, length + 1);
+    return true;
+}
+
+// Whether the noted row's condition holds again: 0 when it does, otherwise
+// the walk's code for it.
+int32_t ExamineAgain(const RegistryAction* row) {
+    HKEY key = nullptr;
+    int32_t code = OpenRegistryPath(row->key_path, &key);
+    if (code != 0) return code;
+    code = ExamineRow(row, key, kFoundBuffers);
+    RegCloseKey(key);
+    return code;
+}
+
+void ReportCameBack(const DoneRow& done) {
+    const RegistryAction& row = done.row;
+    if (row.value_name == nullptr) {
+        ReportNotice("Registry key \"%s\" came back after it was deleted.", row.key_path);
+    } else if (done.was_set) {
+        ReportNotice("Registry value \"%s\" in key \"%s\" was changed back after it was set.",
+                     row.value_name, row.key_path);
+    } else {
+        ReportNotice("Registry value \"%s\" in key \"%s\" came back after it was deleted.",
+                     row.value_name, row.key_path);
+    }
+}
+
+}  // namespace
+
+void NoteDoneRow(const RegistryAction* row) {
+    if (done_count == kDoneRowCount) return;
+    DoneRow& done = done_rows[done_count];
+    done.row = *row;
+    done.was_set = row->replacement.data != nullptr;
+    done.row.replacement = RegistryData{row->replacement.type, nullptr, 0};
+    if (!CopyWhole(row->key_path, done.key_path, sizeof done.key_path)) return;
+    done.row.key_path = done.key_path;
+    if (row->value_name != nullptr) {
+        if (!CopyWhole(row->value_name, done.value_name, sizeof done.value_name)) return;
+        done.row.value_name = done.value_name;
+    }
+    // Raw match data is the table's, which lives as long as the program.
+    if (IsTextType(row->match.type) && row->match.data != nullptr) {
+        if (!CopyWhole(static_cast<const char*>(row->match.data), done.match_text,
+                       sizeof done.match_text)) {
+            return;
+        }
+        done.row.match.data = done.match_text;
+    }
+    ++done_count;
+}
+
+void ForgetDoneRows() { done_count = 0; }
+
+void LookAgainAtDoneRows(const char* tool_name) {
+    if (done_count == 0) return;
+    Sleep(kWaitMilliseconds);
+    bool came_back = false;
+    for (size_t i = 0; i < done_count; ++i) {
+        const int32_t code = ExamineAgain(&done_rows[i].row);
+        if (code == 0) {
+            ReportCameBack(done_rows[i]);
+            came_back = true;
+        } else if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+            ReportAccessError(code, &done_rows[i].row);
+        }
+    }
+    if (came_back) {
+        ReportNotice(
+            "A program that is running now, most likely the worm, put it back. Restart Windows in "
+            "Safe Mode and run %s again there.",
+            tool_name);
+    }
+    ForgetDoneRows();
+}
