@@ -354,3 +354,26 @@ BOOL CloseHandle(HANDLE object) {
     winsim::Handles().files.erase(found);
     return TRUE;
 }
+
+BOOL LockFile(HANDLE /*file*/, DWORD offset_low, DWORD /*offset_high*/, DWORD /*bytes_low*/,
+              DWORD /*bytes_high*/) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "LockFile", "0x%lx", static_cast<unsigned long>(offset_low))) {
+        return winsim::Fails(fault);
+    }
+    return TRUE;
+}
+
+BOOL UnlockFile(HANDLE /*file*/, DWORD offset_low, DWORD /*offset_high*/, DWORD /*bytes_low*/,
+                DWORD /*bytes_high*/) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "UnlockFile", "0x%lx", static_cast<unsigned long>(offset_low))) {
+        return winsim::Fails(fault);
+    }
+    return TRUE;
+}
+
+void Sleep(DWORD milliseconds) {
+    DWORD fault = 0;
+    winsim::CallFails(&fault, "Sleep", "%lu", static_cast<unsigned long>(milliseconds));
+}

@@ -29,3 +29,18 @@ void ReportError(int32_t code, const char* format, ...) {
     }
     FreeSystemErrorText(text);
 }
+
+void LogOrPrintLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (LogIsOpen()) {
+        LogRecord record;
+        StartLogRecord(&record);
+        AppendLogText(&record, format, args);
+        AppendToLog(&record);
+    } else {
+        vprintf(format, args);
+        printf("\n");
+    }
+    va_end(args);
+}

@@ -1,5 +1,6 @@
 // The one way failures are reported: on the console and, when it is open, in
-// the log, each time with the system's text for the error code.
+// the log, each time with the system's text for the error code; and a line
+// that must be seen somewhere, in the log or else on the console.
 #pragma once
 
 #include <cstdint>
@@ -9,3 +10,7 @@
 // Prints "\n", the message, ": " and the system's text for `code` on the
 // console and writes the same, time-stamped, to the log when it is open.
 void ReportError(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Writes the line to the log when it is open; otherwise prints it, and "\n",
+// on the console, so that what the log would have said is not lost.
+void LogOrPrintLine(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -160,7 +160,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
 // Names come from the registry in a search: one that reads like a path
 // variable must be deleted as it stands, not as what it would expand to.
 TEST_F(RegistryReportTest, SearchDeletesTheValueByTheNameItFound) {
-    SetLogPath(run_.log_path().c_str());  // the undo file goes beside it
+    run_.Start();  // the undo file goes beside the log
     ASSERT_TRUE(
         winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n"
                                  "[HKEY_CURRENT_USER\\Software\\Report]\n"

@@ -5,6 +5,7 @@
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
 #include "log/log_file.h"
+#include "platform/write_turn.h"
 #include "registry/registry_undo.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
@@ -15,6 +16,7 @@ void ResetProcessState() {
     winsim::Reset();
     ResetQuietModeForTests();
     ResetLogForTests();
+    ResetWriteTurnsForTests();
 }
 
 RunResult RunInProcess(const std::vector<std::string>& arguments) {
