@@ -1,6 +1,7 @@
 """Copies of the Windows program under Wine appending to one log at the same
 time, as a login script run from a network folder makes them: every header and
-every line arrives, none torn or written over by another copy."""
+every line arrives, none torn or written over by another copy. A program that
+keeps the log's turn lock costs a writer one wait in a run, not one a line."""
 import os
 import re
 import subprocess
@@ -99,6 +100,36 @@ class LogSharingTest(WineTestCase):
         missing = sorted(set(expected) - set(lines))
         self.assertEqual(missing[:5], [], "%d lines missing" % len(missing))
         self.assertEqual(lines, expected)
+
+    def test_a_turn_lock_held_elsewhere(self):
+        probe = setting("FIX_TAMRIX_LOG_PROBE")
+        folder = self.temp_folder("fix_tamrix_held_lock_")
+        log, lines = os.path.join(folder, "shared.log"), 20
+
+        def run(command):
+            return subprocess.run([self.loader] + command, cwd=folder, stdin=subprocess.DEVNULL,
+                                  capture_output=True, env=wine_env(), timeout=300)
+
+        holder = subprocess.Popen([self.loader, probe, "shared.log", "hold", "0"], cwd=folder,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, env=wine_env())
+        self.addCleanup(holder.wait, timeout=120)
+        self.addCleanup(Path(folder, "release").touch)
+        end = time.time() + 60
+        while not os.path.exists(os.path.join(folder, "held")) and time.time() < end:
+            self.assertIsNone(holder.poll(), "the holder ended")
+            time.sleep(0.02)
+        Path(folder, "go").touch()
+        writer = run([probe, "shared.log", "w", str(lines)])
+        self.assertEqual(writer.returncode, 0)
+        # One full wait, for the header; every line after it goes at once.
+        self.assertEqual(writer.stdout, b"waits 2000\r\n")
+        self.assertEqual(run([self.exe, "/Q", "/L", "shared.log"]).returncode, 0)
+        found = records(Path(log).read_bytes())
+        self.assertNothingTorn(found)
+        self.assertEqual(found, [HEADER] + [
+            ("copy w line %d of %d: the quick brown fox jumps over the lazy dog"
+             % (line, lines)).encode() for line in range(lines)] + [HEADER] + RUN_LINES)
 
 
 if __name__ == "__main__":
