@@ -22,16 +22,12 @@ const char kFallbackBase[] = "fix_tamrix";
 // a double-byte character).
 template <typename Char>
 size_t BaseNameLength(const Char* path, size_t start) {
-    size_t end = start;
-    size_t dot = 0;
-    bool dotted = false;
-    for (; path[end] != 0; ++end) {
-        if (path[end] == '.') {
-            dot = end;
-            dotted = true;
-        }
+    const Char* dot = nullptr;
+    const Char* end = path + start;
+    for (; *end != 0; ++end) {
+        if (*end == '.') dot = end;
     }
-    return (dotted ? dot : end) - start;
+    return static_cast<size_t>((dot != nullptr ? dot : end) - (path + start));
 }
 
 // Copies the ASCII `text` to `out` as UTF-16; returns where it ends.
@@ -49,18 +45,15 @@ int32_t NameUndoFile(UndoFile* file, const char* suffix) {
     const WCHAR* exact = LogExactPath();
     const size_t start = FolderLength(log);
     const size_t length = BaseNameLength(log, start);
+    const size_t suffix_length = strlen(suffix);
     size_t wide_start = 0;
     size_t wide_length = 0;
-    size_t characters = 0;
+    size_t characters = length;  // a character takes at least one byte
     if (exact != nullptr) {
         wide_start = WideFolderLength(exact);
         wide_length = BaseNameLength(exact, wide_start);
         characters = wide_length;
-    } else {
-        characters = length;  // a character takes at least one byte
-    }
-    const size_t suffix_length = strlen(suffix);
-    if (exact == nullptr && characters + suffix_length > kLongestName) {
+    } else if (length + suffix_length > kLongestName) {
         // A count that fails gives the short name.
         characters = static_cast<size_t>(
             MultiByteToWideChar(CP_ACP, 0, log + start, static_cast<int>(length), nullptr, 0));

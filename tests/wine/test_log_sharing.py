@@ -102,35 +102,26 @@ class LogSharingTest(WineTestCase):
         self.assertEqual(lines, expected)
 
     def test_a_turn_lock_held_elsewhere(self):
-        probe = setting("FIX_TAMRIX_LOG_PROBE")
+        probe, lines = setting("FIX_TAMRIX_LOG_PROBE"), 20
         folder = self.temp_folder("fix_tamrix_held_lock_")
-        log, lines = os.path.join(folder, "shared.log"), 20
-
-        def run(command):
-            return subprocess.run([self.loader] + command, cwd=folder, stdin=subprocess.DEVNULL,
-                                  capture_output=True, env=wine_env(), timeout=300)
-
+        run = lambda command: subprocess.run([self.loader] + command, cwd=folder, env=wine_env(),
+                                             stdin=subprocess.DEVNULL, capture_output=True)
         holder = subprocess.Popen([self.loader, probe, "shared.log", "hold", "0"], cwd=folder,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL, env=wine_env())
+                                  stdin=subprocess.DEVNULL, env=wine_env())
         self.addCleanup(holder.wait, timeout=120)
         self.addCleanup(Path(folder, "release").touch)
         end = time.time() + 60
-        while not os.path.exists(os.path.join(folder, "held")) and time.time() < end:
-            self.assertIsNone(holder.poll(), "the holder ended")
+        while not Path(folder, "held").exists() and holder.poll() is None and time.time() < end:
             time.sleep(0.02)
+        self.assertTrue(Path(folder, "held").exists(), "the lock is held")
         Path(folder, "go").touch()
         writer = run([probe, "shared.log", "w", str(lines)])
-        self.assertEqual(writer.returncode, 0)
         # One full wait, for the header; every line after it goes at once.
-        self.assertEqual(writer.stdout, b"waits 2000\r\n")
+        self.assertEqual((writer.returncode, writer.stdout), (0, b"waits 2000\r\n"))
         self.assertEqual(run([self.exe, "/Q", "/L", "shared.log"]).returncode, 0)
-        found = records(Path(log).read_bytes())
-        self.assertNothingTorn(found)
-        self.assertEqual(found, [HEADER] + [
+        self.assertEqual(records(Path(folder, "shared.log").read_bytes()), [HEADER] + [
             ("copy w line %d of %d: the quick brown fox jumps over the lazy dog"
              % (line, lines)).encode() for line in range(lines)] + [HEADER] + RUN_LINES)
-
 
 if __name__ == "__main__":
     unittest.main()
