@@ -12,6 +12,7 @@
 #include "platform/append_file.h"
 #include "platform/file_name.h"
 #include "platform/windows_family.h"
+#include "platform/write_turn.h"
 
 namespace {
 
@@ -189,6 +190,7 @@ void LogLine(const char* format, ...) {
 
 void ResetLogForTests() {
     LogClose();
+    ResetWriteTurnsForTests();
     log_path = nullptr;
     log_path_wide = false;
     log_path_buffer[0] = '\0';

@@ -52,5 +52,5 @@ void AppendToLog(LogRecord* record);
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Test hook, never called by the program: closes the log and forgets its
-// path, as at process start.
+// path and its writers' turns, as at process start.
 void ResetLogForTests();

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <string>
 
 #include "log/error_report.h"
@@ -133,28 +132,25 @@ TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
         const char* failing;  // the call made to fail (nullptr: the log is a folder)
         unsigned occurrence;  // 0: every such call
         std::string console, file;
-        unsigned waits;  // the 1 ms sleeps of waiting for turns
+        unsigned waits = 0;  // the 1 ms sleeps of waiting for turns
+        DWORD code = ERROR_DISK_FULL;
     } cases[] = {
-        {nullptr, 0, "\nCould not open log file \"" + folder_ + "\".\n", "<missing>", 0},
-        {"fwrite", 1, opening, "", 0},
-        {"fflush", 1, opening, "", 0},
-        {"fwrite", 2, full, kHeader, 0},
-        {"fflush", 2, full, kHeader, 0},
-        {"fwrite", 3, full, kHeader + kStamp + "one\n", 0},
-        {"LockFile", 0, "", kHeader + kStamp + "one\n" + kStamp + "two\n", kWriteTurnTries},
+        {nullptr, 0, "\nCould not open log file \"" + folder_ + "\".\n", "<missing>"},
+        {"fwrite", 1, opening, ""},
+        {"fflush", 1, opening, ""},
+        {"fwrite", 2, full, kHeader},
+        {"fflush", 2, full, kHeader},
+        {"fwrite", 3, full, kHeader + kStamp + "one\n"},
+        {"LockFile", 0, "", kHeader + kStamp + "one\n" + kStamp + "two\n", kWriteTurnTries,
+         ERROR_LOCK_VIOLATION},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.failing ? c.failing : "a folder") + " " +
                      std::to_string(c.occurrence));
-        ResetProcessState();
-        winsim::SetLocalTime(FixedTime());
+        ResetLogForTests();
         remove(path_.c_str());
         SetLogPath((c.failing != nullptr ? path_ : folder_).c_str());
-        if (c.failing != nullptr) {
-            winsim::FailCall(c.failing, c.waits > 0 ? ERROR_LOCK_VIOLATION : ERROR_DISK_FULL,
-                             c.occurrence);
-        }
-        winsim::RecordCalls(true);
+        if (c.failing != nullptr) winsim::FailCall(c.failing, c.code, c.occurrence);
         EXPECT_EQ(CaptureStdout([] {
                       LogOpen("fix_tamrix");
                       LogLine("one");
@@ -162,9 +158,7 @@ TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
                   }),
                   c.console);
         winsim::ClearFaults();
-        const auto& calls = winsim::RecordedCalls();
-        EXPECT_EQ(static_cast<unsigned>(std::count(calls.begin(), calls.end(), "Sleep(1)")),
-                  c.waits);
+        EXPECT_EQ(WriteTurnWaits(), c.waits);
         EXPECT_EQ(ReadWholeFile(path_), c.file);
         EXPECT_EQ(LogIsOpen(), c.waits > 0);
         EXPECT_EQ(CaptureStdout([] { ReportError(5, "Could not do %s", "it"); }),

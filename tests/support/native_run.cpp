@@ -5,7 +5,6 @@
 #include "console/quiet_mode.h"
 #include "driver/run_cleaner.h"
 #include "log/log_file.h"
-#include "platform/write_turn.h"
 #include "registry/registry_undo.h"
 #include "support/argument_vector.h"
 #include "support/capture.h"
@@ -16,7 +15,6 @@ void ResetProcessState() {
     winsim::Reset();
     ResetQuietModeForTests();
     ResetLogForTests();
-    ResetWriteTurnsForTests();
 }
 
 RunResult RunInProcess(const std::vector<std::string>& arguments) {
