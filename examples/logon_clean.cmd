@@ -7,8 +7,10 @@ rem   logon_clean.cmd [<log folder>]
 rem
 rem fix_tamrix.exe lies beside this script (in NETLOGON, for instance). The
 rem log folder (by default the one set below) must exist and be writable by
-rem every user; the undo data goes there too. The program's exit code is 0
-rem whether or not it found the worm: the logs tell which machines had it.
+rem every user; the undo data goes there too, named after the log
+rem (%COMPUTERNAME%-%USERNAME%_undo_<date>_<time>.reg). The program's exit
+rem code is 0 whether or not it found the worm: the logs tell which machines
+rem had it.
 setlocal
 set LOGFOLDER=\\server\share\fix_tamrix
 if not "%~1"=="" set LOGFOLDER=%~1

@@ -185,8 +185,10 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int text_lengt
 
 // Best-fit mapping, as the A calls; a length of -1 takes the text with its
 // NUL; a capacity of 0 asks for the bytes needed; too small a capacity fails
-// with ERROR_INSUFFICIENT_BUFFER. Only what the program asks for (CP_ACP,
-// flags 0, no default character of its own) is accepted.
+// with ERROR_INSUFFICIENT_BUFFER. Only what the program asks for is accepted:
+// CP_ACP, and no flag but WC_NO_BEST_FIT_CHARS, with which a unit that does
+// not come back from its narrowing becomes the default character ('?' when
+// none is given).
 int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_length, LPSTR text,
                         int text_capacity, LPCSTR default_char, BOOL* used_default_char) {
     DWORD fault = 0;
@@ -194,9 +196,9 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_leng
         SetLastError(fault);
         return 0;
     }
-    if (code_page != CP_ACP || flags != 0 || wide == nullptr || wide_length == 0 ||
-        wide_length < -1 || text_capacity < 0 || (text_capacity > 0 && text == nullptr) ||
-        default_char != nullptr) {
+    if (code_page != CP_ACP || (flags & ~WC_NO_BEST_FIT_CHARS) != 0 || wide == nullptr ||
+        wide_length == 0 || wide_length < -1 || text_capacity < 0 ||
+        (text_capacity > 0 && text == nullptr)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -207,7 +209,22 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_leng
     } else {
         length = static_cast<size_t>(wide_length);
     }
-    const std::string narrow = winsim::NarrowText(wide, length);
+    std::string narrow = winsim::NarrowText(wide, length);
+    if ((flags & WC_NO_BEST_FIT_CHARS) != 0) {
+        // What does not widen back to its own unit is the default character.
+        narrow.clear();
+        for (size_t i = 0; i < length; ++i) {
+            char bytes[2];
+            const size_t size = winsim::NarrowWideUnit(wide[i], bytes);
+            char16_t back = 0;
+            winsim::WidenAnsiChar(bytes, size, &back);
+            if (back == wide[i]) {
+                narrow.append(bytes, size);
+            } else {
+                narrow += default_char != nullptr ? default_char[0] : '?';
+            }
+        }
+    }
     if (used_default_char != nullptr) {
         *used_default_char = FALSE;
         for (size_t i = 0; i < length; ++i) {

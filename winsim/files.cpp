@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "winsim/code_page.h"
 #include "winsim/layer.h"
+#include "winsim/registry_store.h"
 #include "winsim/test_hooks.h"
 
 namespace winsim {
@@ -177,12 +179,10 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     return TRUE;
 }
 
-BOOL DeleteFileA(LPCSTR path) {
-    DWORD fault = 0;
-    if (winsim::CallFails(&fault, "DeleteFileA", "%s", winsim::Shown(path))) return Fails(fault);
-    if (path == nullptr || path[0] == '\0') {
-        return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
-    }
+namespace winsim {
+namespace {
+
+BOOL DeleteHostFile(const char* path) {
     struct stat info;
     if (lstat(path, &info) != 0) return Fails(winsim::ErrorOfMissing(path, errno));
     if (S_ISDIR(info.st_mode)) return Fails(ERROR_ACCESS_DENIED);
@@ -193,6 +193,34 @@ BOOL DeleteFileA(LPCSTR path) {
     if (unlink(path) != 0) return Fails(winsim::ErrorOfMissing(path, errno));
     winsim::Files().attributes.erase(canonical);
     return TRUE;
+}
+
+}  // namespace
+}  // namespace winsim
+
+BOOL DeleteFileA(LPCSTR path) {
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "DeleteFileA", "%s", winsim::Shown(path))) return Fails(fault);
+    if (path == nullptr || path[0] == '\0') {
+        return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    }
+    return winsim::DeleteHostFile(path);
+}
+
+// Recorded with the path in UTF-8; the 95 family's stub answers
+// ERROR_CALL_NOT_IMPLEMENTED.
+BOOL DeleteFileW(LPCWSTR path) {
+    const std::string shown = path != nullptr ? winsim::HostPath(path) : "NULL";
+    DWORD fault = 0;
+    if (winsim::CallFails(&fault, "DeleteFileW", "%s", shown.c_str())) return Fails(fault);
+    if (winsim::IsWindows95Family()) return Fails(ERROR_CALL_NOT_IMPLEMENTED);
+    if (path == nullptr || path[0] == 0) {
+        return Fails(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    }
+    std::string host;
+    DWORD error = 0;
+    if (!winsim::HostFileName(nullptr, path, &host, &error)) return Fails(error);
+    return winsim::DeleteHostFile(host.c_str());
 }
 
 // With MOVEFILE_DELAY_UNTIL_REBOOT the operation is only recorded, as Windows

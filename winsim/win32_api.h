@@ -65,6 +65,7 @@ struct SYSTEMTIME {
 #define ERROR_INVALID_DATA 13L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_LOCK_VIOLATION 33L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_DISK_FULL 112L
@@ -154,6 +155,7 @@ void Sleep(DWORD milliseconds);
 
 // Text in the ANSI code page (CP_ACP, the only one here) to UTF-16.
 #define CP_ACP 0u
+#define WC_NO_BEST_FIT_CHARS 0x400u
 int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int text_length, LPWSTR wide,
                         int wide_capacity);
 // UTF-16 to the ANSI code page with best-fit mapping, as the A calls convert
@@ -174,6 +176,7 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_leng
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL DeleteFileA(LPCSTR path);
+BOOL DeleteFileW(LPCWSTR path);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags);
 
 // File handles.
@@ -211,6 +214,12 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, OVERLAPPE
 BOOL FlushFileBuffers(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE object);
+// Locks of a file's bytes. The stand-in's appends are whole by themselves
+// (O_APPEND), so its locks are only recorded, and never held against
+// another process.
+BOOL LockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high);
+BOOL UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low,
+                DWORD bytes_high);
 
 // The absolute form of `name`: relative to the current folder, "." and ".."
 // taken out. The length without NUL, or the size needed with it when `size`

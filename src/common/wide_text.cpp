@@ -67,3 +67,15 @@ size_t WideLength(const WCHAR* wide, size_t limit) {
     while (length < limit && wide[length] != 0) ++length;
     return length;
 }
+
+bool ShowExactly(const WCHAR* wide, char* out, size_t size) {
+    const int capacity = static_cast<int>(size);
+    int bytes =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, capacity, "?", nullptr);
+    // A code page without best fits (UTF-8) takes neither the flag nor a default.
+    if (bytes == 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, capacity, nullptr, nullptr);
+    }
+    if (bytes == 0 && size > 0) out[0] = '\0';
+    return bytes != 0;
+}

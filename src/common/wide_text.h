@@ -23,3 +23,9 @@ int32_t CompareWidened(const char* ansi, size_t length, const WCHAR* wide, size_
 
 // The number of UTF-16 units before the first NUL of `wide` (at most `limit`).
 size_t WideLength(const WCHAR* wide, size_t limit);
+
+// Writes the ANSI form of the file name `wide` that the console and the log
+// show: each character the code page holds exactly as itself, any other as
+// '?', which no file name holds, never a look-alike that names another file.
+// False, with `out` empty, when it does not fit `size` bytes.
+bool ShowExactly(const WCHAR* wide, char* out, size_t size);

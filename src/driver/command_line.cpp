@@ -5,6 +5,7 @@
 
 #include "driver/wide_argument.h"
 #include "log/log_file.h"
+#include "platform/windows_family.h"
 #include "tables/texts.h"
 
 namespace {
@@ -53,7 +54,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         } else if (NameIs(name, 'L')) {
             if (i + 1 >= argc) return Stop(parsed, CommandLineOutcome::kMissingParameter, argument);
             ++i;
-            if (strlen(argv[i]) + 1 > static_cast<size_t>(kLogPathSize)) {
+            if (!FitsLogPath(argv[i])) {
                 return Stop(parsed, CommandLineOutcome::kLogPathTooLong, argument);
             }
             parsed.log_path = argv[i];
@@ -64,8 +65,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return Stop(parsed, CommandLineOutcome::kInvalidOption, argument);
         }
     }
-    if (log_path_index != 0 && FindExactArgument(argc, argv, log_path_index, parsed.log_path_wide,
-                                                 kLogPathSize, &parsed.log_path_is_wide) != 0) {
+    if (log_path_index == 0) return parsed;
+    const int32_t exact = FindExactArgument(argc, argv, log_path_index, parsed.log_path_wide,
+                                            kLogPathSize, &parsed.log_path_is_wide);
+    if (exact == ERROR_BUFFER_OVERFLOW) {
+        return Stop(parsed, CommandLineOutcome::kLogPathTooLong, argv[log_path_index - 1]);
+    }
+    if (exact != 0) {
         return Stop(parsed, CommandLineOutcome::kLogPathNotExact, argv[log_path_index - 1]);
     }
     return parsed;
@@ -86,8 +92,10 @@ int32_t ReportCommandLine(const CommandLine& command_line) {
             printf("Invalid command-line option: %s\n", command_line.offending);
             return 2;
         case CommandLineOutcome::kLogPathTooLong:
-            printf("Log file path after \"%s\" is too long (at most %d characters).\n",
-                   command_line.offending, kLogPathSize - 1);
+            // The 95 family's file names are ANSI: its limit is in bytes.
+            printf("Log file path after \"%s\" is too long (at most %d %s).\n",
+                   command_line.offending, kLogPathSize - 1,
+                   IsWindows95Family() ? "bytes" : "characters");
             return 2;
         case CommandLineOutcome::kLogPathNotExact:
             printf("Log file path after \"%s\" cannot be read exactly in this code page.\n",

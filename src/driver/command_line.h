@@ -13,8 +13,8 @@ enum class CommandLineOutcome {
     kTooManyParameters,  // a second positional argument
     kMissingParameter,   // "L" was the last argument (`offending` is it)
     kInvalidOption,      // an option other than Q, L, ? (`offending` is it)
-    kLogPathTooLong,     // the path after `offending` does not fit the log-path buffer
-    kLogPathNotExact,    // the path after `offending` is a best fit that cannot be traced back
+    kLogPathTooLong,   // the path after `offending` passes kLogPathSize - 1 (characters, or bytes)
+    kLogPathNotExact,  // the path after `offending` is a best fit that cannot be traced back
 };
 
 struct CommandLine {

@@ -7,8 +7,9 @@
 
 namespace {
 
-// A unit narrows to two bytes at most: room for an argument of a log path.
-constexpr size_t kNarrowedSize = 2 * 268;
+// A unit narrows to three bytes at most (UTF-8): room for an argument of a
+// log path.
+constexpr size_t kNarrowedSize = 3 * 268;
 
 bool IsBlank(WCHAR unit) { return unit == ' ' || unit == '\t'; }
 
@@ -104,7 +105,7 @@ int32_t FindExactArgument(int argc, char** argv, int index, WCHAR* out, size_t c
     // Unambiguous only when the wide argument is the one the runtime turned
     // into argv[index]: it narrows to it byte for byte.
     char narrowed[kNarrowedSize];
-    if (units > sizeof narrowed / 2) return ERROR_BUFFER_OVERFLOW;
+    if (units > sizeof narrowed / 3) return ERROR_BUFFER_OVERFLOW;
     const int bytes = units == 0 ? 0
                                  : WideCharToMultiByte(CP_ACP, 0, out, static_cast<int>(units),
                                                        narrowed, sizeof narrowed, nullptr, nullptr);

@@ -52,3 +52,15 @@ void ReportNotice(const char* format, ...) {
     LogMessage(nullptr, format, &args);
     va_end(args);
 }
+
+void LogOrPrintLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (LogIsOpen()) {
+        LogMessage(nullptr, format, &args);
+    } else {
+        vprintf(format, args);
+        printf("\n");
+    }
+    va_end(args);
+}

@@ -10,7 +10,9 @@
 #include "log/log_line.h"
 #include "log/system_text.h"
 #include "platform/append_file.h"
+#include "platform/file_name.h"
 #include "platform/windows_family.h"
+#include "platform/write_turn.h"
 
 namespace {
 
@@ -20,11 +22,6 @@ const char* log_path = nullptr;
 bool log_path_wide = false;  // the file is named by log_wide_buffer, log_path only shown
 FILE* log_file = nullptr;
 
-// A file name's exact wide form, and the name it is opened by: room for
-// "\\?\UNC" before a full path.
-WCHAR exact_name[kLongPathUnits];
-WCHAR opening_name[kLongPathUnits + 6];
-
 const char kLogHeader[] =
     "\n\n/--------------------------------------------------------------\\\n"
     "|                      Vantorelkis, Inc.                       |\n"
@@ -32,14 +29,6 @@ const char kLogHeader[] =
     "\\--------------------------------------------------------------/\n\n\n";
 
 const char kLogExtension[] = ".log";
-
-size_t WideFolderLength(const WCHAR* path) {
-    size_t length = 0;
-    for (size_t i = 0; path[i] != 0; ++i) {
-        if (path[i] < 0x80 && IsFolderSeparator(static_cast<char>(path[i]))) length = i + 1;
-    }
-    return length;
-}
 
 // Puts the ASCII `name` after the first `length` units of `wide`, a
 // kLongPathUnits buffer; false when it and the NUL do not fit.
@@ -95,6 +84,11 @@ int32_t ComposeDefaultLogPath(const char* tool_name) {
         log_path_wide = AppendAscii(log_wide_buffer, WideFolderLength(log_wide_buffer), name);
         if (!log_path_wide) length = 0;
     }
+    // Shown as what it names, not as the look-alike the A call gave.
+    if (log_path_wide && !ShowExactly(log_wide_buffer, buffer, kLongPathSize)) {
+        log_path_wide = false;
+        length = 0;
+    }
     size_t folder = length > 0 ? FolderLength(buffer) : 0;
     if (folder + strlen(name) + 1 > kLongPathSize) folder = 0;
     if (folder == 0) {
@@ -105,53 +99,31 @@ int32_t ComposeDefaultLogPath(const char* tool_name) {
     return unknown;
 }
 
-// How the file `shown` names (ANSI, as shown; `exact` its wide spelling, or
-// nullptr when `shown` is exact) is opened. 0 with *name nullptr: through
-// the ANSI call, by `shown`; or with *name a wide name: `exact`, or, where
-// the path passes MAX_PATH - 1 characters on the NT family, the "\\?\" form
-// of its full path, the only form the system opens at that length. On the 95
-// family, whose limit that is, the ANSI call fails such a path. Otherwise the
-// code of the conversion that failed.
-int32_t ChooseOpeningName(const char* shown, const WCHAR* exact, const WCHAR** name) {
-    *name = exact;
-    // ANSI text has no fewer bytes than characters: a short one is short.
-    if ((exact == nullptr && strlen(shown) < MAX_PATH) || IsWindows95Family()) return 0;
-    if (exact == nullptr) {
-        if (MultiByteToWideChar(CP_ACP, 0, shown, -1, exact_name, kLongPathUnits) == 0) {
-            return LastErrorOr(ERROR_FILENAME_EXCED_RANGE);
-        }
-        exact = exact_name;
-    }
-    if (WideLength(exact, kLongPathUnits) < MAX_PATH) return 0;
-    WCHAR* full = opening_name + 6;
-    const DWORD length = GetFullPathNameW(exact, kLongPathUnits, full, nullptr);
-    if (length == 0) return LastErrorOr(ERROR_FILENAME_EXCED_RANGE);
-    if (length >= kLongPathUnits) return ERROR_FILENAME_EXCED_RANGE;
-    static const WCHAR kUnc[] = {'\\', '\\', '?', '\\', 'U', 'N', 'C'};
-    *name = full;
-    if (full[0] != '\\' || full[1] != '\\') {
-        // "C:\..." becomes "\\?\C:\...".
-        *name = full - 4;
-        memcpy(opening_name + 2, kUnc, 4 * sizeof(WCHAR));
-    } else if (full[2] != '?' && full[2] != '.') {
-        // "\\server\share\..." becomes "\\?\UNC\server\share\...".
-        *name = opening_name;
-        memcpy(opening_name, kUnc, sizeof kUnc);
-    }
-    return 0;
-}
-
 }  // namespace
 
+bool FitsLogPath(const char* path) {
+    const size_t bytes = strlen(path) + 1;
+    // A character takes at least one byte, and a UTF-16 unit at most three.
+    if (bytes <= static_cast<size_t>(kLogPathSize)) return true;
+    if (IsWindows95Family() || bytes > 3 * static_cast<size_t>(kLogPathSize)) return false;
+    // A count that fails is left to the wide argument's, which is bounded too.
+    const int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    return units <= kLogPathSize;
+}
+
 int32_t SetLogPath(const char* path, const WCHAR* wide_path) {
-    const size_t length = strlen(path);
-    if (length + 1 > static_cast<size_t>(kLogPathSize)) return ERROR_BUFFER_OVERFLOW;
     if (wide_path != nullptr) {
         const size_t units = WideLength(wide_path, kLogPathSize);
         if (units + 1 > static_cast<size_t>(kLogPathSize)) return ERROR_BUFFER_OVERFLOW;
+        // Shown as what it names, not as the look-alike in argv.
+        char shown[4 * kLogPathSize];
+        if (!ShowExactly(wide_path, shown, sizeof shown)) return ERROR_BUFFER_OVERFLOW;
         memcpy(log_wide_buffer, wide_path, (units + 1) * sizeof(WCHAR));
+        memcpy(log_path_buffer, shown, strlen(shown) + 1);
+    } else {
+        if (!FitsLogPath(path)) return ERROR_BUFFER_OVERFLOW;
+        memcpy(log_path_buffer, path, strlen(path) + 1);
     }
-    memcpy(log_path_buffer, path, length + 1);
     log_path = log_path_buffer;
     log_path_wide = wide_path != nullptr;
     return 0;
@@ -159,33 +131,8 @@ int32_t SetLogPath(const char* path, const WCHAR* wide_path) {
 
 const char* LogPath() { return log_path; }
 
-int32_t CreateFileBesideLog(const char* name, char* shown, size_t size, HANDLE* file) {
-    *file = INVALID_HANDLE_VALUE;
-    const char* path = log_path != nullptr ? log_path : "";
-    if (FormatBounded(shown, size, "%.*s%s", static_cast<int>(FolderLength(path)), path, name) <
-        0) {
-        return ERROR_BUFFER_OVERFLOW;
-    }
-    const WCHAR* exact = nullptr;
-    if (log_path != nullptr && log_path_wide) {
-        const size_t folder = WideFolderLength(log_wide_buffer);
-        memcpy(exact_name, log_wide_buffer, folder * sizeof(WCHAR));
-        if (!AppendAscii(exact_name, folder, name)) return ERROR_BUFFER_OVERFLOW;
-        exact = exact_name;
-    }
-    const WCHAR* opening = nullptr;
-    const int32_t code = ChooseOpeningName(shown, exact, &opening);
-    if (code != 0) return code;
-    // Created new, never opened: whatever stands at that name, a link
-    // included, makes it fail.
-    const HANDLE handle = opening != nullptr
-                              ? CreateFileW(opening, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
-                              : CreateFileA(shown, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return LastErrorOr(ERROR_ACCESS_DENIED);
-    *file = handle;
-    return 0;
+const WCHAR* LogExactPath() {
+    return log_path != nullptr && log_path_wide ? log_wide_buffer : nullptr;
 }
 
 void LogOpen(const char* tool_name) {
@@ -243,6 +190,7 @@ void LogLine(const char* format, ...) {
 
 void ResetLogForTests() {
     LogClose();
+    ResetWriteTurnsForTests();
     log_path = nullptr;
     log_path_wide = false;
     log_path_buffer[0] = '\0';

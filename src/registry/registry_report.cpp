@@ -46,17 +46,18 @@ int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& 
     return CheckFoundValue(row, value);
 }
 
-// Reports the save of an item: in the log when it is on disk, on the console
-// and in the log when it could not be saved.
+// Reports the save of an item: in the log (on the console while there is
+// none) when it is on disk, on the console and in the log when it could not
+// be saved.
 void ReportSave(int32_t failure, const RegistryAction* row) {
     if (failure != 0) {
         ReportError(failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
     } else if (row->value_name == nullptr) {
-        LogLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path,
-                RunUndoFilePath());
+        LogOrPrintLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path,
+                       RunUndoFilePath());
     } else {
-        LogLine("Undo data for registry value \"%s\" in key \"%s\" was saved to \"%s\".",
-                row->value_name, row->key_path, RunUndoFilePath());
+        LogOrPrintLine("Undo data for registry value \"%s\" in key \"%s\" was saved to \"%s\".",
+                       row->value_name, row->key_path, RunUndoFilePath());
     }
 }
 

@@ -11,7 +11,8 @@
 enum class UndoAction { kDeleteValue = 0, kSetValue = 1, kDeleteKey = 2 };
 
 // Creates the run's undo file beside the log at the first call (see
-// OpenUndoFile). 0, or why it cannot be written, the same at every later call.
+// OpenUndoFile), and again at a later one while none could be created. 0, or
+// why it cannot be written; a file that broke gives that at every later call.
 int32_t OpenRunUndoFile();
 
 // Saves `value`, found in the key that `key_path` (a row's path) names and

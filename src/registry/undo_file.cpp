@@ -1,13 +1,80 @@
 #include "registry/undo_file.h"
 
+#include <cstring>
+
 #include "common/bounded_format.h"
+#include "common/text_compare.h"
 #include "common/time_stamp.h"
+#include "log/log_file.h"
 #include "platform/windows_family.h"
 
 namespace {
 
 // Names tried for one run's file: its time stamp, then _2 ... _99.
 constexpr unsigned kNameTries = 99;
+// The longest file name the file systems take, in characters.
+constexpr size_t kLongestName = 255;
+// The name's start when the log's is of no use.
+const char kFallbackBase[] = "fix_tamrix";
+
+// The length of the file name that begins at `start` in `path` without its
+// extension, the text from its last dot on ('.' is never the second byte of
+// a double-byte character).
+template <typename Char>
+size_t BaseNameLength(const Char* path, size_t start) {
+    const Char* dot = nullptr;
+    const Char* end = path + start;
+    for (; *end != 0; ++end) {
+        if (*end == '.') dot = end;
+    }
+    return static_cast<size_t>((dot != nullptr ? dot : end) - (path + start));
+}
+
+// Copies the ASCII `text` to `out` as UTF-16; returns where it ends.
+WCHAR* WidenAscii(const char* text, WCHAR* out) {
+    for (; *text != '\0'; ++text) *out++ = static_cast<BYTE>(*text);
+    return out;
+}
+
+const WCHAR* ExactName(const UndoFile* file) { return file->has_exact ? file->exact : nullptr; }
+
+// Names the file after the log, with `suffix` (ASCII) after its base name,
+// in both spellings. 0, or ERROR_BUFFER_OVERFLOW when a path does not fit.
+int32_t NameUndoFile(UndoFile* file, const char* suffix) {
+    const char* log = LogPath() != nullptr ? LogPath() : "";
+    const WCHAR* exact = LogExactPath();
+    const size_t start = FolderLength(log);
+    const size_t length = BaseNameLength(log, start);
+    const size_t suffix_length = strlen(suffix);
+    size_t wide_start = 0;
+    size_t wide_length = 0;
+    size_t characters = length;  // a character takes at least one byte
+    if (exact != nullptr) {
+        wide_start = WideFolderLength(exact);
+        wide_length = BaseNameLength(exact, wide_start);
+        characters = wide_length;
+    } else if (length + suffix_length > kLongestName) {
+        // A count that fails gives the short name.
+        characters = static_cast<size_t>(
+            MultiByteToWideChar(CP_ACP, 0, log + start, static_cast<int>(length), nullptr, 0));
+    }
+    const bool fallback = characters == 0 || characters + suffix_length > kLongestName;
+    const char* base = fallback ? kFallbackBase : log + start;
+    const int base_length = static_cast<int>(fallback ? strlen(kFallbackBase) : length);
+    if (FormatBounded(file->shown, sizeof file->shown, "%.*s%.*s%s", static_cast<int>(start), log,
+                      base_length, base, suffix) < 0) {
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    file->has_exact = exact != nullptr;
+    if (exact == nullptr) return 0;
+    if (!fallback) wide_start += wide_length;
+    const size_t ascii = fallback ? strlen(kFallbackBase) + suffix_length : suffix_length;
+    if (wide_start + ascii + 1 > kUndoPathUnits) return ERROR_BUFFER_OVERFLOW;
+    memcpy(file->exact, exact, wide_start * sizeof(WCHAR));
+    WCHAR* out = WidenAscii(fallback ? kFallbackBase : "", file->exact + wide_start);
+    *WidenAscii(suffix, out) = 0;
+    return 0;
+}
 
 }  // namespace
 
@@ -19,19 +86,23 @@ int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length) {
     FormatFileTimeStamp(stamp);
     int32_t code = ERROR_FILE_EXISTS;
     for (unsigned n = 1; n <= kNameTries && code == ERROR_FILE_EXISTS; ++n) {
-        char name[48];
+        char suffix[48];
         if (n == 1) {
-            FormatBounded(name, sizeof name, "fix_tamrix_undo_%s.reg", stamp);
+            FormatBounded(suffix, sizeof suffix, "_undo_%s.reg", stamp);
         } else {
-            FormatBounded(name, sizeof name, "fix_tamrix_undo_%s_%u.reg", stamp, n);
+            FormatBounded(suffix, sizeof suffix, "_undo_%s_%u.reg", stamp, n);
         }
-        code = CreateFileBesideLog(name, file->shown, sizeof file->shown, &file->handle);
-        if (code == ERROR_ALREADY_EXISTS) code = ERROR_FILE_EXISTS;
+        code = NameUndoFile(file, suffix);
+        if (code == 0) code = CreateNewFile(file->shown, ExactName(file), &file->handle);
     }
     if (code != 0) return code;
-    // A file without its header is no .reg text: nothing may follow.
     code = AppendUndoItem(file, header, length);
-    if (code != 0) file->broken = code;
+    if (code != 0) {
+        // A file without its header is no .reg text: it goes again. The file
+        // is the one just created, which nobody else could write to.
+        CloseUndoFile(file);
+        DeleteNamedFile(file->shown, ExactName(file));
+    }
     return code;
 }
 

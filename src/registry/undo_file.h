@@ -6,25 +6,29 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "log/log_file.h"
+#include "platform/file_name.h"
 #include "platform/platform.h"
 
 // Room for the log's folder and the undo file's name.
-constexpr size_t kUndoPathSize = kLongPathSize + 40;
+constexpr size_t kUndoPathSize = kLongPathSize + 300;
+constexpr size_t kUndoPathUnits = kLongPathUnits + 300;
 
 struct UndoFile {
     HANDLE handle;   // INVALID_HANDLE_VALUE while none is open
     DWORD end;       // bytes of whole items on disk
     int32_t broken;  // why nothing more may go in: an item that could not be cut back out
-    char shown[kUndoPathSize];  // the file's path as shown, or the name last tried
+    char shown[kUndoPathSize];    // the file's path as shown, or the name last tried
+    WCHAR exact[kUndoPathUnits];  // its exact spelling, where `shown` is not
+    bool has_exact;
 };
 
-// Creates fix_tamrix_undo_YYYYMMDD_hhmmss.reg beside the log, from the local
-// time now (_2, _3 ... _99 when that name is taken: whatever stands there,
-// a link included), and appends `header` as its first item. 0 with the file
-// open; otherwise the failure's code (ERROR_FILE_EXISTS when every name was
-// taken) and, when the file was created but the header did not go in, the
-// file open and broken.
+// Creates the undo file beside the log, named after it: the log's file name
+// without its extension (fix_tamrix when it has none, or one too long for a
+// file name), then _undo_YYYYMMDD_hhmmss.reg from the local time now (_2,
+// _3 ... _99 when that name is taken: whatever stands there, a link
+// included). Appends `header` as its first item. 0 with the file open;
+// otherwise the failure's code (ERROR_FILE_EXISTS when every name was
+// taken), and no file: one whose header did not go in is deleted again.
 int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length);
 
 // Appends one item and flushes it to disk; when that fails, cuts the file

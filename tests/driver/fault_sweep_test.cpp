@@ -52,8 +52,10 @@ const char kRefused[] = "\nUndo data could not be saved to \"";
 // or close changes nothing the user could act on (the undo file is on disk
 // before it is closed).
 bool FailureIsSilent(const std::string& call) {
+    // A turn that fails is a write without one.
     return IsCallOf(call, {"GetLocalTime", "LocalFree", "RegCloseKey", "CloseHandle",
-                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW", "Sleep"});
+                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW", "Sleep", "LockFile",
+                           "UnlockFile"});
 }
 
 // Whether the run reported a failure: with the system's text, or for the
@@ -326,7 +328,7 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
 // deletion is tried again, and the clock and the version cannot fail.
 bool ScanFailureIsSilent(const std::string& call) {
     return IsCallOf(call, {"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA", "GetVersion",
-                           "GetLocalTime"});
+                           "GetLocalTime", "LockFile", "UnlockFile"});
 }
 
 // Open descriptors of the process: the signature check's streams included.

@@ -7,6 +7,8 @@
 
 #include "log/error_report.h"
 #include "log/log_file.h"
+#include "platform/write_turn.h"
+#include "registry/undo_file.h"
 #include "support/capture.h"
 #include "support/expected_text.h"
 #include "support/native_run.h"
@@ -120,14 +122,18 @@ TEST_F(LogTest, ClosedLogReadsNoClock) {
 // A log that cannot be opened (a folder), or whose header cannot be written
 // whole, is no log; a line that cannot be written is said once, and the log
 // is closed. Either way the console tells, and nothing more goes into the file.
+// A turn lock that another program keeps costs one wait in a run, not one a
+// line: every line still arrives.
 TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
     const std::string opening = "\nCould not open log file \"" + path_ + "\".\n";
     const std::string full =
         "\nCould not write to log file \"" + path_ + "\": There is not enough space on the disk.\n";
     const struct {
-        const char* failing;  // the append step made to fail (nullptr: the log is a folder)
-        unsigned occurrence;
+        const char* failing;  // the call made to fail (nullptr: the log is a folder)
+        unsigned occurrence;  // 0: every such call
         std::string console, file;
+        unsigned waits = 0;  // the 1 ms sleeps of waiting for turns
+        DWORD code = ERROR_DISK_FULL;
     } cases[] = {
         {nullptr, 0, "\nCould not open log file \"" + folder_ + "\".\n", "<missing>"},
         {"fwrite", 1, opening, ""},
@@ -135,6 +141,8 @@ TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
         {"fwrite", 2, full, kHeader},
         {"fflush", 2, full, kHeader},
         {"fwrite", 3, full, kHeader + kStamp + "one\n"},
+        {"LockFile", 0, "", kHeader + kStamp + "one\n" + kStamp + "two\n", kWriteTurnTries,
+         ERROR_LOCK_VIOLATION},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.failing ? c.failing : "a folder") + " " +
@@ -142,7 +150,7 @@ TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
         ResetLogForTests();
         remove(path_.c_str());
         SetLogPath((c.failing != nullptr ? path_ : folder_).c_str());
-        if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_DISK_FULL, c.occurrence);
+        if (c.failing != nullptr) winsim::FailCall(c.failing, c.code, c.occurrence);
         EXPECT_EQ(CaptureStdout([] {
                       LogOpen("fix_tamrix");
                       LogLine("one");
@@ -150,10 +158,11 @@ TEST_F(LogTest, UnwritableLogIsSaidAndLeftAlone) {
                   }),
                   c.console);
         winsim::ClearFaults();
-        EXPECT_FALSE(LogIsOpen());
+        EXPECT_EQ(WriteTurnWaits(), c.waits);
+        EXPECT_EQ(ReadWholeFile(path_), c.file);
+        EXPECT_EQ(LogIsOpen(), c.waits > 0);
         EXPECT_EQ(CaptureStdout([] { ReportError(5, "Could not do %s", "it"); }),
                   "\nCould not do it: Access is denied.\n");
-        EXPECT_EQ(ReadWholeFile(path_), c.file);
     }
 }
 
@@ -212,8 +221,9 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
 // A program folder whose name does not fit the code page: the A call gives a
 // best-fit spelling, the name of another folder (here one that exists). The
 // log and the undo file go into the program's own folder, named through its
-// wide path, and the ANSI spelling is what is shown; on the 95 family the
-// ANSI path is the file system's own.
+// wide path, and are shown with '?' for what the code page lacks, never by
+// the other folder's name; on the 95 family the ANSI path is the file
+// system's own.
 TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
     const std::string exact = folder_ + "/\uFF41bc";  // in UTF-8
     const std::string best_fit = folder_ + "/abc";
@@ -224,14 +234,18 @@ TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
         const char* what;
         DWORD version;
         std::string written;  // the folder the files land in
+        std::string shown;    // and as the console and the log show it
     };
     const Case cases[] = {
-        {"NT family", kWindowsXp, exact},
-        {"95 family", kWindows98, best_fit},
+        {"NT family", kWindowsXp, exact, folder_ + "/?bc"},
+        {"95 family", kWindows98, best_fit, best_fit},
     };
+    static UndoFile undo;
+    const std::string beside = "/fix_tamrix_undo_20261208_090503.reg";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetProcessState();
+        winsim::SetLocalTime(FixedTime());
         winsim::SetVersion(c.version);
         winsim::SetWideModuleFileName(wide.c_str());
         const std::string output = CaptureStdout([] {
@@ -240,22 +254,20 @@ TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
         });
         EXPECT_EQ(output, "");
         ASSERT_NE(LogPath(), nullptr);
-        EXPECT_EQ(std::string(LogPath()), best_fit + "/fix_tamrix.log") << "shown as ANSI";
-        char shown[300];
-        HANDLE file = INVALID_HANDLE_VALUE;
-        EXPECT_EQ(CreateFileBesideLog("beside.txt", shown, sizeof shown, &file), 0);
-        EXPECT_EQ(std::string(shown), best_fit + "/beside.txt");
-        CloseHandle(file);
+        EXPECT_EQ(std::string(LogPath()), c.shown + "/fix_tamrix.log");
+        EXPECT_EQ(OpenUndoFile(&undo, reinterpret_cast<const BYTE*>("h"), 1), 0);
+        EXPECT_EQ(std::string(undo.shown), c.shown + beside);
+        CloseUndoFile(&undo);
         LogClose();
         EXPECT_NE(ReadWholeFile(c.written + "/fix_tamrix.log").find("a line"), std::string::npos);
-        EXPECT_NE(ReadWholeFile(c.written + "/beside.txt"), "<missing>");
+        EXPECT_EQ(ReadWholeFile(c.written + beside), "h");
         for (const std::string& other : {exact, best_fit}) {
             if (other != c.written) {
                 EXPECT_EQ(ReadWholeFile(other + "/fix_tamrix.log"), "<missing>") << other;
-                EXPECT_EQ(ReadWholeFile(other + "/beside.txt"), "<missing>") << other;
+                EXPECT_EQ(ReadWholeFile(other + beside), "<missing>") << other;
             }
             remove((other + "/fix_tamrix.log").c_str());
-            remove((other + "/beside.txt").c_str());
+            remove((other + beside).c_str());
         }
     }
 }

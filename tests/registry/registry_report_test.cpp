@@ -199,7 +199,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
 // variable must be deleted, and looked at again, as it stands, not as what
 // it would expand to. Both values come back: the advice follows them once.
 TEST_F(RegistryReportTest, SearchDeletesTheValuesByTheNamesItFound) {
-    SetLogPath(run_.log_path().c_str());  // the undo file goes beside it
+    run_.Start();  // the undo file goes beside the log
     const std::string worms = "\"%Temp%\"=\"worm\"\n\"Second\"=\"worm\"\n";
     ASSERT_TRUE(winsim::LoadRegistryText(
         "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms +

@@ -104,7 +104,7 @@ class RegistryUndoRealTest : public testing::Test {
     const std::string& path_ = box_.path;  // "HKEY_CURRENT_USER\Software\fix_tamrix_test\undo"
     const std::string& sub_key_ = box_.sub_key;  // the same below HKEY_CURRENT_USER
     TempFolder folder_;
-    const std::string log_ = folder_.path() + kPathSeparator + "undo.log";
+    const std::string log_ = folder_.path() + kPathSeparator + "fix_tamrix.log";
     std::string undo_;  // the last run's undo file
 };
 

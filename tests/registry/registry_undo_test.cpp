@@ -175,30 +175,43 @@ TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
 TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
     const std::string legacy = Folder() + "/fix_tamrix_undo.reg";
     const std::string other = Folder() + "/other.reg";
+    const std::string stamp = "_undo_20261208_090503.reg";
     struct Case {
         const char* what;
-        int planted;  // 0 file, 1 folder, 2 link to a file, 3 link to nothing
+        int planted;  // 0 file, 1 folder, 2 link to a file, 3 link to nothing, -1 none
+        std::string log = "fix_tamrix.log";
+        std::string undo = kNextName;  // the name the run's file gets
     };
-    const Case cases[] = {{"a file there", 0},
-                          {"a folder there", 1},
-                          {"a link to a file", 2},
-                          {"a dangling link", 3}};
+    // Named after the log, but for a log without a name, or one too long for
+    // a file name (255 characters) with the undo file's ending (25).
+    const Case cases[] = {
+        {"a file there", 0},
+        {"a folder there", 1},
+        {"a link to a file", 2},
+        {"a dangling link", 3},
+        {"a log of its own", -1, "PC1-alice.log", "PC1-alice" + stamp},
+        {"a log without an extension", -1, "log", "log" + stamp},
+        {"a log of several dots", -1, "a.b.log", "a.b" + stamp},
+        {"a log without a name", -1, ".log", kUndoName},
+        {"a log path that is a folder", -1, "", kUndoName},
+        {"a name too long", -1, std::string(231, 'n') + ".log", kUndoName}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StartRun(kWindowsXp);
+        SetLogPath((Folder() + "/" + c.log).c_str());
         WriteWholeFile(legacy, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
         WriteWholeFile(other, "other");
         if (c.planted == 0) {
             WriteWholeFile(undo_, "planted");
         } else if (c.planted == 1) {
             ASSERT_EQ(mkdir(undo_.c_str(), 0700), 0);
-        } else {
+        } else if (c.planted > 1) {
             const std::string target = c.planted == 2 ? other : Folder() + "/none";
             ASSERT_EQ(symlink(target.c_str(), undo_.c_str()), 0);
         }
         ASSERT_TRUE(SetTextForTest(kSub, "v", "1"));
         Save(UndoAction::kDeleteValue, Row("v"));
-        EXPECT_EQ(std::string(RunUndoFilePath()), Folder() + "/" + kNextName);
+        EXPECT_EQ(std::string(RunUndoFilePath()), Folder() + "/" + c.undo);
         // Written by nobody else meanwhile; read by anyone.
         EXPECT_EQ(CreateFileA(RunUndoFilePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr),
@@ -209,7 +222,7 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
         const std::string item = std::string(kComment) + "delete registry value \"v\" in key " +
                                  "\"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n[" + kKey +
                                  "]\r\n\"v\"=\"1\"\r\n";
-        EXPECT_EQ(ReadWholeFile(Folder() + "/" + kNextName),
+        EXPECT_EQ(ReadWholeFile(Folder() + "/" + c.undo),
                   "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n" + item + item));
         EXPECT_EQ(ReadWholeFile(legacy),
                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
@@ -234,19 +247,21 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         const char* text;   // the system's text reported
         const char* shown;  // the file named in the report
         bool names_taken;   // every name of the run's file stands in the folder
-        bool disk_full;     // the header goes in, the item not
+        unsigned full_at;   // the write that finds the disk full: 1 the header's, 2 the item's
     };
     const Case cases[] = {
         {"the log's folder missing", "missing", "", false,
-         "The system cannot find the path specified.", kUndoName, false, false},
+         "The system cannot find the path specified.", kUndoName, false, 0},
         {"data too large for the buffer", "", "Big", false, "More data is available.", kUndoName,
-         false, false},
+         false, 0},
         {"a key name no .reg file can hold", "", "Tree", true, "The data is invalid.", kUndoName,
-         false, false},
+         false, 0},
         {"the disk full", "", "", false, "There is not enough space on the disk.", kUndoName, false,
-         true},
+         2},
+        {"the disk full for the header", "", "", false, "There is not enough space on the disk.",
+         kUndoName, false, 1},
         {"every name taken", "", "", false, "The file exists.",
-         "fix_tamrix_undo_20261208_090503_99.reg", true, false},
+         "fix_tamrix_undo_20261208_090503_99.reg", true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -269,9 +284,9 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         }
         if (c.log_folder[0] != '\0') {
             LogClose();
-            SetLogPath((folder + "/undo.log").c_str());
+            SetLogPath((folder + "/fix_tamrix.log").c_str());
         }
-        if (c.disk_full) winsim::FailCall("WriteFile", ERROR_DISK_FULL, 2);
+        if (c.full_at != 0) winsim::FailCall("WriteFile", ERROR_DISK_FULL, c.full_at);
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
         RegistryAction row = {key.c_str(),
@@ -302,9 +317,12 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                                   "delete registry key \"HKEY_CURRENT_USER\\\\Software\\\\Undo\\\\"
                                   "Tree\"\r\n[HKEY_CURRENT_USER\\Software\\Undo\\Tree]\r\n"
                             : "";
-            EXPECT_EQ(
-                ReadWholeFile(undo_),
-                "\xff\xfe" + Utf16(std::string("Windows Registry Editor Version 5.00\r\n") + kept))
+            // A file without its header goes again: no empty file is left.
+            EXPECT_EQ(ReadWholeFile(undo_),
+                      c.full_at == 1 ? "<missing>"
+                                     : "\xff\xfe" + Utf16(std::string("Windows Registry Editor "
+                                                                      "Version 5.00\r\n") +
+                                                          kept))
                 << "only whole lines of what was saved stay";
             ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
             Save(UndoAction::kDeleteValue, Row("w"));

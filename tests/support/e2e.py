@@ -47,8 +47,8 @@ SYSTEM_REG = SYSTEM_FOLDER.replace("\\", "\\\\")  # the same in .reg text
 # Run key values as .reg lines: the worm's screen saver, and a program of the user's.
 SCREEN = '"screen"="%s\\\\Screen.scr"' % SYSTEM_REG
 TRAY = '"Tray"="C:\\\\Program Files\\\\Tray\\\\tray.exe"'
-# The name of a run's undo file, made from the run's time.
-UNDO_FILE = re.compile(rb"fix_tamrix_undo_\d{8}_\d{6}(?:_\d+)?\.reg")
+# The name of a run's undo file: its log's name, then the run's time.
+UNDO_FILE = re.compile(rb"[^\\/\"\r\n]*_undo_\d{8}_\d{6}(?:_\d+)?\.reg")
 # What the registry walk reports for each of the worm's rows that it does not find.
 NOT_FOUND = ["Registry entry \"%s\"=\"%s\\%s\" in key \"%s\" was not found."
              % (name, SYSTEM_FOLDER, file, RUN_KEY)

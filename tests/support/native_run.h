@@ -56,5 +56,5 @@ class LoggedRun {
 
   private:
     TempFolder folder_;
-    std::string log_path_ = folder_.path() + "/run.log";
+    std::string log_path_ = folder_.path() + "/fix_tamrix.log";
 };

@@ -1,6 +1,7 @@
 """Copies of the Windows program under Wine appending to one log at the same
 time, as a login script run from a network folder makes them: every header and
-every line arrives, none torn or written over by another copy."""
+every line arrives, none torn or written over by another copy. A program that
+keeps the log's turn lock costs a writer one wait in a run, not one a line."""
 import os
 import re
 import subprocess
@@ -100,6 +101,23 @@ class LogSharingTest(WineTestCase):
         self.assertEqual(missing[:5], [], "%d lines missing" % len(missing))
         self.assertEqual(lines, expected)
 
+    def test_a_turn_lock_held_elsewhere(self):
+        probe, lines = setting("FIX_TAMRIX_LOG_PROBE"), 20
+        folder = self.temp_folder("fix_tamrix_held_lock_")
+        run = lambda command: subprocess.run([self.loader] + command, cwd=folder, env=wine_env(),
+                                             stdin=subprocess.DEVNULL, capture_output=True)
+        # It holds the lock, then lets the writer go.
+        holder = subprocess.Popen([self.loader, probe, "shared.log", "hold", "0"], cwd=folder,
+                                  stdin=subprocess.DEVNULL, env=wine_env())
+        self.addCleanup(holder.wait)
+        self.addCleanup(holder.kill)
+        writer = run([probe, "shared.log", "w", str(lines)])
+        # One full wait; every record after it goes at once.
+        self.assertEqual((writer.returncode, writer.stdout), (0, b"waits 2000\r\n"))
+        self.assertEqual(run([self.exe, "/Q", "/L", "shared.log"]).returncode, 0)
+        self.assertEqual(records(Path(folder, "shared.log").read_bytes()), [HEADER] + [
+            ("copy w line %d of %d: the quick brown fox jumps over the lazy dog"
+             % (line, lines)).encode() for line in range(lines)] + [HEADER] + RUN_LINES)
 
 if __name__ == "__main__":
     unittest.main()

@@ -6,7 +6,9 @@ of an earlier version planted beside the program is left alone and adds
 nothing. The folder cases put the program, or the /L log, into folders whose
 names hold double-byte characters ending in a backslash's or a bar's byte, or
 characters the code page lacks beside a folder of their best-fit spelling:
-the log and the undo file must land where they should, and nowhere else.
+the log and the undo file must land where they should, and nowhere else, and
+be shown with "?" for what the code page lacks. The undo file is named after
+its log, and named on the console when there is no log.
 The example logon script puts the log and the undo file in the folder it is
 given."""
 import os
@@ -57,7 +59,8 @@ SCREEN_TRAILER = '"screen"=' + hex_text(1, WORM + "\0\u8868\0")
 
 # id, Run key values, names the cleaner deletes, log path argument (None:
 # the default beside the program; a path below a missing folder is
-# "missing\case.log"; one on FULL_DRIVE, a full drive of its own), the
+# "missing\case.log"; one on FULL_DRIVE, a full drive of its own; one that
+# ends in "folder" names a folder), the
 # earlier version's undo file planted beside the program (None, "regedit4",
 # "unicode"), whether the undo data is saved.
 CASES = [
@@ -75,7 +78,14 @@ CASES = [
     ("a_planted_unicode_undo_file", [SCREEN, EVERY_TYPE[1]], ["screen"], None, "unicode", True),
     ("log_folder_missing", [SYS_480, EVERY_TYPE[1]], ["sys"], "missing\\case.log", None, False),
     ("log_on_a_full_drive", [SYS_480, EVERY_TYPE[1]], ["sys"], "T:\\full.log", None, False),
+    ("undo_file_named_after_its_log", [SCREEN, EVERY_TYPE[1]], ["screen"],
+     "share\\PC1-alice.log", None, True),
+    ("log_path_names_a_folder", [SCREEN, EVERY_TYPE[1]], ["screen"], "a_folder", None, True),
 ]
+if CODE_PAGE == "932":
+    # 150 characters, 295 bytes: the limit counts characters.
+    CASES.append(("log_path_of_150_double_byte_characters", [SCREEN, EVERY_TYPE[1]], ["screen"],
+                  "\u8868" * 72 + "\\" + "\u8868" * 73 + ".log", None, True))
 FULL_DRIVE = "T:"
 if not NINETY_FIVE:
     # On the 95 family's ANSI registry no such value exists; under Wine it
@@ -144,34 +154,42 @@ class UndoCheck(WineTestCase):
         left = run_key_values() or {}
         for value in deleted:
             self.assertNotIn(value, left, "deleted")
-        for word in (b"Undo", b"undo"):
-            if saved:
+        logged = os.path.isfile(log) and os.path.getsize(log) > 0
+        if not logged:
+            self.assertIn(b"\r\nCould not open log file \"", output, "an empty log is said")
+        elif saved:
+            for word in (b"Undo", b"undo"):
                 self.assertNotIn(word, output, "the console says nothing of the undo file")
         new = set(os.listdir(log_folder)) - old if os.path.isdir(log_folder) else set()
         undo_files = sorted(name for name in new if UNDO_FILE.fullmatch(name.encode()))
-        if not os.path.exists(log) or os.path.getsize(log) == 0:
-            self.assertIn(b"\r\nCould not open log file \"", output, "an empty log is said")
+        # Named after the log: its name without the extension.
+        base = os.path.splitext(os.path.basename(log))[0].encode(CODEC) + b"_undo_"
         if not saved:
-            report = rb"\r\nUndo data could not be saved to \"[^\"\r\n]*fix_tamrix_undo_\d{8}_\d{6}\.reg\": [^\r\n]+\r\n"
+            report = rb"\r\nUndo data could not be saved to \"[^\"\r\n]*%s\d{8}_\d{6}\.reg\": [^\r\n]+\r\n" % re.escape(base)
             self.assertRegex(output, report + re.escape(b"Deleting registry value \"" +
                                                         deleted[0].lower().encode() + b"\""))
             if os.path.exists(log):
                 self.assertNotIn(b"was saved to", Path(log).read_bytes())
             self.assertTrue(len(undo_files) <= 1, undo_files)
+            for name in undo_files:
+                self.assertTrue(Path(log_folder, name).read_bytes(), "an empty undo file")
             return None
         self.assertEqual(len(undo_files), 1, "one new undo file: %r" % sorted(new))
         undo = os.path.join(log_folder, undo_files[0])
-        logged = read_log(log)
+        self.assertTrue(undo_files[0].encode(CODEC).startswith(base), undo_files[0])
         shown = re.escape(shown_folder) if shown_folder is not None else rb"[^\"\r\n]*"
         # The log names a value as the table does (lower case); the undo file
-        # as it is stored.
+        # as it is stored. Without a log, the console names the undo file.
         for value in (name.lower() for name in deleted):
-            self.assertRegex(logged, rb"<stamp>Undo data for registry value \"%s\" in key \"%s\" "
-                             rb"was saved to \"%s%s\"\.\r\n<stamp>Registry value \"%s\" in key "
-                             rb"\"%s\" was deleted\." % (value.encode(), re.escape(RUN_KEY.encode()),
-                                                          shown, re.escape(undo_files[0].encode()),
-                                                          value.encode(),
-                                                          re.escape(RUN_KEY.encode())))
+            said = (rb"<stamp>Undo data for registry value \"%s\" in key \"%s\" was saved to "
+                    rb"\"%s%s\"\.\r\n<stamp>Registry value \"%s\" in key \"%s\" was deleted\."
+                    if logged else
+                    rb"\r\nUndo data for registry value \"%s\" in key \"%s\" was saved to "
+                    rb"\"%s%s\"\.\r\nDeleting registry value \"%s\" in key \"%s\"\.\.\. Done\.")
+            self.assertRegex(read_log(log) if logged else output,
+                             said % (value.encode(), re.escape(RUN_KEY.encode()), shown,
+                                     re.escape(undo_files[0].encode(CODEC)), value.encode(),
+                                     re.escape(RUN_KEY.encode())))
         header = (b"REGEDIT4\r\n" if ANSI_FILE else
                   b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le"))
         self.assertTrue(Path(undo).read_bytes().startswith(header), "undo header")
@@ -195,10 +213,12 @@ class UndoTest(UndoCheck):
             if log_arg else program
         log = os.path.join(folder, below.replace("\\", "/")) if log_arg else \
             os.path.join(program, "fix_tamrix.log")
+        if log_arg and not below.startswith("missing"):
+            os.makedirs(log if log.endswith("folder") else log_folder, exist_ok=True)
         legacy = os.path.join(program, LEGACY_UNDO)
         if planted:
             Path(legacy).write_bytes(PLANTED[planted])
-        shown = (log_arg.rpartition("\\")[0] + "\\" if "\\" in log_arg else "").encode() \
+        shown = (log_arg.rpartition("\\")[0] + "\\" if "\\" in log_arg else "").encode(CODEC) \
             if log_arg else None
         self.run_and_check(folder, exe, ["/L", log_arg] if log_arg else [], values, deleted, log,
                            log_folder, saved, shown)
@@ -229,7 +249,8 @@ class UndoTest(UndoCheck):
         listed = sorted(os.listdir(share))
         self.assertEqual(len(listed), 2, listed)
         self.assertIn(log_name, listed)
-        self.assertTrue(any(UNDO_FILE.fullmatch(name.encode()) for name in listed), listed)
+        self.assertTrue(any(UNDO_FILE.fullmatch(name.encode()) and name.startswith(
+            log_name[:-len(".log")] + "_undo_") for name in listed), listed)
         logged = read_log(os.path.join(share, log_name)).decode("latin-1")
         self.assertIn("<stamp>Quiet mode specified.\r\n", logged)
         for value in ("screen", "sys"):
@@ -295,9 +316,9 @@ class FolderTest(UndoCheck):
         os.makedirs(os.path.join(folder, landed), exist_ok=True)
         log_name = "x.log" if log_arg else "fix_tamrix.log"
         args = ["/L", wine_path(folder) + "\\" + log_arg] if log_arg else []
-        # Shown in the code page, as its best-fit spelling where it has none.
-        shown = (wine_path(folder) + "\\").encode("ascii") + \
-            landed.encode(CODEC, "replace").replace(UNFIT.encode(CODEC, "replace"), BEST_FIT) + b"\\"
+        # Shown in the code page, "?" where it has no such character: never
+        # the best-fit spelling, the name of the folder beside it.
+        shown = (wine_path(folder) + "\\").encode("ascii") + landed.encode(CODEC, "replace") + b"\\"
         undo = self.run_and_check(folder, exe, args, [SCREEN, EVERY_TYPE[1]], ["screen"],
                                   os.path.join(folder, landed, log_name),
                                   os.path.join(folder, landed), shown_folder=shown)

@@ -7,17 +7,7 @@
 #include <windows.h>
 
 #include "platform/windows_family.h"
-
-namespace {
-
-// Writers take turns by locking this byte, far past the end of any log
-// (locks beyond the end are allowed and keep no one from the file's data).
-constexpr DWORD kTurnOffset = 0x7FFFFFFFu;
-// How long a writer waits for its turn (in 1 ms sleeps) before it writes
-// anyway: a lock is held only for one write, and goes with its process.
-constexpr int kTurnTries = 2000;
-
-}  // namespace
+#include "platform/write_turn.h"
 
 FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
     // Without FILE_WRITE_DATA the system writes at the end whatever the file
@@ -45,20 +35,12 @@ int32_t AppendToStream(FILE* stream, const char* text, size_t size) {
     // An append-only handle alone is not enough everywhere (some systems find
     // the end and write there in two steps), so writers also take turns.
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    bool locked = false;
-    for (int i = 0; file != INVALID_HANDLE_VALUE && i < kTurnTries; ++i) {
-        if (LockFile(file, kTurnOffset, 0, 1, 0)) {
-            locked = true;
-            break;
-        }
-        if (GetLastError() != ERROR_LOCK_VIOLATION) break;  // no locks here: write as is
-        Sleep(1);
-    }
+    const bool locked = file != INVALID_HANDLE_VALUE && TakeWriteTurn(file);
     // The C runtime leaves the system's code of a failed write; a write
     // short of room fails without one.
     SetLastError(ERROR_SUCCESS);
     const bool written = fwrite(text, 1, size, stream) == size;
     const int32_t code = fflush(stream) == 0 && written ? 0 : LastErrorOr(ERROR_DISK_FULL);
-    if (locked) UnlockFile(file, kTurnOffset, 0, 1, 0);
+    if (locked) EndWriteTurn(file);
     return code;
 }
