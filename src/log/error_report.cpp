@@ -40,16 +40,32 @@ void ReportError(int32_t code, const char* format, ...) {
     FreeSystemErrorText(text);
 }
 
+namespace {
+
+// The console form: `before`, the message and "\n"; then the log's line.
+void PrintAndLog(const char* before, const char* format, va_list* args) {
+    va_list copy;
+    va_copy(copy, *args);
+    printf("%s", before);
+    vprintf(format, copy);
+    va_end(copy);
+    printf("\n");
+    LogMessage(nullptr, format, args);
+}
+
+}  // namespace
+
+void ReportLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintAndLog("", format, &args);
+    va_end(args);
+}
+
 void ReportNotice(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    printf("\n");
-    vprintf(format, args);
-    printf("\n");
-    va_end(args);
-
-    va_start(args, format);
-    LogMessage(nullptr, format, &args);
+    PrintAndLog("\n", format, &args);
     va_end(args);
 }
 
@@ -59,8 +75,7 @@ void LogOrPrintLine(const char* format, ...) {
     if (LogIsOpen()) {
         LogMessage(nullptr, format, &args);
     } else {
-        vprintf(format, args);
-        printf("\n");
+        PrintAndLog("", format, &args);
     }
     va_end(args);
 }

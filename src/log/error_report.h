@@ -12,8 +12,11 @@
 // console and writes the same, time-stamped, to the log when it is open.
 void ReportError(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Prints "\n", the message and "\n" on the console and writes the message,
-// time-stamped, to the log when it is open.
+// Prints the message and "\n" on the console and writes the message,
+// time-stamped, to the log when it is open: one event's words, written once.
+void ReportLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ReportLine on a line of its own: "\n" before it on the console.
 void ReportNotice(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Writes the line to the log when it is open; otherwise prints it, and "\n",

@@ -229,20 +229,15 @@ int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
     if (!not_found) {
         ReportAccessError(code, row);
     } else if (row->value_name == nullptr) {
-        printf("Registry key \"%s\" was not found.\n", row->key_path);
-        LogLine("Registry key \"%s\" was not found.", row->key_path);
+        ReportLine("Registry key \"%s\" was not found.", row->key_path);
     } else if (row->match.data == nullptr) {
-        printf("Registry entry \"%s\" in key \"%s\" was not found.\n", row->value_name,
-               row->key_path);
-        LogLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
-                row->key_path);
+        ReportLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
+                   row->key_path);
     } else {
         char shown[kNameSize * 3];
         const char* data = ShownMatchData(row->match, shown, sizeof shown);
-        printf("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.\n", row->value_name, data,
-               row->key_path);
-        LogLine("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.", row->value_name, data,
-                row->key_path);
+        ReportLine("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.", row->value_name,
+                   data, row->key_path);
     }
     return 0;
 }

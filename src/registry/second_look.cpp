@@ -56,14 +56,12 @@ int32_t ExamineAgain(const RegistryAction* row) {
 
 void ReportCameBack(const DoneRow& done) {
     const RegistryAction& row = done.row;
+    const char* what =
+        done.was_set ? "was changed back after it was set" : "came back after it was deleted";
     if (row.value_name == nullptr) {
-        ReportNotice("Registry key \"%s\" came back after it was deleted.", row.key_path);
-    } else if (done.was_set) {
-        ReportNotice("Registry value \"%s\" in key \"%s\" was changed back after it was set.",
-                     row.value_name, row.key_path);
+        ReportNotice("Registry key \"%s\" %s.", row.key_path, what);
     } else {
-        ReportNotice("Registry value \"%s\" in key \"%s\" came back after it was deleted.",
-                     row.value_name, row.key_path);
+        ReportNotice("Registry value \"%s\" in key \"%s\" %s.", row.value_name, row.key_path, what);
     }
 }
 

@@ -33,8 +33,7 @@ int32_t ScanFileForDetection(const char* path, const char* detection_name,
     // Too short or not an executable: as clean as a file without the signatures.
     if (result == 0 || result == kResultFileSize || result == kResultFileType) return 0;
     const char* text = ErrorCodeText(result);
-    printf("\nAn error occurred while scanning file \"%s\": %s\n", Printable(path), text);
-    LogLine("An error occurred while scanning file \"%s\": %s", Printable(path), text);
+    ReportNotice("An error occurred while scanning file \"%s\": %s", Printable(path), text);
     return 0;
 }
 
