@@ -4,16 +4,12 @@
 
 #include <cstddef>
 
-// Compares at most n bytes without regard to case (ASCII letters); a
-// double-byte character is compared as one unit. Returns 0 when equal, and
-// negative or positive like strncmp otherwise. Stops at a NUL in either text.
+// strncmp without regard to ASCII case, a double-byte character one unit.
 int CompareNoCase(const char* a, const char* b, size_t n);
 
 // The last backslash of `text` that is not the second byte of a double-byte
 // character, or nullptr.
 const char* FindLastBackslash(const char* text);
 
-// The length of the folder part of the file path `path` (its last folder
-// separator included; 0 for a bare file name), never ending inside a
-// double-byte character.
+// The length of `path`'s folder part with its last separator (0 for a bare name).
 size_t FolderLength(const char* path);

@@ -1,6 +1,5 @@
-// ANSI text beside its UTF-16 form: whether the one widens exactly to the
-// other, the round trip by which the program tells text it may act on from a
-// best-fit spelling of something else.
+// Whether ANSI text widens exactly to its UTF-16 form: how the program tells
+// text it may act on from a best-fit spelling of something else.
 #pragma once
 
 #include <cstddef>
@@ -8,10 +7,8 @@
 
 #include "platform/platform.h"
 
-// Widens `length` bytes of `ansi` piece by piece, never splitting a
-// double-byte character, and hands each piece to `take` (units, count).
-// Returns 0, the first non-zero value `take` returned, or the conversion's
-// failure code (never 0).
+// Widens `ansi` in pieces that split no double-byte character, each handed to
+// `take`: 0, the first non-zero `take` returned, or the conversion's failure.
 int32_t WidenInPieces(const char* ansi, size_t length,
                       int32_t (*take)(void* context, const WCHAR* units, size_t count),
                       void* context);

@@ -2,9 +2,6 @@
 // Reads single key presses from the console itself (not standard input).
 #pragma once
 
-// Blocks for one key press and returns its character code, without echo and
-// with Ctrl+C as 3; key releases and Shift, Ctrl or Alt alone are skipped.
-// Keys without a character give 0 or 224 and then, from the next call
-// (which does not wait), the key's scan code. Returns -1 at once without a
-// console or when the read fails.
+// One key press's character, without echo, Ctrl+C as 3; a key without one
+// gives 0 or 224, then its scan code at the next call. -1 without a console.
 int ReadConsoleKey();

@@ -1,6 +1,4 @@
-// What the program asks of the Windows it runs on, decided in one place:
-// which family and version it is, whether a wide call is only the 95
-// family's stub, and the code of a call that failed.
+// What the program asks of the Windows it runs on, decided in one place.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +7,11 @@
 // and wide calls that are stubs.
 bool IsWindows95Family();
 
-// True on the 95 family and on NT 4.0 (major version below 5), whose
-// registry tools read REGEDIT4 text only.
+// True on the 95 family and NT 4.0, whose registry tools read REGEDIT4 only.
 bool IsBeforeWindows2000();
 
-// True when `code` is a wide call's ERROR_CALL_NOT_IMPLEMENTED (120), the
-// answer of the 95 family's stubs: there is no wide form to read.
+// True for the 95 family's stubs' answer (120): there is no wide form to read.
 bool IsNotImplemented(int32_t code);
 
-// GetLastError() after a call that failed, or `fallback` when the system
-// left it 0, so that a failure never reads as success.
+// GetLastError(), or `fallback` where it is 0: a failure never reads as success.
 int32_t LastErrorOr(int32_t fallback);

@@ -48,7 +48,7 @@ int32_t CompareNames(FoundValue* value, bool* same) {
     const int32_t code = ReadStoredForm(value);
     if (code != 0) return code;
     *same = true;
-    if (!value->has_wide) return 0;
+    if (!HasStoredForm(value)) return 0;
     return CompareWidened(value->buffers->name, value->name_length, value->buffers->wide_name,
                           value->wide_name_length, same);
 }
@@ -101,6 +101,7 @@ int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, Found
     value->key = key;
     value->index = index;
     value->buffers = &buffers;
+    value->stored_form = kStoredFormUnread;
     DWORD name_length = buffers.name_size;
     DWORD length = buffers.data_size;
     DWORD type = 0;
@@ -116,8 +117,9 @@ int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, Found
 }
 
 int32_t ReadStoredForm(FoundValue* value) {
-    if (value->wide_asked) return value->wide_failure;
-    value->wide_asked = true;
+    if (value->stored_form != kStoredFormUnread) {
+        return value->stored_form == kStoredFormAnsi ? 0 : value->stored_form;
+    }
     const ValueBuffers& buffers = *value->buffers;
     const DWORD units = buffers.wide_name_size / sizeof(WCHAR);
     DWORD name_length = units;
@@ -125,10 +127,8 @@ int32_t ReadStoredForm(FoundValue* value) {
     DWORD type = 0;
     const LONG code = RegEnumValueW(value->key, value->index, buffers.wide_name, &name_length,
                                     nullptr, &type, buffers.wide_data, &length);
-    if (IsNotImplemented(code)) return 0;
-    value->wide_failure = code;
-    if (code != 0) return code;
-    value->has_wide = true;
+    value->stored_form = IsNotImplemented(code) ? kStoredFormAnsi : code;
+    if (code != 0) return value->stored_form == kStoredFormAnsi ? 0 : code;
     value->wide_name_length = name_length < units ? name_length : units - 1;
     value->wide = RegistryData{type, buffers.wide_data,
                                length < buffers.wide_data_size ? length : buffers.wide_data_size};
@@ -162,7 +162,7 @@ int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value) {
     if (HasDataTest(row) && !row->matcher(&row->match, &value->ansi)) return ERROR_FILE_NOT_FOUND;
     bool same = false;
     int32_t code = CompareNames(value, &same);
-    if (code == 0 && same && value->has_wide && HasDataTest(row)) {
+    if (code == 0 && same && HasStoredForm(value) && HasDataTest(row)) {
         code = CompareData(value->wide, value->ansi, false, &same);
     }
     return code != 0 ? code : same ? 0 : ERROR_FILE_NOT_FOUND;
@@ -170,6 +170,6 @@ int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value) {
 
 int32_t CheckWhollyAnsi(FoundValue* value, bool* exact) {
     const int32_t code = CompareNames(value, exact);
-    if (code != 0 || !*exact || !value->has_wide) return code;
+    if (code != 0 || !*exact || !HasStoredForm(value)) return code;
     return CompareData(value->wide, value->ansi, true, exact);
 }

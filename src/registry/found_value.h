@@ -23,6 +23,9 @@ struct ValueBuffers {
     DWORD wide_data_size;
 };
 
+const int32_t kStoredFormUnread = -1;
+const int32_t kStoredFormAnsi = -2;
+
 // One value as the enumeration gave it, its name in the stored spelling.
 // Its stored form is read through the W call when it is first needed, while
 // its key is open.
@@ -32,13 +35,15 @@ struct FoundValue {
     const ValueBuffers* buffers;
     DWORD name_length;  // bytes of buffers->name
     RegistryData ansi;  // the A call's type, buffers->data and its length
-    bool wide_asked;    // the W call was made (or is a stub: the 95 family)
-    // The W call's failure, the answer of every check that needs its form.
-    int32_t wide_failure;
-    bool has_wide;           // the W call read the value
+    // The W call's answer: kStoredFormUnread until it is made, kStoredFormAnsi
+    // where the registry has no other form (the 95 family), 0 when it read the
+    // value, otherwise its failure, which every check that needs it returns.
+    int32_t stored_form;
     DWORD wide_name_length;  // units of buffers->wide_name
     RegistryData wide;       // the W call's type, buffers->wide_data and its length
 };
+
+inline bool HasStoredForm(const FoundValue* value) { return value->stored_form == 0; }
 
 // Buffers for any value name the NT family allows and data up to 64 KiB,
 // static: one set, which the check before an action and the save of a key

@@ -19,12 +19,8 @@ struct PathVariable {
 constexpr int kPathVariableCount = 7;
 extern const PathVariable kPathVariables[kPathVariableCount];
 
-// Reads a value's data, whatever its type, as text into `output` (kFolderSize
-// bytes, never more), the key given as a full registry path whose subkey
-// path is taken as it stands: no variable in it is expanded, so reading a
-// variable's value never expands another. On 0 the text is NUL-terminated:
-// data without a NUL gets one after it. ERROR_MORE_DATA (234) when the data
-// is longer than kFolderSize bytes or fills them without a NUL; otherwise
-// ERROR_BADKEY (1010) for a malformed path, or RegOpenKeyA's or
-// RegQueryValueExA's code (2 for a missing key or value). No key stays open.
+// Reads a value's data as terminated text into `output` (kFolderSize bytes),
+// the path taken as it stands so that reading a variable never expands another.
+// ERROR_MORE_DATA when it does not fit with its NUL, ERROR_BADKEY for a
+// malformed path, else the registry call's code.
 int32_t ReadRegistryString(const char* key_path, const char* value_name, char* output);

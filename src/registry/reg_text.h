@@ -32,32 +32,22 @@ struct RegText {
 // Starts empty text of `form` in `bytes`, `size` bytes.
 void StartRegText(RegText* text, RegForm form, BYTE* bytes, size_t size);
 
-// Each writer below appends to `text`; its outcome is text->error:
-// ERROR_INSUFFICIENT_BUFFER when the buffer is full (what did not fit is
-// not there), or the code of a conversion of ANSI text that failed.
+// Each writer below appends to `text` and leaves its outcome in text->error:
+// ERROR_INSUFFICIENT_BUFFER (what did not fit is not there) or a failed conversion's code.
 
-// The file's first line: "REGEDIT4", or the byte-order mark and "Windows
-// Registry Editor Version 5.00".
+// The file's first line, with the byte-order mark in version 5.00 text.
 void PutRegHeader(RegText* text);
 
-// An empty line, then "; <stamp>about to <what>" with the value name
-// (nullptr for a key) and the key quoted as in a value line, so that no line
-// break in them can end the comment.
+// An empty line, then "; <stamp>about to <what>" with the value name (nullptr
+// for a key) and the key quoted as in a value line, so no line break in them ends the comment.
 void PutRegComment(RegText* text, const char* stamp, const char* what, const RegName* value_name,
                    const char* key_path);
 
-// The "[key]" line of a full key path (ANSI). ERROR_INVALID_DATA, with
-// nothing written, when the path holds a line break, which no .reg file can
-// hold.
+// The "[key]" line of a full ANSI key path; ERROR_INVALID_DATA for one with a line break.
 void PutRegKey(RegText* text, const char* key_path);
 
-// One value as a line that imports back to the same type and bytes:
-// "name"="text" for REG_SZ that one NUL ends and that holds no other NUL nor
-// a line break, dword: for a 4-byte REG_DWORD, otherwise hex: (REG_BINARY) or
-// hex(t): with every byte, continued over lines as regedit does. The name
-// (count 0: @, the default value) is in the form's own kind of text;
-// ERROR_INVALID_DATA, with nothing written, for a name that no file of the
-// form can hold: one with a NUL, or in ANSI a lead byte before a quote or a
-// line break (reading back would take the backslash before it for its trail
-// byte).
+// One value (count 0: @, the default) as a line that imports back to the same
+// type and bytes: plain text, dword: or hex. ERROR_INVALID_DATA, nothing
+// written, for a name no file can hold: a NUL, or in ANSI a lead byte before
+// a quote or line break, whose escaping backslash would read back as its trail byte.
 void PutRegValue(RegText* text, const RegName& name, DWORD type, const BYTE* data, DWORD size);

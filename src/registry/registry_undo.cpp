@@ -64,7 +64,7 @@ int32_t ReadForTheFile(FoundValue* value) {
     }
     if (run.form != RegForm::kVersion5) return 0;
     const int32_t code = ReadStoredForm(value);
-    return code != 0 || value->has_wide ? code : ERROR_CALL_NOT_IMPLEMENTED;
+    return code != 0 || HasStoredForm(value) ? code : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 // Puts the value's line, its form read for the file: the W call's data in

@@ -6,10 +6,8 @@
 
 #include "scan/detection.h"
 
-// The per-file handler of a detection row. Checks `path`; an infected file is
-// counted, reported, logged and offered for deletion; a failed check other
-// than a clean, too-short or non-executable file is printed and logged with
-// the engine's text. Always returns 0.
+// A detection row's handler: an infected file is counted, reported and offered
+// for deletion; a check that fails for another reason is reported. Returns 0.
 int32_t ScanFileForDetection(const char* path, const char* detection_name,
                              const SignatureRecord* signatures);
 

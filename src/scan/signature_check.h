@@ -41,15 +41,11 @@ int32_t CheckFileSignatures(const char* path, const SignatureRecord* list);
 int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
                                 const SignatureRecord* list);
 
-// Checks `count` probes, in order, against `path` with the results above.
-// Parameter errors (-2) are found before the file or its attributes are
-// touched; on every other path the file is closed, every block released and
-// attributes made normal for the check are set back.
+// Checks `count` probes, in order, against `path` with the results above;
+// parameter errors come before the file is touched, and every path closes it,
+// releases its blocks and restores its attributes.
 int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count);
 
-// Zeroes `size` bytes of `buffer` and reads up to `size` bytes at
-// `file_offset` into it; what lies beyond the end of the file, or cannot be
-// sought to, stays zero. 0, or -2 (buffer untouched) for a size over 8192 or a
-// null buffer, -2 after zeroing for a null file, -27 when the stream reports
-// a read error.
+// Reads up to `size` bytes at `file_offset` into `buffer`, zero where the file
+// has none. 0; -2 for a size over 8192 or null buffer or file; -27 on a read error.
 int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buffer);
