@@ -16,13 +16,10 @@
 
 namespace {
 
-// Prints the title box, centred, if there is a title text.
 void PrintTitle() {
     if (kBoxTexts.title != nullptr) PrintBox(kAlignCentre, kBoxTexts.title);
 }
 
-// Prints the instructions box, left-aligned, and pauses, if there is an
-// instructions text.
 void PrintInstructions() {
     if (kBoxTexts.instructions == nullptr) return;
     PrintBox(kAlignLeft, kBoxTexts.instructions);

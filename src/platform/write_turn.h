@@ -7,15 +7,12 @@
 // Writers take turns by locking this byte, far past the end of any log
 // (locks beyond the end are allowed and keep no one from the file's data).
 constexpr DWORD kWriteTurnOffset = 0x7FFFFFFFu;
-// How long a writer waits for its turn, in 1 ms sleeps, before it writes
-// without one.
+// 1 ms sleeps a writer waits for its turn before it writes without one.
 constexpr unsigned kWriteTurnTries = 2000;
 
-// Takes the writer's turn at `file`: true with the byte locked, to be given
-// back with EndWriteTurn; false to write without a turn (no locks on that
-// file, or the wait ran out). A wait that ran out is the last: for the rest
-// of the run every write goes without a turn, so that a lock kept by another
-// program costs one wait, not one for each line.
+// True with the turn taken, to be given back with EndWriteTurn; false to write
+// without one. A wait that ran out is the last of the run, so that a lock held
+// elsewhere costs one wait, not one for each line.
 bool TakeWriteTurn(HANDLE file);
 void EndWriteTurn(HANDLE file);
 

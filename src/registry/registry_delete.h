@@ -3,17 +3,11 @@
 
 #include <cstdint>
 
-// Deletes the value `value_name` ("" is the default value) of the key at
-// `path`, or, with value_name nullptr, the key with its whole subtree. The
-// path's variables are expanded once; names found below the key are taken as
-// they stand, never expanded. Returns 0 or the first failure's code
-// (ERROR_BADKEY for a root key or a found name that would name another key,
-// ERROR_INSUFFICIENT_BUFFER when a path or name does not fit its buffer); no
-// handle stays open on any return.
+// Deletes the value `value_name` of the key at `path` (expanded once), or with nullptr the key
+// and its subtree, whose names are taken as they stand. 0 or the first
+// failure (ERROR_BADKEY for a root key); no handle stays open.
 int32_t DeleteRegistryItem(const char* path, const char* value_name);
 
-// Deletes the value called exactly `name` of the key at `path`: unlike
-// DeleteRegistryItem, the name is taken as it stands, for names read from the
-// registry, which may hold text that looks like a path variable. Returns 0 or
-// the first failure's code; nothing stays open.
+// Deletes the value called exactly `name`, unexpanded: a name read from the
+// registry may look like a path variable. 0 or the failure's code.
 int32_t DeleteRegistryValueNamed(const char* path, const char* name);

@@ -5,19 +5,13 @@
 
 #include "registry/registry_action.h"
 
-// Notes a row whose action was done (the walk's working row, its texts
-// copied), to be looked at again after the walk. Rows past the first 32, or
-// whose texts do not fit the walk's buffers, are not noted.
+// Notes a copy of a row whose action was done; past the first 32 none are noted.
 void NoteDoneRow(const RegistryAction* row);
 
 // Forgets the rows noted so far.
 void ForgetDoneRows();
 
-// With no row noted, does nothing at all. Otherwise waits a second, long
-// enough for a program that writes a value back as soon as its key changes,
-// or every half second, to have done so; reads and checks each noted row
-// again as the walk does, changing and saving nothing; and reports, in the
-// order noted, each row whose condition holds again, then once what to do,
-// naming `tool_name`. A read that fails is reported with the system's text.
-// Forgets the rows.
+// With rows noted, waits a second (time for a program that writes every half
+// second) and reports each row whose condition holds again, then once what to
+// do; it changes nothing. With none, makes no call at all.
 void LookAgainAtDoneRows(const char* tool_name);
