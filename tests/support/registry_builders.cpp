@@ -9,9 +9,10 @@ std::string Utf16(const std::string& text) {
     std::string wide;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned unit = static_cast<unsigned char>(text[i]);
-        const size_t trail = unit >= 0xe0 ? 2 : unit >= 0xc0 ? 1 : 0;
-        if (trail != 0) unit &= trail == 2 ? 0x0f : 0x1f;
-        for (size_t end = i + trail; i < end && i + 1 < text.size();)
+        // A lead byte's own bits (the one after its ones is 0), six of each trail byte.
+        const int trail = unit >= 0xe0 ? 2 : unit >= 0xc0 ? 1 : 0;
+        unit &= 0x7fu >> trail;
+        for (int n = 0; n < trail && i + 1 < text.size(); ++n)
             unit = unit << 6 | (text[++i] & 0x3f);
         wide += {static_cast<char>(unit & 0xff), static_cast<char>(unit >> 8)};
     }
