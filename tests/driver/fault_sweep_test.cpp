@@ -23,21 +23,21 @@
 #include "support/native_run.h"
 #include "support/pe_fixture.h"
 #include "support/recorded_calls.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 #include "tables/detections.h"
 #include "winsim/test_hooks.h"
 
 namespace {
 
-const char kInfected[] =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+const std::string kInfected = Version5File(
+    "\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
     "\"Tray\"=\"C:\\\\Program Files\\\\Tray\\\\tray.exe\"\n"
     "\"screen\"=\" c:\\\\windows\\\\SYSTEM32\\\\screen.SCR\"\n"
     "\"sys\"=\"C:\\\\WINDOWS\\\\system32\\\\List480.txt.scr\"\n"
     "\"Updater\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr /s\"\n\n"
     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub]\n"
-    "\"screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n";
+    "\"screen\"=\"C:\\\\WINDOWS\\\\system32\\\\Screen.scr\"\n");
 
 const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -53,9 +53,9 @@ const char kRefused[] = "\nUndo data could not be saved to \"";
 // before it is closed).
 bool FailureIsSilent(const std::string& call) {
     // A turn that fails is a write without one.
-    return IsCallOf(call, {"GetLocalTime", "LocalFree", "RegCloseKey", "CloseHandle",
-                           "IsDBCSLeadByte", "GetVersion", "GetCommandLineW", "Sleep", "LockFile",
-                           "UnlockFile"});
+    return IsCallOf(call,
+                    {"GetLocalTime", "LocalFree", "RegCloseKey", "CloseHandle", "IsDBCSLeadByte",
+                     "GetVersion", "GetCommandLineW", "Sleep", "LockFile", "UnlockFile"});
 }
 
 // Whether the run reported a failure: with the system's text, or for the
@@ -169,9 +169,8 @@ TEST_F(FaultSweepTest, CleanRunRemovesExactlyTheWormsValues) {
         EXPECT_EQ(log.find(deleted), at + saved.size() + strlen(kFixedStamp)) << log;
     }
     ASSERT_TRUE(winsim::LoadRegistryText(UndoText()));
-    EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n[" + key +
-                                              "]\n" + kWormValues[0] + "\n" + kWormValues[1] +
-                                              "\n\n");
+    EXPECT_EQ(winsim::SaveRegistryText(), Version5File("\n\n[" + key + "]\n" + kWormValues[0] +
+                                                       "\n" + kWormValues[1] + "\n\n"));
 }
 
 TEST_F(FaultSweepTest, EveryCallOfAQuietRunFailingOnce) {
@@ -224,9 +223,8 @@ TEST_F(FaultSweepTest, EveryCallOfAQuietRunFailingOnce) {
 // The walk's other row forms, which the built-in table does not use: a key
 // tree of several levels with values of several types deleted, a value set
 // to replacement data, and a search whose matches lie side by side.
-const char kTables[] =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree]\n@=\"top\"\n\"dw\"=dword:80000001\n"
+const std::string kTables = Version5File(
+    "\n\n[HKEY_CURRENT_USER\\Software\\Sweep\\Tree]\n@=\"top\"\n\"dw\"=dword:80000001\n"
     "\"bin\"=hex:00,01,02,ff\n\n"
     "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree\\A]\n\"x\"=hex(2):25,54,45,4d,50,25,00\n\n"
     "[HKEY_CURRENT_USER\\Software\\Sweep\\Tree\\A\\A1]\n\"m\"=hex(7):61,00,62,00,00\n\n"
@@ -234,7 +232,7 @@ const char kTables[] =
     "[HKEY_CURRENT_USER\\Software\\Sweep\\Set]\n\"v\"=\"worm\"\n\"w\"=\"other\"\n\n"
     "[HKEY_CURRENT_USER\\Software\\Sweep\\Search]\n"
     "\"a\"=\"worm\"\n\"b\"=\"worm\"\n\"c\"=\"keep\"\n\"d\"=\"worm\"\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Sweep\\Kept]\n\"x\"=\"worm\"\n";
+    "[HKEY_CURRENT_USER\\Software\\Sweep\\Kept]\n\"x\"=\"worm\"\n");
 
 // One item a row of that table acts on: the registry text it is seen in
 // (a key's whole tree, or one value's line of it) and its announcement.
@@ -257,9 +255,9 @@ TEST_F(FaultSweepTest, EveryCallOfTheOtherRowFormsFailingOnce) {
     const std::string set = "HKEY_CURRENT_USER\\Software\\Sweep\\Set";
     const std::string search = "HKEY_CURRENT_USER\\Software\\Sweep\\Search";
     const RegistryAction table[] = {
-        {tree.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
-        {set.c_str(), "v", {REG_SZ, "worm", 0}, {REG_SZ, "clean", 0}, MatchRegistryData},
-        {search.c_str(), nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
+        Row(tree.c_str(), nullptr, nullptr, nullptr, nullptr),
+        Row(set.c_str(), "v", "worm", "clean"),
+        Row(search.c_str(), nullptr, "worm"),
         {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
     };
     auto deleting = [&](const char* name) {

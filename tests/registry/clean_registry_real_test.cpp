@@ -13,6 +13,7 @@
 #include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
 #include "registry/registry_path.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 
 namespace {
@@ -91,7 +92,7 @@ TEST_F(CleanRegistryRealTest, SearchExaminesEveryValueOnceInOrder) {
     };
     const std::string path = "HKEY_CURRENT_USER\\" + sub_key_;
     const RegistryAction table[] = {
-        {path.c_str(), nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
+        Row(path.c_str(), nullptr, "worm"),
         {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
     };
     for (const Case& c : cases) {

@@ -16,6 +16,7 @@
 #include "support/alloc_counter.h"
 #include "support/native_run.h"
 #include "support/recorded_calls.h"
+#include "support/registry_builders.h"
 #include "support/windows_versions.h"
 #include "winsim/test_hooks.h"
 
@@ -75,16 +76,9 @@ class CleanRegistryTest : public NativeTest {
 
     void Seed(const std::string& body) {
         std::string error;
-        ASSERT_TRUE(
-            winsim::LoadRegistryText("Windows Registry Editor Version 5.00\n\n" + body, &error))
-            << error;
+        ASSERT_TRUE(winsim::LoadRegistryText(Version5File("\n\n" + body), &error)) << error;
     }
 };
-
-RegistryAction Row(const char* key, const char* name, const char* match,
-                   RegistryMatcher matcher = MatchRegistryData, const char* replacement = nullptr) {
-    return RegistryAction{key, name, {REG_SZ, match, 0}, {REG_SZ, replacement, 77}, matcher};
-}
 
 const RegistryAction kEnd = {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr};
 
@@ -95,19 +89,20 @@ TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
         "\"other\"=\"C:\\\\elsewhere\\\\x.scr\"\n"
         "\"empty\"=\"\"\n");
     const char* nowhere = "HKEY_CURRENT_USER\\Software\\Nowhere";
-    const RegistryAction table[] = {
-        Row(kKey, "run", "%System%\\X.scr"),     // value test, matches
-        Row(kKey, "other", "%System%\\X.scr"),   // value test, other data
-        Row(kKey, "absent", "%System%\\X.scr"),  // value test, no value
-        Row(nowhere, "run", "x"),                // no key
-        Row(kKey, "empty", nullptr, nullptr),    // existence test
-        Row(kKey, "absent", nullptr, nullptr),   // existence test, no value
-        Row(kKey, "run", "x", nullptr),          // data but no matcher: existence test
-        Row(kKey, nullptr, nullptr, nullptr),    // whole-key row
-        Row(nowhere, nullptr, nullptr, nullptr),
+    RegistryAction table[] = {
+        Row(kKey, "run", "%System%\\X.scr"),             // value test, matches
+        Row(kKey, "other", "%System%\\X.scr"),           // value test, other data
+        Row(kKey, "absent", "%System%\\X.scr"),          // value test, no value
+        Row(nowhere, "run", "x"),                        // no key
+        Row(kKey, "empty", nullptr, nullptr, nullptr),   // existence test
+        Row(kKey, "absent", nullptr, nullptr, nullptr),  // existence test, no value
+        Row(kKey, "run", "x", nullptr, nullptr),         // data but no matcher: existence test
+        Row(kKey, nullptr, nullptr, nullptr, nullptr),   // whole-key row
+        Row(nowhere, nullptr, nullptr, nullptr, nullptr),
         Row("HKCU\\Software\\Walk", "run", "x"),  // malformed path
         kEnd,
     };
+    for (RegistryAction& row : table) row.replacement.length = 77;
     EXPECT_EQ(CleanRegistry(table, Record), 0);
     const std::string system_text = "C:\\WINDOWS\\system32\\X.scr";
     const uint32_t text_length = static_cast<uint32_t>(system_text.size() + 1);
@@ -131,7 +126,7 @@ TEST_F(CleanRegistryTest, EachRowFormAndItsCallback) {
 
 TEST_F(CleanRegistryTest, ReplacementTextIsExpandedAndMeasured) {
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"old\"\n");
-    const RegistryAction table[] = {Row(kKey, "v", "OLD", MatchRegistryData, "%Temp%x"), kEnd};
+    const RegistryAction table[] = {Row(kKey, "v", "OLD", "%Temp%x"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].code, 0);
@@ -141,8 +136,8 @@ TEST_F(CleanRegistryTest, ReplacementTextIsExpandedAndMeasured) {
 TEST_F(CleanRegistryTest, DataLongerThanTheBufferIsAnAccessErrorAndStays) {
     const std::string long_text(300, 'a');
     Seed("[HKEY_CURRENT_USER\\Software\\Walk]\n\"v\"=\"" + long_text + "\"\n");
-    const RegistryAction table[] = {Row(kKey, "v", long_text.c_str()),
-                                    Row(kKey, "v", nullptr, nullptr), Row(kKey, "v", "a"), kEnd};
+    const RegistryAction table[] = {Row(kKey, "v", long_text.c_str()), Row(kKey, "v"),
+                                    Row(kKey, "v", "a"), kEnd};
     ASSERT_EQ(CleanRegistry(table, Record), 0);
     // A match text longer than its buffer is refused before the key is
     // opened; an existence test takes 234 as found.
@@ -190,8 +185,7 @@ TEST_F(CleanRegistryTest, SearchExaminesEachValueOnceWhateverTheCallbackDeletes)
     // "b" moved into the index of "a".
     EXPECT_EQ(Outcomes(), (std::vector<Outcome>{{0, "a", 1}, {0, "b", 1}, {0, "d", 1}}));
     EXPECT_EQ(winsim::SaveRegistryText(),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Walk]\n\"c\"=\"keep\"\n\n");
+              Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Walk]\n\"c\"=\"keep\"\n\n"));
     EXPECT_EQ(RecordedCallsOf({"RegEnumValueW"}).size(), 3u)
         << "each match read again once through the W call";
 
@@ -262,11 +256,11 @@ TEST_F(CleanRegistryTest, RawDataRows) {
         "\"multi\"=hex(7):61,00,e9,00,00\n");
     static const unsigned char kBytes[] = {1, 2, 3};
     const RegistryAction table[] = {
-        {kKey, "bin", {REG_BINARY, kBytes, 3}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
-        {kKey, "bin", {REG_BINARY, kBytes, 2}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
+        Row(kKey, "bin", {REG_BINARY, kBytes, 3}, {REG_BINARY, nullptr, 0}),
+        Row(kKey, "bin", {REG_BINARY, kBytes, 2}, {REG_BINARY, nullptr, 0}),
         // A multi-string's bytes as the A calls give them: the W call's
         // UTF-16 form widens from them, so the search takes it.
-        {kKey, nullptr, {REG_BINARY, "a\0\xe9\0", 5}, {REG_BINARY, nullptr, 0}, MatchRegistryData},
+        Row(kKey, nullptr, {REG_BINARY, "a\0\xe9\0", 5}, {REG_BINARY, nullptr, 0}),
         kEnd,
     };
     ASSERT_EQ(CleanRegistry(table, Record), 0);
@@ -354,10 +348,12 @@ TEST_F(CleanRegistryTest, WalkAllocatesNothing) {
     // A look-alike stored as wide text is read again through the W calls.
     ASSERT_TRUE(winsim::SetWideValue(HKEY_CURRENT_USER, "Software\\Walk", u"c", REG_SZ,
                                      u"\uFF57orm", sizeof u"\uFF57orm"));
-    const RegistryAction table[] = {
-        Row(kKey, "b", "%System%\\x"),    Row(kKey, nullptr, "worm"),
-        Row(kKey, "a", nullptr, nullptr), Row(kKey, nullptr, nullptr, nullptr),
-        Row(kKey, "c", "worm"),           kEnd};
+    const RegistryAction table[] = {Row(kKey, "b", "%System%\\x"),
+                                    Row(kKey, nullptr, "worm"),
+                                    Row(kKey, "a"),
+                                    Row(kKey, nullptr),
+                                    Row(kKey, "c", "worm"),
+                                    kEnd};
     auto quiet = [](int32_t, const RegistryAction*) -> int32_t { return 0; };
     StartCountingAllocations();
     int32_t result = CleanRegistry(table, quiet);

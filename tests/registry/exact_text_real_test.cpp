@@ -12,6 +12,7 @@
 #include "registry/match_registry_data.h"
 #include "registry/registry_action.h"
 #include "registry/registry_delete.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 
 namespace {
@@ -118,9 +119,7 @@ TEST_F(ExactTextRealTest, LookAlikesStayAndTheWormsOwnTextGoes) {
         // The value test that the built-in rows make.
         std::string path = Seed(c);
         const RegistryAction end = {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr};
-        const RegistryAction test[] = {
-            {path.c_str(), "screen", {REG_SZ, c.match, 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
-            end};
+        const RegistryAction test[] = {Row(path.c_str(), "screen", c.match), end};
         outcomes.clear();
         ASSERT_EQ(CleanRegistry(test, DeleteOnMatch), 0);
         ASSERT_EQ(outcomes.size(), 1u);
@@ -130,9 +129,7 @@ TEST_F(ExactTextRealTest, LookAlikesStayAndTheWormsOwnTextGoes) {
 
         // A search of every value of the key for the same text.
         path = Seed(c);
-        const RegistryAction search[] = {
-            {path.c_str(), nullptr, {REG_SZ, c.match, 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
-            end};
+        const RegistryAction search[] = {Row(path.c_str(), nullptr, c.match), end};
         outcomes.clear();
         ASSERT_EQ(CleanRegistry(search, DeleteOnMatch), 0);
         if (c.deleted) {

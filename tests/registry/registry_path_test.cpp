@@ -12,6 +12,7 @@
 #include "registry/registry_limits.h"
 #include "support/native_run.h"
 #include "support/recorded_calls.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 #include "support/windows_versions.h"
 
@@ -188,8 +189,7 @@ TEST_F(RegistryPathTest, DeletesAThreeLevelTree) {
     };
     EXPECT_EQ(RecordedCallsOf({"RegEnumKeyA(HKEY_CURRENT_USER\\Software\\Tree,"}), highest_first);
     EXPECT_EQ(winsim::SaveRegistryText(),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n\n");
+              Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Sibling]\n\"keep\"=\"1\"\n\n"));
     EXPECT_EQ(winsim::OpenHandleCount(), 0u);
 }
 
@@ -317,8 +317,7 @@ TEST_F(RegistryPathTest, DeletingValues) {
         EXPECT_EQ(winsim::OpenHandleCount(), 0u);
     }
     EXPECT_EQ(winsim::SaveRegistryText(),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Run]\n\"Other\"=\"3\"\n\n");
+              Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Other\"=\"3\"\n\n"));
     // A name that cannot be expanded opens nothing.
     winsim::FailCall("GetUserNameA", ERROR_ACCESS_DENIED);
     winsim::RecordCalls(true);

@@ -14,17 +14,17 @@
 #include "registry/second_look.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/registry_builders.h"
 #include "winsim/test_hooks.h"
 
 namespace {
 
 const char kKey[] = "HKEY_CURRENT_USER\\Software\\Report";
 const std::string kKeyHeader = "REGEDIT4\n\n[" + std::string(kKey) + "]\n";
-const char kSeed[] =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"C:\\\\x\"\n\"keep\"=\"x\"\n\n"
+const std::string kSeed = Version5File(
+    "\n\n[HKEY_CURRENT_USER\\Software\\Report]\n\"v\"=\"C:\\\\x\"\n\"keep\"=\"x\"\n\n"
     "[HKEY_CURRENT_USER\\Software\\Report\\Sub]\n\"w\"=\"y\"\n\n"
-    "[HKEY_CURRENT_USER\\Software\\Report\\Sub\\Deeper]\n\n";
+    "[HKEY_CURRENT_USER\\Software\\Report\\Sub\\Deeper]\n\n");
 // The value "v" as the seed holds it: the rows' text.
 const char kOld[] = "\"v\"=\"C:\\\\x\"";
 const char kUndoName[] = "/fix_tamrix_undo_20261208_090503.reg";
@@ -49,19 +49,13 @@ struct Case {
     std::function<void()> at_wait = nullptr;  // another program at the second look's wait
 };
 
-RegistryAction Row(const char* key, const char* name, RegistryData match,
-                   RegistryData replacement = {REG_SZ, nullptr, 0}) {
-    return RegistryAction{key, name, match, replacement, MatchRegistryData};
-}
-
 TEST_F(RegistryReportTest, OutcomesAndActions) {
-    const RegistryData text = {REG_SZ, "C:\\x", 5};
-    const RegistryData none = {REG_SZ, nullptr, 0};
-    const RegistryData bytes = {REG_BINARY, kBytes, 3};
+    const RowData text = {REG_SZ, "C:\\x", 5};
+    const RowData bytes = {REG_BINARY, kBytes, 3};
     // More bytes than the shown text holds: as many pairs as fit its 804 bytes.
     unsigned char many[400];
     memset(many, 0xab, sizeof many);
-    const RegistryData long_bytes = {REG_BINARY, many, sizeof many};
+    const RowData long_bytes = {REG_BINARY, many, sizeof many};
     std::string long_shown = "ab";
     for (int i = 1; i < 267; ++i) long_shown += ",ab";
     const std::string key = kKey;
@@ -94,14 +88,14 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         return [text] { ASSERT_TRUE(winsim::ImportRegistryText(kKeyHeader + text)); };
     };
     const Case cases[] = {
-        {"key not found", 2, Row(kKey, nullptr, none), nullptr, key_not_found, std::nullopt,
-         nullptr, nullptr},
-        {"key path not found", 3, Row(kKey, nullptr, none), nullptr, key_not_found, std::nullopt,
-         nullptr, nullptr},
-        {"key access error", 5, Row(kKey, nullptr, none), nullptr,
+        {"key not found", 2, Row(kKey, nullptr), nullptr, key_not_found, std::nullopt, nullptr,
+         nullptr},
+        {"key path not found", 3, Row(kKey, nullptr), nullptr, key_not_found, std::nullopt, nullptr,
+         nullptr},
+        {"key access error", 5, Row(kKey, nullptr), nullptr,
          accessing + "key \"" + key + "\": Access is denied.\n", std::nullopt, nullptr, nullptr},
-        {"entry not found", 2, Row(kKey, "v", none), nullptr, entry_not_found(""), std::nullopt,
-         nullptr, nullptr},
+        {"entry not found", 2, Row(kKey, "v"), nullptr, entry_not_found(""), std::nullopt, nullptr,
+         nullptr},
         {"entry with data not found", 2, Row(kKey, "v", text), nullptr,
          entry_not_found("=\"C:\\x\""), std::nullopt, nullptr, nullptr},
         {"entry with raw data not found", 3, Row(kKey, "v", bytes), nullptr,
@@ -137,10 +131,9 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
         {"value set refused", 0, Row(kKey, "v", text, {REG_SZ, "new", 4}), "RegSetValueExA",
          setting_v + " to \"new\"...\n" + value_v + " could not be set: Access is denied.\n",
          saved_v + value_v + " could not be set: Access is denied.\n", nullptr, kOld},
-        {"key deleted with its subtree", 0, Row(kKey, nullptr, none), nullptr,
-         deleting_key + " Done.\n", saved_key + "Registry key \"" + key + "\" was deleted.\n",
-         "Report", nullptr},
-        {"key gone before its deletion", 0, Row(missing.c_str(), nullptr, none), nullptr,
+        {"key deleted with its subtree", 0, Row(kKey, nullptr), nullptr, deleting_key + " Done.\n",
+         saved_key + "Registry key \"" + key + "\" was deleted.\n", "Report", nullptr},
+        {"key gone before its deletion", 0, Row(missing.c_str(), nullptr), nullptr,
          "Deleting registry key \"" + missing + "\"...\nRegistry key \"" + missing +
              "\" could not be deleted" + no_file,
          std::nullopt, nullptr, "\"keep\"=\"x\""},
@@ -155,7 +148,7 @@ TEST_F(RegistryReportTest, OutcomesAndActions) {
          nullptr, setting_v + " to \"new\"... Done.\n\n" + set_back + "\n" + advice,
          saved_v + value_v + " was set to \"new\".\n" + set_back + advice, nullptr, kOld,
          writes("\"v\"=\"C:\\\\x\"")},
-        {"key came back after its deletion", 0, Row(kKey, nullptr, none), nullptr,
+        {"key came back after its deletion", 0, Row(kKey, nullptr), nullptr,
          deleting_key + " Done.\n\n" + key_back + "\n" + advice,
          saved_key + "Registry key \"" + key + "\" was deleted.\n" + key_back + advice, nullptr,
          "[HKEY_CURRENT_USER\\Software\\Report]", writes("")},
@@ -202,10 +195,10 @@ TEST_F(RegistryReportTest, SearchDeletesTheValuesByTheNamesItFound) {
     run_.Start();  // the undo file goes beside the log
     const std::string worms = "\"%Temp%\"=\"worm\"\n\"Second\"=\"worm\"\n";
     ASSERT_TRUE(winsim::LoadRegistryText(
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms +
-        "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n"));
+        Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Report]\n" + worms +
+                     "\"C:\\\\WINDOWS\\\\TEMP\\\\\"=\"unrelated\"\n")));
     const RegistryAction table[] = {
-        {kKey, nullptr, {REG_SZ, "worm", 0}, {REG_SZ, nullptr, 0}, MatchRegistryData},
+        Row(kKey, nullptr, "worm"),
         {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
     };
     std::string registry;

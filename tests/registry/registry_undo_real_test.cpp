@@ -15,6 +15,7 @@
 #include "registry/registry_report.h"
 #include "registry/registry_undo.h"
 #include "support/capture.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
 #ifndef _WIN32
@@ -65,8 +66,7 @@ class RegistryUndoRealTest : public testing::Test {
     // that file: the sandbox must come back as `before`.
     void DeleteAndImport(const std::string& name, const std::string& before) {
         const size_t logged = ReadWholeFile(log_).size();
-        RegistryAction row = {
-            path_.c_str(), name.c_str(), {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr};
+        RegistryAction row = Row(path_.c_str(), name.c_str(), nullptr, nullptr, nullptr);
         const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
         CloseRunUndoFile();  // as at the end of a run
         EXPECT_EQ(console,
@@ -90,7 +90,7 @@ class RegistryUndoRealTest : public testing::Test {
     // the console's text; undo_ is the run's undo file.
     std::string DeleteWithTheWalk(const std::string& key) {
         const RegistryAction table[] = {
-            {key.c_str(), nullptr, {REG_SZ, nullptr, 0}, {REG_SZ, nullptr, 0}, nullptr},
+            Row(key.c_str(), nullptr, nullptr, nullptr, nullptr),
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
         const std::string console =
@@ -219,11 +219,8 @@ TEST_F(RegistryUndoRealTest, ValueChangedAfterTheCheckStays) {
         ASSERT_TRUE(SetWideTextForTest(sub_key_, u"screen", REG_SZ, c.now));
         const std::string before = DumpTreeForTest(sub_key_);
         const size_t logged = ReadWholeFile(log_).size();
-        RegistryAction row = {path_.c_str(),
-                              "screen",
-                              {REG_SZ, worm.c_str(), static_cast<uint32_t>(worm.size() + 1)},
-                              {REG_SZ, nullptr, 0},
-                              MatchRegistryData};
+        RegistryAction row = Row(path_.c_str(), "screen",
+                                 {REG_SZ, worm.c_str(), static_cast<uint32_t>(worm.size() + 1)});
         const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
         CloseRunUndoFile();
         const std::string report = "Deleting registry value \"screen\" in key \"" + path_ +

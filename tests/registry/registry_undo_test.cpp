@@ -22,6 +22,7 @@
 #include "registry/registry_report.h"
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/registry_builders.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
 #include "support/windows_versions.h"
@@ -43,23 +44,6 @@ bool ValueExists(const std::string& sub_key, const char* name) {
     const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
-}
-
-// Latin-1 text as the UTF-16LE bytes of a version 5.00 file.
-std::string Utf16(const std::string& text) {
-    std::string wide;
-    for (char c : text) wide += {c, '\0'};
-    return wide;
-}
-
-// A row that deletes the value `name` of kKey: for its data when `match` is
-// given, else for being there.
-RegistryAction Row(const char* name, const char* match = nullptr) {
-    return RegistryAction{kKey,
-                          name,
-                          {REG_SZ, match, 0},
-                          {REG_SZ, nullptr, 0},
-                          match != nullptr ? MatchRegistryData : nullptr};
 }
 
 class RegistryUndoTest : public testing::Test {
@@ -126,9 +110,8 @@ TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
     const Case cases[] = {
         {"Windows 98: REGEDIT4 in ANSI", kWindows98, "REGEDIT4\r\n", "25,61,25,00", false},
         {"NT 4.0: REGEDIT4 in ANSI", kWindowsNt4, "REGEDIT4\r\n", "25,61,25,00", false},
-        {"XP: version 5.00 in UTF-16", kWindowsXp,
-         "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n"), "25,00,61,00,25,00,00,00",
-         true},
+        {"XP: version 5.00 in UTF-16", kWindowsXp, Version5File("\r\n", true),
+         "25,00,61,00,25,00,00,00", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -145,13 +128,14 @@ TEST_F(RegistryUndoTest, ItemsAreWrittenInTheSystemsFormat) {
         ASSERT_TRUE(SetTextForTest(std::string(kSub) + "\\T", "v", "1"));
         ASSERT_TRUE(CreateKeyForTest(std::string(kSub) + "\\T\\S"));
 
-        RegistryAction plain = Row("plain");
+        RegistryAction plain = Row(kKey, "plain");
         plain.key_path = " \thkey_current_user\\Software\\Undo\\";
         Save(UndoAction::kDeleteValue, plain);
-        Save(UndoAction::kDeleteValue, Row(""));
-        Save(UndoAction::kDeleteValue, Row("line\nbreak\x01"));
-        for (const char* name : {"dw", "odd", "bin", "exp"}) Save(UndoAction::kSetValue, Row(name));
-        RegistryAction tree = Row(nullptr);
+        Save(UndoAction::kDeleteValue, Row(kKey, ""));
+        Save(UndoAction::kDeleteValue, Row(kKey, "line\nbreak\x01"));
+        for (const char* name : {"dw", "odd", "bin", "exp"})
+            Save(UndoAction::kSetValue, Row(kKey, name));
+        RegistryAction tree = Row(kKey, nullptr);
         tree.key_path = "HKEY_CURRENT_USER\\Software\\Undo\\T";
         Save(UndoAction::kDeleteKey, tree);
         tree.key_path = "HKEY_CURRENT_USER\\";
@@ -184,17 +168,16 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
     };
     // Named after the log, but for a log without a name, or one too long for
     // a file name (255 characters) with the undo file's ending (25).
-    const Case cases[] = {
-        {"a file there", 0},
-        {"a folder there", 1},
-        {"a link to a file", 2},
-        {"a dangling link", 3},
-        {"a log of its own", -1, "PC1-alice.log", "PC1-alice" + stamp},
-        {"a log without an extension", -1, "log", "log" + stamp},
-        {"a log of several dots", -1, "a.b.log", "a.b" + stamp},
-        {"a log without a name", -1, ".log", kUndoName},
-        {"a log path that is a folder", -1, "", kUndoName},
-        {"a name too long", -1, std::string(231, 'n') + ".log", kUndoName}};
+    const Case cases[] = {{"a file there", 0},
+                          {"a folder there", 1},
+                          {"a link to a file", 2},
+                          {"a dangling link", 3},
+                          {"a log of its own", -1, "PC1-alice.log", "PC1-alice" + stamp},
+                          {"a log without an extension", -1, "log", "log" + stamp},
+                          {"a log of several dots", -1, "a.b.log", "a.b" + stamp},
+                          {"a log without a name", -1, ".log", kUndoName},
+                          {"a log path that is a folder", -1, "", kUndoName},
+                          {"a name too long", -1, std::string(231, 'n') + ".log", kUndoName}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StartRun(kWindowsXp);
@@ -210,20 +193,19 @@ TEST_F(RegistryUndoTest, EachRunCreatesAFileOfItsOwn) {
             ASSERT_EQ(symlink(target.c_str(), undo_.c_str()), 0);
         }
         ASSERT_TRUE(SetTextForTest(kSub, "v", "1"));
-        Save(UndoAction::kDeleteValue, Row("v"));
+        Save(UndoAction::kDeleteValue, Row(kKey, "v"));
         EXPECT_EQ(std::string(RunUndoFilePath()), Folder() + "/" + c.undo);
         // Written by nobody else meanwhile; read by anyone.
         EXPECT_EQ(CreateFileA(RunUndoFilePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr),
                   INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        Save(UndoAction::kDeleteValue, Row("v"));  // the second item goes into the same file
+        Save(UndoAction::kDeleteValue, Row(kKey, "v"));  // the second item goes into the same file
         CloseRunUndoFile();
         const std::string item = std::string(kComment) + "delete registry value \"v\" in key " +
                                  "\"HKEY_CURRENT_USER\\\\Software\\\\Undo\"\r\n[" + kKey +
                                  "]\r\n\"v\"=\"1\"\r\n";
-        EXPECT_EQ(ReadWholeFile(Folder() + "/" + c.undo),
-                  "\xff\xfe" + Utf16("Windows Registry Editor Version 5.00\r\n" + item + item));
+        EXPECT_EQ(ReadWholeFile(Folder() + "/" + c.undo), Version5File("\r\n" + item + item, true));
         EXPECT_EQ(ReadWholeFile(legacy),
                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Planted]\r\n\"x\"=\"1\"\r\n");
         EXPECT_EQ(ReadWholeFile(other), "other");
@@ -289,11 +271,8 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
         if (c.full_at != 0) winsim::FailCall("WriteFile", ERROR_DISK_FULL, c.full_at);
 
         const std::string key = c.row_key[0] == '\0' ? kKey : std::string(kKey) + "\\" + c.row_key;
-        RegistryAction row = {key.c_str(),
-                              c.whole_key ? nullptr : "v",
-                              {REG_SZ, nullptr, 0},
-                              {REG_SZ, nullptr, 0},
-                              nullptr};
+        RegistryAction row =
+            Row(key.c_str(), c.whole_key ? nullptr : "v", nullptr, nullptr, nullptr);
         const std::string console = CaptureStdout([&] { ReportRegistryResult(0, &row); });
         const std::string report =
             "Undo data could not be saved to \"" + folder + "/" + c.shown + "\": " + c.text + "\n";
@@ -319,13 +298,10 @@ TEST_F(RegistryUndoTest, FailuresAreReportedAndTheActionGoesAhead) {
                             : "";
             // A file without its header goes again: no empty file is left.
             EXPECT_EQ(ReadWholeFile(undo_),
-                      c.full_at == 1 ? "<missing>"
-                                     : "\xff\xfe" + Utf16(std::string("Windows Registry Editor "
-                                                                      "Version 5.00\r\n") +
-                                                          kept))
+                      c.full_at == 1 ? "<missing>" : Version5File("\r\n" + kept, true))
                 << "only whole lines of what was saved stay";
             ASSERT_TRUE(SetTextForTest(kSub, "w", "next"));
-            Save(UndoAction::kDeleteValue, Row("w"));
+            Save(UndoAction::kDeleteValue, Row(kKey, "w"));
             EXPECT_NE(ReadWholeFile(undo_).find(Utf16(std::string("\"w\"=\"next\"\r\n"))),
                       std::string::npos);
         }
@@ -448,7 +424,7 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
         StartRun(c.version);
         c.seed();
         const RegistryAction table[] = {
-            Row("screen", kWorm),
+            Row(kKey, "screen", kWorm),
             {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
         };
         if (c.meanwhile) winsim::OnCall(c.at, c.occurrence, c.meanwhile);
@@ -462,10 +438,8 @@ TEST_F(RegistryUndoTest, WhatIsSavedIsWhatIsDeleted) {
             "Deleting registry value \"screen\" in key \"" + std::string(kKey) + "\"...";
         EXPECT_EQ(console,
                   c.end == kDeleted ? report + announced + " Done.\n" : announced + report);
-        const std::string header = c.version == kWindowsXp
-                                       ? "\xff\xfe" + Utf16(std::string("Windows Registry Editor "
-                                                                        "Version 5.00\r\n"))
-                                       : "REGEDIT4\r\n";
+        const std::string header =
+            c.version == kWindowsXp ? Version5File("\r\n", true) : "REGEDIT4\r\n";
         if (c.end == kDeleted) {
             EXPECT_EQ(ReadWholeFile(undo_), header + c.saved) << "the file holds whole items only";
         } else if (strcmp(c.at, "RegEnumValueA") != 0) {

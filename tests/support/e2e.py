@@ -147,6 +147,15 @@ def delete_run_key():
     wine_command(["reg", "delete", RUN_KEY, "/f"])
 
 
+def reg_file(rest, unicode=True):
+    """The bytes of a .reg file: its first line, then `rest` from that line's
+    break on, each "\n" a CR LF; version 5.00 in UTF-16 behind FF FE, as the
+    system exports it, or (not `unicode`) REGEDIT4 in Latin-1."""
+    text = ("Windows Registry Editor Version 5.00" if unicode else "REGEDIT4") + rest
+    text = text.replace("\n", "\r\n")
+    return b"\xff\xfe" + text.encode("utf-16-le") if unicode else text.encode("latin-1")
+
+
 def seed_run_key(folder, values, ansi=False, unicode=False):
     """Replaces the Run key with `values`, lines of .reg text (None: no Run
     key), through reg.exe and a file in `folder`. The file is a REGEDIT4 text
@@ -159,11 +168,8 @@ def seed_run_key(folder, values, ansi=False, unicode=False):
         return
     path = os.path.join(folder, "seed.reg")
     body = "[%s]\n%s\n" % (RUN_KEY, "\n".join(values))
-    if ansi or (not unicode and body.isascii() and "hex(2):" not in body):
-        Path(path).write_text("REGEDIT4\n\n" + body, "latin-1", newline="\r\n")
-    else:
-        Path(path).write_text("Windows Registry Editor Version 5.00\n\n" + body, "utf-16",
-                              newline="\r\n")
+    ansi = ansi or (not unicode and body.isascii() and "hex(2):" not in body)
+    Path(path).write_bytes(reg_file("\n\n" + body, not ansi))
     code, _ = wine_command(["reg", "import", wine_path(path)])
     if code != 0:
         raise RuntimeError("reg import failed for " + path)

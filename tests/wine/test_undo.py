@@ -20,7 +20,7 @@ from pathlib import Path
 
 from tests.support.e2e import (NINETY_FIVE, RUN_KEY, SCREEN, SOURCE_DIR, SYSTEM_REG, TRAY,
                                UNDO_FILE, WINDOWS_VERSION, WineTestCase, add_cases, read_log,
-                               run_key_values, seed_run_key, wine_command, wine_path)
+                               reg_file, run_key_values, seed_run_key, wine_command, wine_path)
 from tests.wine.test_registry import expandable
 
 LOGON_SCRIPT = os.path.join(SOURCE_DIR, "examples", "logon_clean.cmd")
@@ -94,12 +94,8 @@ if not NINETY_FIVE:
     CASES.append(("trailer_after_the_nul", [SCREEN_TRAILER, EVERY_TYPE[1]], ["screen"],
                   "case.log", None, WINDOWS_VERSION != "nt40"))
 
-PLANTED = {
-    "regedit4": ("REGEDIT4\r\n\r\n[%s]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n" % RUN_KEY)
-    .encode("ascii"),
-    "unicode": b"\xff\xfe" + ("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"
-                             "\"Planted\"=\"C:\\\\planted.exe\"\r\n" % RUN_KEY).encode("utf-16-le"),
-}
+PLANTED = {kind: reg_file("\n\n[%s]\n\"Planted\"=\"C:\\\\planted.exe\"\n" % RUN_KEY,
+                          kind == "unicode") for kind in ("regedit4", "unicode")}
 
 
 def export_run_key(path):
@@ -190,9 +186,8 @@ class UndoCheck(WineTestCase):
                              said % (value.encode(), re.escape(RUN_KEY.encode()), shown,
                                      re.escape(undo_files[0].encode(CODEC)), value.encode(),
                                      re.escape(RUN_KEY.encode())))
-        header = (b"REGEDIT4\r\n" if ANSI_FILE else
-                  b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le"))
-        self.assertTrue(Path(undo).read_bytes().startswith(header), "undo header")
+        self.assertTrue(Path(undo).read_bytes().startswith(reg_file("\n", not ANSI_FILE)),
+                        "undo header")
         code, _ = wine_command(["reg", "import", wine_path(undo)])
         self.assertEqual(code, 0, "reg import of the undo file")
         self.assertEqual(export_run_key(os.path.join(folder, "after.reg")), before,

@@ -12,6 +12,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/registry_builders.h"
 #include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
@@ -21,21 +22,11 @@ using namespace std::string_literals;
 
 class RegistryFileTest : public NativeTest {};
 
-// What Windows' export writes: UTF-16LE behind FF FE; `text` is UTF-8.
-std::string Utf16(const std::u16string& text) {
-    std::string wide = "\xff\xfe";
-    for (char16_t unit : text) {
-        wide.push_back(static_cast<char>(unit & 0xff));
-        wide.push_back(static_cast<char>(unit >> 8));
-    }
-    return wide;
-}
-
-const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
+const std::string kHeader = Version5File("\n\n");
 const char kKey[] = "[HKEY_CURRENT_USER\\Software\\Test]\n";
 const char kSmall[] =
     "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
-const std::string kSmallSaved = kHeader + std::string(kKey) + "\"Keep\"=\"1\"\n\n";  // less "Drop"
+const std::string kSmallSaved = kHeader + kKey + "\"Keep\"=\"1\"\n\n";  // less "Drop"
 
 enum class Setup { kPlain, kMode0600, kMode0444, kFileIsLink, kTemporaryIsLink };
 
@@ -68,7 +59,7 @@ const Case kCases[] = {
      "\"EmptyText\"=\"\"\r\n"
      "\"EmptyBinary\"=hex:\r\n"
      "\"EmptyHexText\"=hex(1):\r\n",
-     kHeader + std::string(kKey) +
+     kHeader + kKey +
          "@=\"default\"\n"
          "\"Text\"=\"C:\\\\dir \\\"q\\\"\"\n"
          "\"Expand\"=hex(2):25,54,45,4d,50,25,00\n"
@@ -88,23 +79,22 @@ const Case kCases[] = {
          "\"EmptyBinary\"=hex:\n"
          "\"EmptyHexText\"=hex(1):\n\n"},
     {"version 5.00: comments ending in a backslash, wrapped hex, escapes, keys",
-     "Windows Registry Editor Version 5.00\n\n"
-     "[HKEY_CURRENT_USER\\Software\\Test] ; the key\n"
-     "; this comment ends in a backslash \\\n"
-     "\"Kept\"=\"after the comment\"\n"
-     "\"Drop\"=\"x\"\n"
-     "\"Wrapped\"=hex:01,\\\n"
-     "; between the lines\n"
-     "  02,03\n"
-     "\"Escapes\"=\"line\\nbreak\\rreturn \\q\" ; a comment after a string\n"
-     "\"Path\"=\"C:\\\\\"\n"
-     "\"Next\"=\"n\"\n"
-     "[HKEY_CURRENT_USER\\Software\\Test\\Empty]\n"
-     "[-HKEY_CURRENT_USER\\Software\\Test\\Never]\n"
-     "[HKEY_CURRENT_USER\\Software\\Test\\Gone]\n\"x\"=\"1\"\n"
-     "[-HKEY_CURRENT_USER\\Software\\Test\\Gone]\n\"ignored\"=\"2\"\n"
-     "[hkey_current_user\\software\\TEST]\n\"KEPT\"=\"replaced\"\n",
-     kHeader + std::string(kKey) +
+     Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Test] ; the key\n"
+                  "; this comment ends in a backslash \\\n"
+                  "\"Kept\"=\"after the comment\"\n"
+                  "\"Drop\"=\"x\"\n"
+                  "\"Wrapped\"=hex:01,\\\n"
+                  "; between the lines\n"
+                  "  02,03\n"
+                  "\"Escapes\"=\"line\\nbreak\\rreturn \\q\" ; a comment after a string\n"
+                  "\"Path\"=\"C:\\\\\"\n"
+                  "\"Next\"=\"n\"\n"
+                  "[HKEY_CURRENT_USER\\Software\\Test\\Empty]\n"
+                  "[-HKEY_CURRENT_USER\\Software\\Test\\Never]\n"
+                  "[HKEY_CURRENT_USER\\Software\\Test\\Gone]\n\"x\"=\"1\"\n"
+                  "[-HKEY_CURRENT_USER\\Software\\Test\\Gone]\n\"ignored\"=\"2\"\n"
+                  "[hkey_current_user\\software\\TEST]\n\"KEPT\"=\"replaced\"\n"),
+     kHeader + kKey +
          "\"Kept\"=\"replaced\"\n"
          "\"Wrapped\"=hex:01,02,03\n"
          "\"Escapes\"=\"line\\nbreak\\rreturn q\"\n"
@@ -112,23 +102,26 @@ const Case kCases[] = {
          "\"Next\"=\"n\"\n\n"
          "[HKEY_CURRENT_USER\\Software\\Test\\Empty]\n\n"},
     {"UTF-16 within the code page",
-     Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
-           u"\"Caf\u00e9\"=\"cr\u00e8me\"\r\n\"Drop\"=\"x\"\r\n"
-           u"\"Expand\"=hex(2):25,00,41,00,25,00,00,00\r\n\"NoNul\"=hex(1):61,00\r\n"),
-     kHeader + std::string(kKey) +
+     Version5File("\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+                  "\"Caf\u00e9\"=\"cr\u00e8me\"\r\n\"Drop\"=\"x\"\r\n"
+                  "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\r\n\"NoNul\"=hex(1):61,00\r\n",
+                  true),
+     kHeader + kKey +
          "\"Caf\xe9\"=\"cr\xe8me\"\n\"Expand\"=hex(2):25,41,25,00\n\"NoNul\"=\"a\"\n\n"},
     {"UTF-16 names outside the code page",
-     Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
-           u"\"Drop\"=\"x\"\r\n\"\uff33\"=\"1\"\r\n\"\u015a\"=\"2\"\r\n"),
+     Version5File("\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+                  "\"Drop\"=\"x\"\r\n\"\uff33\"=\"1\"\r\n\"\u015a\"=\"2\"\r\n",
+                  true),
      ""},
     {"UTF-16 text data outside the code page",
-     Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
-           u"\"Drop\"=\"x\"\r\n\"Expand\"=hex(2):5b,01,00,00\r\n"),
+     Version5File("\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+                  "\"Drop\"=\"x\"\r\n\"Expand\"=hex(2):5b,01,00,00\r\n",
+                  true),
      ""},
     {"a name with a NUL",
      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n\"Drop\\\"\0tail\"=\"1\"\n"
      "\"Drop\"=\"2\"\n\"Drop\0\"=\"3\"\n"s,
-     kHeader + std::string(kKey) + "\"Drop\\\"\0tail\"=\"1\"\n\"Drop\0\"=\"3\"\n\n"s},
+     kHeader + kKey + "\"Drop\\\"\0tail\"=\"1\"\n\"Drop\0\"=\"3\"\n\n"s},
     {"mode 0600 kept", kSmall, kSmallSaved, Setup::kMode0600},
     {"mode 0444 kept", kSmall, kSmallSaved, Setup::kMode0444},
     {"the file is a symbolic link", kSmall, kSmallSaved, Setup::kFileIsLink},

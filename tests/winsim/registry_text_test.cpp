@@ -8,6 +8,7 @@
 
 #include "support/capture.h"
 #include "support/native_run.h"
+#include "support/registry_builders.h"
 #include "support/temp_files.h"
 #include "winsim/test_hooks.h"
 
@@ -29,22 +30,14 @@ std::string ValueOf(HKEY root, const char* sub_key, const char* name, DWORD* typ
     return std::string(data, size);
 }
 
-// What Windows' export writes: UTF-16LE behind FF FE.
-std::string Utf16(const std::string& narrow) {
-    std::string wide = "\xff\xfe";
-    for (char ch : narrow) wide += std::string(1, ch) + '\0';
-    return wide;
-}
-
 std::string Repeated(const std::string& part, int times) {
     std::string whole;
     for (int i = 0; i < times; ++i) whole += part;
     return whole;
 }
 
-const char kEveryKind[] =
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
+const std::string kEveryKind = Version5File(
+    "\n\n"
     "[HKEY_CURRENT_USER]\n"
     "\"AtRoot\"=\"r\"\n"
     "\n"
@@ -63,7 +56,7 @@ const char kEveryKind[] =
     "\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n"
     "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
-    "\n";
+    "\n");
 
 TEST_F(RegistryTextTest, EveryKindOfValueRoundTrips) {
     std::string error;
@@ -112,11 +105,10 @@ TEST_F(RegistryTextTest, EveryKindOfValueRoundTrips) {
 }
 
 TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
-    const std::string expected =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_CURRENT_USER\\Software\\Run]\n"
+    const std::string expected = Version5File(
+        "\n\n[HKEY_CURRENT_USER\\Software\\Run]\n"
         "\"Name\"=\"C:\\\\x.exe\"\n"
-        "\"Expand\"=hex(2):25,78,00\n\n";
+        "\"Expand\"=hex(2):25,78,00\n\n");
     struct Case {
         const char* label;
         std::string text;
@@ -126,9 +118,9 @@ TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
          "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Name\"=\"C:\\\\x.exe\"\n"
          "\"Expand\"=hex(2):25,78,00\n"},
         {"CR LF, comments, blanks, wrapped hex, lower-case root",
-         "Windows Registry Editor Version 5.00\r\n\r\n; a comment\r\n"
-         "[hkey_current_user\\Software\\Run]\r\n  \"Name\" = \"C:\\\\x.exe\"\r\n"
-         "\"Expand\"=hex(2):25,\\\r\n  78,00\r\n"},
+         Version5File("\r\n\r\n; a comment\r\n"
+                      "[hkey_current_user\\Software\\Run]\r\n  \"Name\" = \"C:\\\\x.exe\"\r\n"
+                      "\"Expand\"=hex(2):25,\\\r\n  78,00\r\n")},
         {"keys and values deleted again",
          "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Run\\Sub]\n\"A\"=\"1\"\n"
          "[-HKEY_CURRENT_USER\\Software\\Run\\Sub]\n\"Ignored\"=\"x\"\n"
@@ -136,8 +128,9 @@ TEST_F(RegistryTextTest, OtherSpellingsOfTheSameRegistry) {
          "\"Gone\"=-\n\"Expand\"=hex(2):25,78,00\n"},
         // In a UTF-16 file text in hex is UTF-16 too.
         {"UTF-16 with a byte-order mark",
-         Utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]"
-               "\r\n\"Name\"=\"C:\\\\x.exe\"\r\n\"Expand\"=hex(2):25,00,78,00,00,00\r\n")},
+         Version5File("\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Name\"=\"C:\\\\x.exe\"\r\n"
+                      "\"Expand\"=hex(2):25,00,78,00,00,00\r\n",
+                      true)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -171,12 +164,13 @@ TEST_F(RegistryTextTest, MalformedTextLeavesTheRegistryAlone) {
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"=\"a\\0\"\n", "line 3: bad string data"},
         {"REGEDIT4\n[HKEY_USERS\\a]\n\"v\"\n", "line 3: '=' expected"},
         {"REGEDIT4\n[HKEY_USERS\\a]\nv=1\n", "line 3: unexpected text"},
-        {Utf16("Windows Registry Editor Version 5.00\n[HKEY_USERS\\a]\n\"v\"=hex(2):25\n"),
+        {Version5File("\n[HKEY_USERS\\a]\n\"v\"=hex(2):25\n", true),
          "line 3: text data with an odd number of bytes"},
         {"REGEDIT4\n[-HKEY_USERS]\n", "line 2: a root key cannot be deleted"},
         {"REGEDIT4\n[HKEY_USERS" + Repeated("\\k", 513) + "]\n",
          "line 2: a key path deeper than 512 keys"},
-        {Utf16("REGEDIT4\n[HKEY_USERS\\a]\n") + "\n", "the UTF-16 text ends in half a character"},
+        {"\xff\xfe" + Utf16("REGEDIT4\n[HKEY_USERS\\a]\n") + "\n",
+         "the UTF-16 text ends in half a character"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -194,7 +188,7 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\"Drop\"=\"2\"\n";
     WriteWholeFile(path, original);
     winsim::UseRegistryFile(path.c_str());
-    EXPECT_EQ(winsim::SaveRegistryText(), "Windows Registry Editor Version 5.00\n\n");  // not yet
+    EXPECT_EQ(winsim::SaveRegistryText(), Version5File("\n\n"));  // not yet
     EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, "Software\\Run", "Keep"), std::string("1\0", 2));
 
     // Nothing changed: the file is not rewritten.
@@ -207,8 +201,7 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     RegCloseKey(key);
     EXPECT_TRUE(winsim::WriteBackRegistryFile());
     EXPECT_EQ(ReadWholeFile(path),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\n");
+              Version5File("\n\n[HKEY_CURRENT_USER\\Software\\Run]\n\"Keep\"=\"1\"\n\n"));
     EXPECT_EQ(ReadWholeFile(path + ".tmp"), "<missing>");
 
     // A missing file is an empty registry, created once something is written.
@@ -217,8 +210,7 @@ TEST_F(RegistryTextTest, RegistryFileIsReadLazilyAndWrittenBackWhenChanged) {
     EXPECT_EQ(RegCreateKeyA(HKEY_USERS, "New", &key), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_TRUE(winsim::WriteBackRegistryFile());
-    EXPECT_EQ(ReadWholeFile(fresh),
-              "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\New]\n\n");
+    EXPECT_EQ(ReadWholeFile(fresh), Version5File("\n\n[HKEY_USERS\\New]\n\n"));
 
     // After Reset neither the file nor the environment is consulted.
     setenv("FIX_TAMRIX_REGISTRY", path.c_str(), 1);
@@ -251,9 +243,8 @@ TEST_F(RegistryTextTest, ExitWritesTheFileBackOnlyWhenChanged) {
             exit(RegDeleteValueA(key, "Drop") == ERROR_SUCCESS ? 0 : 4);
         },
         testing::ExitedWithCode(0), "");
-    EXPECT_EQ(
-        ReadWholeFile(path),
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\n");
+    EXPECT_EQ(ReadWholeFile(path),
+              Version5File("\n\n[HKEY_CURRENT_USER\\Run]\n\"Keep\"=\"1\"\n\n"));
 }
 
 TEST_F(RegistryTextTest, MalformedFileRefusesEveryCallAndIsNeverWritten) {
