@@ -29,9 +29,10 @@ size_t WideFolderLength(const WCHAR* path);
 int32_t NameBesideProgram(const char* file, FileName* name);
 
 // Sets *opening to the wide name the file is opened by, or nullptr for the A
-// call by `name.shown`: on the NT family the "\\?\" form of the full path
-// where it passes MAX_PATH - 1 characters (the 95 family's limit). 0, or the
-// code of the conversion that failed. *opening lasts until the next call.
+// call by `name.shown`: `name.exact`, or on the NT family the "\\?\" form of
+// the full path where it passes MAX_PATH - 1 characters (the 95 family's
+// limit). 0, or the code of the conversion that failed. *opening lasts until
+// the next call.
 int32_t ChooseOpeningName(const FileName& name, const WCHAR** opening);
 
 // Opens or creates the file as CreateFile with `access`, `share` and
