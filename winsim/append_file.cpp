@@ -36,10 +36,14 @@ int32_t AppendWhole(FILE* stream, const char* text, size_t size) {
 
 }  // namespace
 
-FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
+FILE* OpenAppendStream(const FileName& name) {
+    const WCHAR* opening = nullptr;
     std::string host;
     DWORD error = 0;
-    if (!winsim::HostFileName(path, wide_path, &host, &error)) return nullptr;
+    if (ChooseOpeningName(name, &opening) != 0 ||
+        !winsim::HostFileName(name.shown, opening, &host, &error)) {
+        return nullptr;
+    }
     const int descriptor = open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (descriptor < 0) return nullptr;
     FILE* stream = fdopen(descriptor, "a");

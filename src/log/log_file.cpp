@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "common/bounded_format.h"
-#include "common/text_compare.h"
 #include "common/wide_text.h"
 #include "log/log_line.h"
 #include "log/system_text.h"
@@ -16,10 +15,8 @@
 
 namespace {
 
-char log_path_buffer[kLongPathSize];
-WCHAR log_wide_buffer[kLongPathUnits];
-const char* log_path = nullptr;
-bool log_path_wide = false;  // the file is named by log_wide_buffer, log_path only shown
+FileName log_name;
+bool log_named = false;
 FILE* log_file = nullptr;
 
 const char kLogHeader[] =
@@ -28,75 +25,16 @@ const char kLogHeader[] =
     "|                           Log File                           |\n"
     "\\--------------------------------------------------------------/\n\n\n";
 
-const char kLogExtension[] = ".log";
-
-// Puts the ASCII `name` after the first `length` units of `wide`, a
-// kLongPathUnits buffer; false when it and the NUL do not fit.
-bool AppendAscii(WCHAR* wide, size_t length, const char* name) {
-    const size_t name_length = strlen(name);
-    if (length + name_length + 1 > kLongPathUnits) return false;
-    for (size_t i = 0; i <= name_length; ++i) wide[length + i] = static_cast<BYTE>(name[i]);
-    return true;
-}
-
 // Prints what the console says of a log that cannot be used, with the
 // system's text for `code` (none for 0).
 void SayAboutTheLog(const char* what, int32_t code) {
     if (code == 0) {
-        printf("\n%s \"%s\".\n", what, log_path);
+        printf("\n%s \"%s\".\n", what, log_name.shown);
         return;
     }
     char* text = SystemErrorText(code);
-    printf("\n%s \"%s\": %s\n", what, log_path, text != nullptr ? text : "");
+    printf("\n%s \"%s\": %s\n", what, log_name.shown, text != nullptr ? text : "");
     FreeSystemErrorText(text);
-}
-
-// Fills the buffer with "<program folder><separator><tool_name>.log". When
-// the ANSI path is only a best-fit spelling of the program's own (a folder
-// name that does not fit the code page), the file is named through the wide
-// path, and the ANSI one is what is shown. 0; or why the program's folder is
-// unknown, with the bare file name (in the current folder) in the buffer.
-int32_t ComposeDefaultLogPath(const char* tool_name) {
-    char name[32];
-    FormatBounded(name, sizeof name, "%s%s", tool_name, kLogExtension);
-    char* buffer = log_path_buffer;
-    log_path = buffer;
-    log_path_wide = false;
-    int32_t unknown = 0;
-    DWORD length = GetModuleFileNameA(nullptr, buffer, kLongPathSize);
-    if (length == 0 || length >= kLongPathSize) {
-        unknown = length == 0 ? LastErrorOr(ERROR_INTERNAL_ERROR) : ERROR_FILENAME_EXCED_RANGE;
-        length = 0;
-    }
-    buffer[length] = '\0';
-    const DWORD units = GetModuleFileNameW(nullptr, log_wide_buffer, kLongPathUnits);
-    bool same = false;
-    if (units == 0 && IsNotImplemented(static_cast<int32_t>(GetLastError()))) {
-        // The 95 family: the ANSI path is the file system's own.
-    } else if (units == 0 || units >= kLongPathUnits) {
-        // Which folder the ANSI path means cannot be told.
-        if (unknown == 0) {
-            unknown = units == 0 ? LastErrorOr(ERROR_INTERNAL_ERROR) : ERROR_FILENAME_EXCED_RANGE;
-        }
-        length = 0;
-    } else if (length > 0 &&
-               (CompareWidened(buffer, length, log_wide_buffer, units, &same) != 0 || !same)) {
-        log_path_wide = AppendAscii(log_wide_buffer, WideFolderLength(log_wide_buffer), name);
-        if (!log_path_wide) length = 0;
-    }
-    // Shown as what it names, not as the look-alike the A call gave.
-    if (log_path_wide && !ShowExactly(log_wide_buffer, buffer, kLongPathSize)) {
-        log_path_wide = false;
-        length = 0;
-    }
-    size_t folder = length > 0 ? FolderLength(buffer) : 0;
-    if (folder + strlen(name) + 1 > kLongPathSize) folder = 0;
-    if (folder == 0) {
-        log_path_wide = false;
-        if (unknown == 0) unknown = ERROR_BAD_PATHNAME;
-    }
-    memcpy(buffer + folder, name, strlen(name) + 1);
-    return unknown;
 }
 
 }  // namespace
@@ -118,36 +56,32 @@ int32_t SetLogPath(const char* path, const WCHAR* wide_path) {
         // Shown as what it names, not as the look-alike in argv.
         char shown[4 * kLogPathSize];
         if (!ShowExactly(wide_path, shown, sizeof shown)) return ERROR_BUFFER_OVERFLOW;
-        memcpy(log_wide_buffer, wide_path, (units + 1) * sizeof(WCHAR));
-        memcpy(log_path_buffer, shown, strlen(shown) + 1);
+        memcpy(log_name.exact, wide_path, (units + 1) * sizeof(WCHAR));
+        memcpy(log_name.shown, shown, strlen(shown) + 1);
     } else {
         if (!FitsLogPath(path)) return ERROR_BUFFER_OVERFLOW;
-        memcpy(log_path_buffer, path, strlen(path) + 1);
+        memcpy(log_name.shown, path, strlen(path) + 1);
     }
-    log_path = log_path_buffer;
-    log_path_wide = wide_path != nullptr;
+    log_name.has_exact = wide_path != nullptr;
+    log_named = true;
     return 0;
 }
 
-const char* LogPath() { return log_path; }
-
-const WCHAR* LogExactPath() {
-    return log_path != nullptr && log_path_wide ? log_wide_buffer : nullptr;
-}
+const FileName* LogName() { return log_named ? &log_name : nullptr; }
 
 void LogOpen(const char* tool_name) {
     if (log_file == nullptr) {
-        if (log_path == nullptr) {
-            const int32_t unknown = ComposeDefaultLogPath(tool_name);
+        if (!log_named) {
+            log_named = true;
+            char name[32];
+            FormatBounded(name, sizeof name, "%s.log", tool_name);
+            const int32_t unknown = NameBesideProgram(name, &log_name);
             if (unknown != 0) {
                 SayAboutTheLog("The program's folder could not be read, so the log goes to",
                                unknown);
             }
         }
-        const WCHAR* name = nullptr;
-        if (ChooseOpeningName(log_path, log_path_wide ? log_wide_buffer : nullptr, &name) == 0) {
-            log_file = OpenAppendStream(log_path, name);
-        }
+        log_file = OpenAppendStream(log_name);
         if (log_file == nullptr) {
             SayAboutTheLog("Could not open log file", 0);
             return;
@@ -191,7 +125,7 @@ void LogLine(const char* format, ...) {
 void ResetLogForTests() {
     LogClose();
     ResetWriteTurnsForTests();
-    log_path = nullptr;
-    log_path_wide = false;
-    log_path_buffer[0] = '\0';
+    log_named = false;
+    log_name.has_exact = false;
+    log_name.shown[0] = '\0';
 }

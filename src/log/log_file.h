@@ -25,10 +25,8 @@ bool FitsLogPath(const char* path);
 // does not fit kLogPathSize.
 int32_t SetLogPath(const char* path, const WCHAR* wide_path = nullptr);
 
-// The log path chosen so far as shown (ANSI), or nullptr while none has been
-// chosen; and its exact wide spelling, or nullptr when the shown one is exact.
-const char* LogPath();
-const WCHAR* LogExactPath();
+// The log's name chosen so far, or nullptr while none has been chosen.
+const FileName* LogName();
 
 // Opens the log and appends the header; with no path set, the log is
 // `tool_name`.log beside the program (in the current folder, said on the

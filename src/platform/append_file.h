@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/file_name.h"
 
-// Opens the file `wide_path` names (UTF-16), or `path` when it is nullptr, as
-// a text stream for appending only, creating the file when it is missing;
-// others may read and append meanwhile. nullptr when the file cannot be
-// opened. The caller writes with AppendToStream and closes the stream with
-// fclose.
-FILE* OpenAppendStream(const char* path, const WCHAR* wide_path);
+// Opens the file as a text stream for appending only, creating it when it is
+// missing; others may read and append meanwhile. nullptr when it cannot be
+// opened. The caller writes with AppendToStream and closes with fclose.
+FILE* OpenAppendStream(const FileName& name);
 
 // Writes `size` bytes of text at the file's end in one piece and flushes
 // them: no other program appending through AppendToStream writes into them

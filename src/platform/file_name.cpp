@@ -2,15 +2,44 @@
 
 #include <cstring>
 
+#include "common/text_compare.h"
 #include "common/wide_text.h"
 #include "platform/windows_family.h"
 
 namespace {
 
-// A file name's exact wide form, and the name it is opened by: room for
-// "\\?\UNC" before a full path.
-WCHAR exact_name[kLongPathUnits];
-WCHAR opening_name[kLongPathUnits + 6];
+// Puts the ASCII `name` after the first `length` units of `wide`, a
+// kLongPathUnits buffer; false when it and the NUL do not fit.
+bool AppendAscii(WCHAR* wide, size_t length, const char* name) {
+    const size_t name_length = strlen(name);
+    if (length + name_length + 1 > kLongPathUnits) return false;
+    for (size_t i = 0; i <= name_length; ++i) wide[length + i] = static_cast<BYTE>(name[i]);
+    return true;
+}
+
+// Why a module file name call that gave `length` of `size` gave no path: 0
+// when it did.
+int32_t ModulePathFailure(DWORD length, size_t size) {
+    if (length == 0) return LastErrorOr(ERROR_INTERNAL_ERROR);
+    return length >= size ? ERROR_FILENAME_EXCED_RANGE : 0;
+}
+
+// Reads the program's path into `name`, with its exact spelling where the
+// ANSI one is only a best fit (a folder name outside the code page). 0, or
+// why the path cannot be told.
+int32_t ReadProgramPath(FileName* name) {
+    const DWORD length = GetModuleFileNameA(nullptr, name->shown, kLongPathSize);
+    int32_t code = ModulePathFailure(length, kLongPathSize);
+    name->shown[code == 0 ? length : 0] = '\0';
+    const DWORD units = GetModuleFileNameW(nullptr, name->exact, kLongPathUnits);
+    // The 95 family has no W call: the ANSI path is the file system's own.
+    if (units == 0 && IsNotImplemented(static_cast<int32_t>(GetLastError()))) return code;
+    if (code == 0) code = ModulePathFailure(units, kLongPathUnits);
+    if (code != 0) return code;
+    bool same = false;
+    name->has_exact = CompareWidened(name->shown, length, name->exact, units, &same) != 0 || !same;
+    return 0;
+}
 
 }  // namespace
 
@@ -22,15 +51,20 @@ size_t WideFolderLength(const WCHAR* path) {
     return length;
 }
 
-int32_t ChooseOpeningName(const char* shown, const WCHAR* exact, const WCHAR** name) {
-    *name = exact;
+int32_t ChooseOpeningName(const FileName& name, const WCHAR** opening) {
+    // The wide form of an exact ANSI name, and the "\\?\UNC" form before a
+    // full path: what *opening points into.
+    static WCHAR widened[kLongPathUnits];
+    static WCHAR opening_name[kLongPathUnits + 6];
+    const WCHAR* exact = name.has_exact ? name.exact : nullptr;
+    *opening = exact;
     // ANSI text has no fewer bytes than characters: a short one is short.
-    if ((exact == nullptr && strlen(shown) < MAX_PATH) || IsWindows95Family()) return 0;
+    if ((exact == nullptr && strlen(name.shown) < MAX_PATH) || IsWindows95Family()) return 0;
     if (exact == nullptr) {
-        if (MultiByteToWideChar(CP_ACP, 0, shown, -1, exact_name, kLongPathUnits) == 0) {
+        if (MultiByteToWideChar(CP_ACP, 0, name.shown, -1, widened, kLongPathUnits) == 0) {
             return LastErrorOr(ERROR_FILENAME_EXCED_RANGE);
         }
-        exact = exact_name;
+        exact = widened;
     }
     if (WideLength(exact, kLongPathUnits) < MAX_PATH) return 0;
     WCHAR* full = opening_name + 6;
@@ -38,42 +72,58 @@ int32_t ChooseOpeningName(const char* shown, const WCHAR* exact, const WCHAR** n
     if (length == 0) return LastErrorOr(ERROR_FILENAME_EXCED_RANGE);
     if (length >= kLongPathUnits) return ERROR_FILENAME_EXCED_RANGE;
     static const WCHAR kUnc[] = {'\\', '\\', '?', '\\', 'U', 'N', 'C'};
-    *name = full;
+    *opening = full;
     if (full[0] != '\\' || full[1] != '\\') {
         // "C:\..." becomes "\\?\C:\...".
-        *name = full - 4;
+        *opening = full - 4;
         memcpy(opening_name + 2, kUnc, 4 * sizeof(WCHAR));
     } else if (full[2] != '?' && full[2] != '.') {
         // "\\server\share\..." becomes "\\?\UNC\server\share\...".
-        *name = opening_name;
+        *opening = opening_name;
         memcpy(opening_name, kUnc, sizeof kUnc);
     }
     return 0;
 }
 
-int32_t CreateNewFile(const char* shown, const WCHAR* exact, HANDLE* file) {
+int32_t OpenNamedFile(const FileName& name, DWORD access, DWORD share, DWORD disposition,
+                      HANDLE* file) {
     *file = INVALID_HANDLE_VALUE;
     const WCHAR* opening = nullptr;
-    const int32_t code = ChooseOpeningName(shown, exact, &opening);
+    const int32_t code = ChooseOpeningName(name, &opening);
     if (code != 0) return code;
-    // Created new, never opened: a link planted at the name makes it fail.
-    const HANDLE handle = opening != nullptr
-                              ? CreateFileW(opening, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
-                              : CreateFileA(shown, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const int32_t failure = LastErrorOr(ERROR_ACCESS_DENIED);
-        return failure == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : failure;
-    }
-    *file = handle;
-    return 0;
+    *file = opening != nullptr ? CreateFileW(opening, access, share, nullptr, disposition,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr)
+                               : CreateFileA(name.shown, access, share, nullptr, disposition,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (*file != INVALID_HANDLE_VALUE) return 0;
+    const int32_t failure = LastErrorOr(ERROR_ACCESS_DENIED);
+    return failure == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : failure;
 }
 
-int32_t DeleteNamedFile(const char* shown, const WCHAR* exact) {
+int32_t DeleteNamedFile(const FileName& name) {
     const WCHAR* opening = nullptr;
-    const int32_t code = ChooseOpeningName(shown, exact, &opening);
+    const int32_t code = ChooseOpeningName(name, &opening);
     if (code != 0) return code;
-    const BOOL deleted = opening != nullptr ? DeleteFileW(opening) : DeleteFileA(shown);
+    const BOOL deleted = opening != nullptr ? DeleteFileW(opening) : DeleteFileA(name.shown);
     return deleted ? 0 : LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+int32_t NameBesideProgram(const char* file, FileName* name) {
+    name->has_exact = false;
+    int32_t code = ReadProgramPath(name);
+    if (code == 0 && name->has_exact &&
+        (!AppendAscii(name->exact, WideFolderLength(name->exact), file) ||
+         !ShowExactly(name->exact, name->shown, kLongPathSize))) {
+        code = ERROR_BAD_PATHNAME;
+    }
+    size_t folder = code == 0 ? FolderLength(name->shown) : 0;
+    if (code == 0 && (folder == 0 || folder + strlen(file) + 1 > kLongPathSize)) {
+        code = ERROR_BAD_PATHNAME;
+    }
+    if (code != 0) {
+        name->has_exact = false;
+        folder = 0;
+    }
+    memcpy(name->shown + folder, file, strlen(file) + 1);
+    return code;
 }

@@ -12,24 +12,34 @@
 constexpr size_t kLongPathUnits = 32768;
 constexpr size_t kLongPathSize = 2 * kLongPathUnits;
 
+// Room for such a path's folder and a file name of the program's own in it.
+struct FileName {
+    char shown[kLongPathSize + 300];
+    WCHAR exact[kLongPathUnits + 300];
+    bool has_exact;  // `shown` is only shown; the file is named by `exact`
+};
+
 // The length of the folder part of the wide path `path` (its last separator
 // included; 0 for a bare file name).
 size_t WideFolderLength(const WCHAR* path);
 
-// How the file `shown` (ANSI; `exact` its wide spelling, or nullptr when
-// `shown` is exact) is opened: 0 with *name nullptr for the A call by
-// `shown`, or with *name the wide name: `exact`, or on the NT family the
-// "\\?\" form of its full path where it passes MAX_PATH - 1 characters (on
-// the 95 family, whose limit that is, the A call fails such a path).
-// Otherwise the code of the conversion that failed. *name stays valid until
-// the next call.
-int32_t ChooseOpeningName(const char* shown, const WCHAR* exact, const WCHAR** name);
+// Names `name` the file `file` (ASCII) in the program's folder, shown as what
+// it names, not as the look-alike the A call gives. 0; or why that folder is
+// unknown, with `name` the bare `file` (in the current folder).
+int32_t NameBesideProgram(const char* file, FileName* name);
 
-// Creates the file new, for writing that nobody else shares (read by
-// anyone); whatever stands at that name, a link included, makes it fail.
-// 0 with *file open; otherwise the system's code (ERROR_FILE_EXISTS (80)
-// when something is there) and nothing opened.
-int32_t CreateNewFile(const char* shown, const WCHAR* exact, HANDLE* file);
+// Sets *opening to the wide name the file is opened by, or nullptr for the A
+// call by `name.shown`: `name.exact`, or on the NT family the "\\?\" form of
+// the full path where it passes MAX_PATH - 1 characters (the 95 family's
+// limit). 0, or the code of the conversion that failed. *opening lasts until
+// the next call.
+int32_t ChooseOpeningName(const FileName& name, const WCHAR** opening);
+
+// Opens or creates the file as CreateFile with `access`, `share` and
+// `disposition`. 0 with *file open; otherwise the system's code
+// (ERROR_FILE_EXISTS (80) when CREATE_NEW meets anything, a link included).
+int32_t OpenNamedFile(const FileName& name, DWORD access, DWORD share, DWORD disposition,
+                      HANDLE* file);
 
 // Deletes the file. 0, or the system's code.
-int32_t DeleteNamedFile(const char* shown, const WCHAR* exact);
+int32_t DeleteNamedFile(const FileName& name);

@@ -171,10 +171,10 @@ int32_t TakeBackRunUndo(uint32_t mark) {
     return CutUndoFileBack(&run.file, to);
 }
 
-const char* RunUndoFilePath() { return run.file.shown; }
+const char* RunUndoFilePath() { return run.file.name.shown; }
 
 void CloseRunUndoFile() {
-    run.file.shown[0] = '\0';
+    run.file.name.shown[0] = '\0';
     if (!run.open) return;
     CloseUndoFile(&run.file);
     run.open = false;

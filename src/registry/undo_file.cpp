@@ -36,13 +36,12 @@ WCHAR* WidenAscii(const char* text, WCHAR* out) {
     return out;
 }
 
-const WCHAR* ExactName(const UndoFile* file) { return file->has_exact ? file->exact : nullptr; }
-
 // Names the file after the log, with `suffix` (ASCII) after its base name,
 // in both spellings. 0, or ERROR_BUFFER_OVERFLOW when a path does not fit.
-int32_t NameUndoFile(UndoFile* file, const char* suffix) {
-    const char* log = LogPath() != nullptr ? LogPath() : "";
-    const WCHAR* exact = LogExactPath();
+int32_t NameUndoFile(FileName* name, const char* suffix) {
+    const FileName* log_name = LogName();
+    const char* log = log_name != nullptr ? log_name->shown : "";
+    const WCHAR* exact = log_name != nullptr && log_name->has_exact ? log_name->exact : nullptr;
     const size_t start = FolderLength(log);
     const size_t length = BaseNameLength(log, start);
     const size_t suffix_length = strlen(suffix);
@@ -61,17 +60,17 @@ int32_t NameUndoFile(UndoFile* file, const char* suffix) {
     const bool fallback = characters == 0 || characters + suffix_length > kLongestName;
     const char* base = fallback ? kFallbackBase : log + start;
     const int base_length = static_cast<int>(fallback ? strlen(kFallbackBase) : length);
-    if (FormatBounded(file->shown, sizeof file->shown, "%.*s%.*s%s", static_cast<int>(start), log,
+    if (FormatBounded(name->shown, sizeof name->shown, "%.*s%.*s%s", static_cast<int>(start), log,
                       base_length, base, suffix) < 0) {
         return ERROR_BUFFER_OVERFLOW;
     }
-    file->has_exact = exact != nullptr;
+    name->has_exact = exact != nullptr;
     if (exact == nullptr) return 0;
     if (!fallback) wide_start += wide_length;
     const size_t ascii = fallback ? strlen(kFallbackBase) + suffix_length : suffix_length;
-    if (wide_start + ascii + 1 > kUndoPathUnits) return ERROR_BUFFER_OVERFLOW;
-    memcpy(file->exact, exact, wide_start * sizeof(WCHAR));
-    WCHAR* out = WidenAscii(fallback ? kFallbackBase : "", file->exact + wide_start);
+    if (wide_start + ascii + 1 > sizeof name->exact / sizeof(WCHAR)) return ERROR_BUFFER_OVERFLOW;
+    memcpy(name->exact, exact, wide_start * sizeof(WCHAR));
+    WCHAR* out = WidenAscii(fallback ? kFallbackBase : "", name->exact + wide_start);
     *WidenAscii(suffix, out) = 0;
     return 0;
 }
@@ -92,8 +91,12 @@ int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length) {
         } else {
             FormatBounded(suffix, sizeof suffix, "_undo_%s_%u.reg", stamp, n);
         }
-        code = NameUndoFile(file, suffix);
-        if (code == 0) code = CreateNewFile(file->shown, ExactName(file), &file->handle);
+        code = NameUndoFile(&file->name, suffix);
+        // Created new, never opened: a link planted at the name makes it fail.
+        if (code == 0) {
+            code = OpenNamedFile(file->name, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                                 &file->handle);
+        }
     }
     if (code != 0) return code;
     code = AppendUndoItem(file, header, length);
@@ -101,7 +104,7 @@ int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length) {
         // A file without its header is no .reg text: it goes again. The file
         // is the one just created, which nobody else could write to.
         CloseUndoFile(file);
-        DeleteNamedFile(file->shown, ExactName(file));
+        DeleteNamedFile(file->name);
     }
     return code;
 }

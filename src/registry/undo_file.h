@@ -9,17 +9,11 @@
 #include "platform/file_name.h"
 #include "platform/platform.h"
 
-// Room for the log's folder and the undo file's name.
-constexpr size_t kUndoPathSize = kLongPathSize + 300;
-constexpr size_t kUndoPathUnits = kLongPathUnits + 300;
-
 struct UndoFile {
     HANDLE handle;   // INVALID_HANDLE_VALUE while none is open
     DWORD end;       // bytes of whole items on disk
     int32_t broken;  // why nothing more may go in: an item that could not be cut back out
-    char shown[kUndoPathSize];    // the file's path as shown, or the name last tried
-    WCHAR exact[kUndoPathUnits];  // its exact spelling, where `shown` is not
-    bool has_exact;
+    FileName name;   // the file's, or the name last tried
 };
 
 // Creates the undo file beside the log, named after it: the log's file name

@@ -85,8 +85,8 @@ TEST(BoundedFormatRealTest, DefaultLogPathBesideTheProgram) {
     testing::internal::CaptureStdout();
     LogOpen("fix_tamrix");
     const std::string printed = testing::internal::GetCapturedStdout();
-    ASSERT_NE(LogPath(), nullptr);
-    const std::string path = LogPath();
+    ASSERT_NE(LogName(), nullptr);
+    const std::string path = LogName()->shown;
     EXPECT_TRUE(LogIsOpen()) << printed;
     ResetLogForTests();
     remove(path.c_str());

@@ -100,7 +100,7 @@ TEST_F(CommandLineTest, EveryCommandLine) {
         EXPECT_EQ(AfterTitleBox(run.output), c.after_title);
         EXPECT_FALSE(LogIsOpen());
         if (c.exit_code != 0) {
-            EXPECT_EQ(LogPath(), nullptr) << "nothing is set or opened after an error";
+            EXPECT_EQ(LogName(), nullptr) << "nothing is set or opened after an error";
         }
         for (const std::string& name : log_names) {
             const std::string path = folder + "/" + name;
@@ -271,10 +271,10 @@ TEST_F(CommandLineTest, LogPathInItsExactSpelling) {
 TEST_F(CommandLineTest, LogPathOfTheLongestSizeIsTakenWhole) {
     const std::string longest(kLogPathSize - 1, 'p');
     EXPECT_EQ(SetLogPath(longest.c_str()), 0);
-    EXPECT_EQ(std::string(LogPath()), longest);
+    EXPECT_EQ(std::string(LogName()->shown), longest);
     const std::string too_long(kLogPathSize, 'q');
     EXPECT_EQ(SetLogPath(too_long.c_str()), ERROR_BUFFER_OVERFLOW);
-    EXPECT_EQ(std::string(LogPath()), longest) << "a refused path leaves the old one";
+    EXPECT_EQ(std::string(LogName()->shown), longest) << "a refused path leaves the old one";
 }
 
 }  // namespace

@@ -204,8 +204,8 @@ TEST_F(LogTest, DefaultPathBesideTheProgram) {
         if (c.failing != nullptr) winsim::FailCall(c.failing, ERROR_FILE_NOT_FOUND);
         if (!c.module.empty()) winsim::SetModuleFileName(c.module.c_str());
         const std::string console = CaptureStdout([] { LogOpen("fix_tamrix"); });
-        ASSERT_NE(LogPath(), nullptr);
-        EXPECT_EQ(std::string(LogPath()), c.expected);
+        ASSERT_NE(LogName(), nullptr);
+        EXPECT_EQ(std::string(LogName()->shown), c.expected);
         EXPECT_EQ(ReadWholeFile(c.expected), kHeader);
         remove(c.expected.c_str());
         // The current folder is never taken silently.
@@ -253,10 +253,10 @@ TEST_F(LogTest, DefaultLogInTheProgramsExactFolder) {
             LogLine("a line");
         });
         EXPECT_EQ(output, "");
-        ASSERT_NE(LogPath(), nullptr);
-        EXPECT_EQ(std::string(LogPath()), c.shown + "/fix_tamrix.log");
+        ASSERT_NE(LogName(), nullptr);
+        EXPECT_EQ(std::string(LogName()->shown), c.shown + "/fix_tamrix.log");
         EXPECT_EQ(OpenUndoFile(&undo, reinterpret_cast<const BYTE*>("h"), 1), 0);
-        EXPECT_EQ(std::string(undo.shown), c.shown + beside);
+        EXPECT_EQ(std::string(undo.name.shown), c.shown + beside);
         CloseUndoFile(&undo);
         LogClose();
         EXPECT_NE(ReadWholeFile(c.written + "/fix_tamrix.log").find("a line"), std::string::npos);

@@ -9,18 +9,16 @@
 #include "platform/windows_family.h"
 #include "platform/write_turn.h"
 
-FILE* OpenAppendStream(const char* path, const WCHAR* wide_path) {
+FILE* OpenAppendStream(const FileName& name) {
     // Without FILE_WRITE_DATA the system writes at the end whatever the file
     // pointer says; read access is what locking asks for. The 95 family
     // knows only the generic rights.
     const DWORD access =
         IsWindows95Family() ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ | FILE_APPEND_DATA;
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    HANDLE file = wide_path != nullptr ? CreateFileW(wide_path, access, share, nullptr, OPEN_ALWAYS,
-                                                     FILE_ATTRIBUTE_NORMAL, nullptr)
-                                       : CreateFileA(path, access, share, nullptr, OPEN_ALWAYS,
-                                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (OpenNamedFile(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, &file) != 0) {
+        return nullptr;
+    }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_TEXT);
     if (descriptor == -1) {
         CloseHandle(file);
