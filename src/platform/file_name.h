@@ -19,8 +19,7 @@ struct FileName {
     bool has_exact;  // `shown` is only shown; the file is named by `exact`
 };
 
-// The length of the folder part of the wide path `path` (its last separator
-// included; 0 for a bare file name).
+// The length of `path`'s folder part with its last separator (0 for a bare name).
 size_t WideFolderLength(const WCHAR* path);
 
 // Names `name` the file `file` (ASCII) in the program's folder, shown as what
@@ -28,11 +27,9 @@ size_t WideFolderLength(const WCHAR* path);
 // unknown, with `name` the bare `file` (in the current folder).
 int32_t NameBesideProgram(const char* file, FileName* name);
 
-// Sets *opening to the wide name the file is opened by, or nullptr for the A
-// call by `name.shown`: `name.exact`, or on the NT family the "\\?\" form of
-// the full path where it passes MAX_PATH - 1 characters (the 95 family's
-// limit). 0, or the code of the conversion that failed. *opening lasts until
-// the next call.
+// Sets *opening to the wide name to open (`name.exact`, or on the NT family
+// the "\\?\" form of a path of MAX_PATH or more), or nullptr for the A call
+// by `name.shown`. 0 or a conversion's code; *opening lasts until the next call.
 int32_t ChooseOpeningName(const FileName& name, const WCHAR** opening);
 
 // Opens or creates the file as CreateFile with `access`, `share` and

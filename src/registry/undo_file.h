@@ -16,24 +16,17 @@ struct UndoFile {
     FileName name;   // the file's, or the name last tried
 };
 
-// Creates the undo file beside the log, named after it: the log's file name
-// without its extension (fix_tamrix when it has none, or one too long for a
-// file name), then _undo_YYYYMMDD_hhmmss.reg from the local time now (_2,
-// _3 ... _99 when that name is taken: whatever stands there, a link
-// included). Appends `header` as its first item. 0 with the file open;
-// otherwise the failure's code (ERROR_FILE_EXISTS when every name was
-// taken), and no file: one whose header did not go in is deleted again.
+// Creates the undo file beside the log as <log name>_undo_YYYYMMDD_hhmmss.reg
+// (fix_tamrix for a log name of no use; _2 ... _99 when taken) with `header`
+// as its first item. 0 with it open; otherwise the failure's code, and no file.
 int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length);
 
-// Appends one item and flushes it to disk; when that fails, cuts the file
-// back to where the item began, so that the file holds only whole items.
-// 0, or the failure's code; a file that could not be cut back is broken, and
-// every later item gets that code.
+// Appends one item, flushed, or on failure cuts the file back to where it
+// began. 0 or the code; a file that could not be cut back is broken for good.
 int32_t AppendUndoItem(UndoFile* file, const BYTE* bytes, size_t length);
 
-// Cuts the file back to `mark`, an earlier `end`, taking out the items
-// appended since: for a change that was not made after all. 0, or the
-// failure's code; a file that could not be cut back is broken.
+// Takes out the items appended since `mark`, an earlier `end`, for a change
+// that was not made after all. 0 or the code (the file is then broken).
 int32_t CutUndoFileBack(UndoFile* file, DWORD mark);
 
 // Closes the file if one is open; what it holds is on disk already.
