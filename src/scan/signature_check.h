@@ -19,16 +19,14 @@ constexpr uint32_t kMaxSignatureProbes = 20;  // room of a check's working list
 constexpr uint32_t kMaxCheckedProbes = 5;     // most probes one check accepts
 constexpr uint32_t kMaxReadBlockSize = 8192;  // largest block ReadFileBlock fills
 
-// Where a check takes its read blocks from and gives them back: the C heap in
-// the program; tests pass one that fails or counts.
+// Where a check takes its read blocks: the C heap, or a test's heap.
 struct BlockHeap {
     void* (*take)(size_t size);  // nullptr when no block can be had
     void (*release)(void* block);
 };
 extern const BlockHeap kStandardBlockHeap;
 
-// Writes the `length` stored signature bytes at `stored` in plain form into
-// `plain`: the two 4-bit halves of every byte trade places.
+// Stored signature bytes in plain form: each byte's two halves trade places.
 void DecodeSignatureBytes(const uint8_t* stored, uint32_t length, uint8_t* plain);
 
 // Checks `path` against the selected records of `list`: 1 every signature
