@@ -87,10 +87,10 @@ const ValueBuffers& LastReadingBuffers() { return kLastReadingBuffers; }
 
 bool IsSameReading(const FoundValue& first, const FoundValue& last) {
     if (!SameBytes(first.buffers->name, first.name_length, last.buffers->name, last.name_length) ||
-        !SameData(first.ansi, last.ansi) || first.has_wide != last.has_wide) {
+        !SameData(first.ansi, last.ansi) || HasStoredForm(&first) != HasStoredForm(&last)) {
         return false;
     }
-    return !first.has_wide ||
+    return !HasStoredForm(&first) ||
            (SameBytes(first.buffers->wide_name, first.wide_name_length * sizeof(WCHAR),
                       last.buffers->wide_name, last.wide_name_length * sizeof(WCHAR)) &&
             SameData(first.wide, last.wide));
