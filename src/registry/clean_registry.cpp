@@ -84,37 +84,38 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
     RegistryAction& row = walk->row;
     SetTextLengths(&row);
     const ValueBuffers buffers = FoundBuffersOf(walk);
+    bool examined = false;  // a value was given to the callback, named in examined_name
     int32_t last = 0;
-    for (DWORD index = 0; last == 0; ++index) {
+    for (DWORD index = 0; last == 0;) {
         FoundValue value;
         int32_t code = ReadFoundValue(key, index, buffers, &value);
-        if (code == 0) {
-            // A value the callback was given and left in place is back at
-            // this index: it has been examined. (A look-alike of its name is
-            // passed over with it; it would fail the check anyway.) A search
-            // without a matcher would take every value, so it takes none.
-            if ((row.value_name != nullptr && strcmp(walk->found_name, row.value_name) == 0) ||
-                row.matcher == nullptr) {
-                continue;
-            }
-            // The name is checked too: a look-alike's name would delete
-            // the value of the plain name, which is another one or none.
-            code = CheckFoundValue(&row, &value);
-            if (code == ERROR_FILE_NOT_FOUND) continue;
-            memcpy(walk->examined_name, walk->found_name, sizeof walk->examined_name);
-            row.value_name = walk->examined_name;
+        if (code != 0) {
+            if (code == ERROR_NO_MORE_ITEMS && (index > 0 || examined)) break;
             last = callback(code, &row);
-            // The same index once more: a value the callback deleted has
-            // given it to the next one.
-            --index;
+            // Only a value too big for the buffers is worth stepping over: any
+            // other failure (a key without values included) would come back at
+            // every further index, and the walk would never end.
+            if (code != ERROR_MORE_DATA) break;
+            ++index;
             continue;
         }
-        if (code == ERROR_NO_MORE_ITEMS && (index > 0 || row.value_name != nullptr)) break;
+        // A value given to the callback and left in place is back at this
+        // index (a look-alike of its name with it, which would fail the check
+        // anyway). A search without a matcher takes no value. The check takes
+        // the name too: a look-alike's would delete another value.
+        const bool seen = examined && strcmp(walk->found_name, walk->examined_name) == 0;
+        code =
+            seen || row.matcher == nullptr ? ERROR_FILE_NOT_FOUND : CheckFoundValue(&row, &value);
+        if (code == ERROR_FILE_NOT_FOUND) {
+            ++index;
+            continue;
+        }
+        memcpy(walk->examined_name, walk->found_name, sizeof walk->examined_name);
+        examined = true;
+        row.value_name = walk->examined_name;
+        // The index stays: a value the callback deleted has left it to the
+        // next one, and one it left is passed over as seen.
         last = callback(code, &row);
-        // Only a value too big for the buffers is worth stepping over: any
-        // other failure (a key without values included) would come back at
-        // every further index, and the walk would never end.
-        if (code != ERROR_MORE_DATA) break;
     }
     RegCloseKey(key);
     return last;
@@ -123,14 +124,15 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
 }  // namespace
 
 int32_t ExamineRow(const RegistryAction* row, HKEY key, const ValueBuffers& buffers) {
-    if (row->value_name == nullptr) return 0;  // whole-key row: the key exists
-    if (row->match.data == nullptr || row->matcher == nullptr) {
+    const RowForm form = FormOf(row);
+    if (form == RowForm::kExistenceTest) {
         LONG code = RegQueryValueExA(key, row->value_name, nullptr, nullptr, nullptr, nullptr);
         return code == ERROR_MORE_DATA ? 0 : code;
     }
+    if (form != RowForm::kValueTest) return 0;  // the key exists
     // Found by enumeration, as the action's check finds it again.
     FoundValue value;
-    const int32_t code = FindFoundValue(key, row->value_name, buffers, &value);
+    const int32_t code = FindValueNamed(key, row->value_name, buffers, &value);
     return code != 0 ? code : CheckFoundValue(row, &value);
 }
 
@@ -144,9 +146,7 @@ int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
             HKEY key = nullptr;
             code = OpenRegistryPath(walk.row.key_path, &key);
             if (code == 0) {
-                const bool search =
-                    walk.row.value_name == nullptr && walk.row.match.data != nullptr;
-                if (search) {
+                if (FormOf(&walk.row) == RowForm::kSearch) {
                     int32_t stop = SearchKey(&walk, key, callback);
                     if (stop != 0) return stop;
                     continue;

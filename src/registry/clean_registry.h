@@ -6,10 +6,9 @@
 #include "registry/found_value.h"
 #include "registry/registry_action.h"
 
-// The walk's reading and check of a row that is no search, on the row's open
-// `key`, a value read into `buffers` (of the walk's sizes): 0 when the row's
-// condition holds (for a whole-key row: the key is there), otherwise the
-// row's code, as the walk gives it to the callback.
+// The walk's check of a row that is no search, on its open `key`, a value
+// read into `buffers` (of the walk's sizes): 0 when the row's condition holds,
+// otherwise the code the walk gives the callback.
 int32_t ExamineRow(const RegistryAction* row, HKEY key, const ValueBuffers& buffers);
 
 // Walks `table` up to its ending row and hands every outcome to `callback`.

@@ -44,11 +44,9 @@ bool IsNamed(const char* found, size_t found_length, const char* name, size_t le
 
 // Whether the name the A call gave is the stored one, the stored form read.
 int32_t CompareNames(FoundValue* value, bool* same) {
-    *same = false;
     const int32_t code = ReadStoredForm(value);
-    if (code != 0) return code;
-    *same = true;
-    if (!HasStoredForm(value)) return 0;
+    *same = code == 0;
+    if (code != 0 || !HasStoredForm(value)) return code;
     return CompareWidened(value->buffers->name, value->name_length, value->buffers->wide_name,
                           value->wide_name_length, same);
 }
@@ -117,25 +115,24 @@ int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, Found
 }
 
 int32_t ReadStoredForm(FoundValue* value) {
-    if (value->stored_form != kStoredFormUnread) {
-        return value->stored_form == kStoredFormAnsi ? 0 : value->stored_form;
+    if (value->stored_form == kStoredFormUnread) {
+        const ValueBuffers& buffers = *value->buffers;
+        const DWORD units = buffers.wide_name_size / sizeof(WCHAR);
+        DWORD name_length = units;
+        DWORD length = buffers.wide_data_size;
+        DWORD type = 0;
+        const LONG code = RegEnumValueW(value->key, value->index, buffers.wide_name, &name_length,
+                                        nullptr, &type, buffers.wide_data, &length);
+        value->stored_form = IsNotImplemented(code) ? kStoredFormAnsi : code;
+        value->wide_name_length = name_length < units ? name_length : units - 1;
+        value->wide =
+            RegistryData{type, buffers.wide_data,
+                         length < buffers.wide_data_size ? length : buffers.wide_data_size};
     }
-    const ValueBuffers& buffers = *value->buffers;
-    const DWORD units = buffers.wide_name_size / sizeof(WCHAR);
-    DWORD name_length = units;
-    DWORD length = buffers.wide_data_size;
-    DWORD type = 0;
-    const LONG code = RegEnumValueW(value->key, value->index, buffers.wide_name, &name_length,
-                                    nullptr, &type, buffers.wide_data, &length);
-    value->stored_form = IsNotImplemented(code) ? kStoredFormAnsi : code;
-    if (code != 0) return value->stored_form == kStoredFormAnsi ? 0 : code;
-    value->wide_name_length = name_length < units ? name_length : units - 1;
-    value->wide = RegistryData{type, buffers.wide_data,
-                               length < buffers.wide_data_size ? length : buffers.wide_data_size};
-    return 0;
+    return value->stored_form == kStoredFormAnsi ? 0 : value->stored_form;
 }
 
-int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value) {
+int32_t FindValueNamed(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value) {
     const size_t length = strlen(name);
     for (DWORD index = 0;; ++index) {
         int32_t code = ReadFoundValue(key, index, buffers, value);
@@ -159,16 +156,16 @@ int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, 
 }
 
 int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value) {
-    if (HasDataTest(row) && !row->matcher(&row->match, &value->ansi)) return ERROR_FILE_NOT_FOUND;
+    if (!row->matcher(&row->match, &value->ansi)) return ERROR_FILE_NOT_FOUND;
     bool same = false;
     int32_t code = CompareNames(value, &same);
-    if (code == 0 && same && HasStoredForm(value) && HasDataTest(row)) {
+    if (code == 0 && same && HasStoredForm(value)) {
         code = CompareData(value->wide, value->ansi, false, &same);
     }
-    return code != 0 ? code : same ? 0 : ERROR_FILE_NOT_FOUND;
+    return code != 0 || same ? code : ERROR_FILE_NOT_FOUND;
 }
 
-int32_t CheckWhollyAnsi(FoundValue* value, bool* exact) {
+int32_t CompareWholeValue(FoundValue* value, bool* exact) {
     const int32_t code = CompareNames(value, exact);
     if (code != 0 || !*exact || !HasStoredForm(value)) return code;
     return CompareData(value->wide, value->ansi, true, exact);

@@ -73,19 +73,16 @@ int32_t ReadStoredForm(FoundValue* value);
 // (a look-alike that reads so only through a best fit is passed over). 0
 // with the value read; ERROR_FILE_NOT_FOUND when there is none;
 // ERROR_MORE_DATA when it is too large for the buffers; otherwise a read's code.
-int32_t FindFoundValue(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value);
+int32_t FindValueNamed(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value);
 
-// Whether `value` is the row's, exactly: for a row with a data test, the
-// row's matcher takes the A call's data; then, with its stored form read,
-// its name through the A call is its stored name, and the part of the data
-// that the matcher compares (text up to its NUL) is the stored data. As a
-// row's result code: 0 when it is the row's; ERROR_FILE_NOT_FOUND when it is
-// not (to the user, data that does not match reads as a value not found);
-// otherwise the code of the W call or conversion that failed.
+// Whether `value` is the row's (a value test's or a search's), exactly: its
+// matcher takes the A call's data, and the name and the part of the data it
+// compares are as stored. 0 when it is; ERROR_FILE_NOT_FOUND when it is not
+// (to the user, a value not found); or the W call's or conversion's failure.
 int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value);
 
 // Whether the whole of `value`, name and data, comes back as stored from the
 // A call's reading (always so on the 95 family): what an ANSI .reg file
 // gives back. 0 with the answer in *exact, or the code of the W call or
 // conversion that failed.
-int32_t CheckWhollyAnsi(FoundValue* value, bool* exact);
+int32_t CompareWholeValue(FoundValue* value, bool* exact);

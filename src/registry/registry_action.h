@@ -9,8 +9,7 @@
 // REG_SZ and REG_EXPAND_SZ are text; every other type is raw bytes.
 inline bool IsTextType(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
-// Typed registry data. REG_SZ and REG_EXPAND_SZ are text (NUL-terminated,
-// length counting the NUL); every other type is raw bytes.
+// Typed registry data; text is NUL-terminated, its length counting the NUL.
 struct RegistryData {
     uint32_t type;
     const void* data;  // nullptr: the row has no such data
@@ -29,10 +28,19 @@ struct RegistryAction {
     RegistryMatcher matcher;   // nullptr: no data comparison
 };
 
-// Whether the row takes a value for its data (a matcher and data to match),
-// not merely for being there.
-inline bool HasDataTest(const RegistryAction* row) {
-    return row->matcher != nullptr && row->match.data != nullptr;
+// Whether the row names a value (a search does once it has found one), and
+// whether its action sets the value rather than deleting it.
+inline bool NamesValue(const RegistryAction* row) { return row->value_name != nullptr; }
+inline bool SetsValue(const RegistryAction* row) { return row->replacement.data != nullptr; }
+
+// A row's four forms, told apart by the fields it fills; a search takes every
+// value of the key that the matcher takes.
+enum class RowForm { kValueTest, kExistenceTest, kWholeKey, kSearch };
+
+inline RowForm FormOf(const RegistryAction* row) {
+    const bool data = row->match.data != nullptr;
+    if (!NamesValue(row)) return data ? RowForm::kSearch : RowForm::kWholeKey;
+    return data && row->matcher != nullptr ? RowForm::kValueTest : RowForm::kExistenceTest;
 }
 
 // Reports one row's outcome; the row is the walk's working copy, valid only

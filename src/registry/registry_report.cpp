@@ -39,8 +39,8 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
 // the code of the read that failed.
 int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& buffers,
                        FoundValue* value) {
-    int32_t result = FindFoundValue(key, row->value_name, buffers, value);
-    if (result != 0 || !HasDataTest(row)) return result;
+    int32_t result = FindValueNamed(key, row->value_name, buffers, value);
+    if (result != 0 || FormOf(row) != RowForm::kValueTest) return result;
     // The walk's buffers never held more: data this long was never the row's.
     if (value->ansi.length > kNameSize) return ERROR_MORE_DATA;
     return CheckFoundValue(row, value);
@@ -52,7 +52,7 @@ int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& 
 void ReportSave(int32_t failure, const RegistryAction* row) {
     if (failure != 0) {
         ReportError(failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
-    } else if (row->value_name == nullptr) {
+    } else if (!NamesValue(row)) {
         LogOrPrintLine("Undo data for registry key \"%s\" was saved to \"%s\".", row->key_path,
                        RunUndoFilePath());
     } else {
@@ -70,7 +70,7 @@ int32_t SaveValueItem(const RegistryAction* row, HKEY key, UndoAction action, Fo
     int32_t found = FindValueAgain(row, key, WholeValueBuffers(), first);
     if (found == 0) {
         ReportSave(SaveValueUndo(action, row->key_path, first), row);
-    } else if (found == ERROR_MORE_DATA && !HasDataTest(row)) {
+    } else if (found == ERROR_MORE_DATA && FormOf(row) != RowForm::kValueTest) {
         // Taken for being there, it still is, too large to save: the report
         // names the run's file all the same.
         const int32_t failure = OpenRunUndoFile();
@@ -146,7 +146,7 @@ void DeleteKey(const RegistryAction* row) {
 // alone, and its undo item taken back out.
 void ChangeValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
-    const bool set = data.data != nullptr;
+    const bool set = SetsValue(row);
     const bool text = IsTextType(data.type);
     const uint32_t mark = RunUndoMark();
     HKEY key = nullptr;
@@ -199,45 +199,35 @@ void ChangeValue(const RegistryAction* row) {
     NoteDoneRow(row);
 }
 
-// Deletes the value, sets it to the replacement data, or deletes the whole
-// key, announcing it first and reporting the outcome. Always returns 0.
-int32_t ApplyRegistryAction(const RegistryAction* row) {
-    if (row->value_name == nullptr) {
-        DeleteKey(row);
-    } else {
-        ChangeValue(row);
-    }
-    return 0;
-}
-
 }  // namespace
 
 void ReportAccessError(int32_t code, const RegistryAction* row) {
-    if (row->value_name == nullptr) {
-        ReportError(code, "An error was detected while accessing registry key \"%s\"",
-                    row->key_path);
-    } else {
+    if (NamesValue(row)) {
         ReportError(code,
                     "An error was detected while accessing registry value \"%s\" in key \"%s\"",
                     row->value_name, row->key_path);
+    } else {
+        ReportError(code, "An error was detected while accessing registry key \"%s\"",
+                    row->key_path);
     }
 }
 
 int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
-    if (code == 0) return ApplyRegistryAction(row);
-    const bool not_found = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    if (!not_found) {
+    const RowForm form = FormOf(row);
+    if (code == 0) {
+        NamesValue(row) ? ChangeValue(row) : DeleteKey(row);
+    } else if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
         ReportAccessError(code, row);
-    } else if (row->value_name == nullptr) {
-        ReportLine("Registry key \"%s\" was not found.", row->key_path);
-    } else if (row->match.data == nullptr) {
-        ReportLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
-                   row->key_path);
-    } else {
+    } else if (form == RowForm::kValueTest) {
         char shown[kNameSize * 3];
         const char* data = ShownMatchData(row->match, shown, sizeof shown);
         ReportLine("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.", row->value_name,
                    data, row->key_path);
+    } else if (form == RowForm::kExistenceTest) {
+        ReportLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
+                   row->key_path);
+    } else {
+        ReportLine("Registry key \"%s\" was not found.", row->key_path);
     }
     return 0;
 }

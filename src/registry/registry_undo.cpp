@@ -53,14 +53,14 @@ RegName NameOf(const FoundValue& value) {
     return RegName{value.buffers->name, nullptr, value.name_length};
 }
 
-// Reads what the file's form needs of the value: its stored form in version
-// 5.00 text; on NT 4.0 that the ANSI reading gives it back as stored. 0, the
-// W call's failure, or ERROR_NO_UNICODE_TRANSLATION.
-int32_t ReadForTheFile(FoundValue* value) {
+// Whether the file's form can save the value, read as it needs (its stored
+// form in version 5.00 text): 0; on NT 4.0, ERROR_NO_UNICODE_TRANSLATION for
+// one its ANSI reading does not give back as stored; or the failure's code.
+int32_t ReadToSave(FoundValue* value) {
     if (run.ansi_exact) {
         bool exact = false;
-        const int32_t code = CheckWhollyAnsi(value, &exact);
-        return code != 0 ? code : exact ? 0 : ERROR_NO_UNICODE_TRANSLATION;
+        const int32_t code = CompareWholeValue(value, &exact);
+        return code != 0 || exact ? code : ERROR_NO_UNICODE_TRANSLATION;
     }
     if (run.form != RegForm::kVersion5) return 0;
     const int32_t code = ReadStoredForm(value);
@@ -93,7 +93,7 @@ int32_t SaveTree(void* context, HKEY key, SubkeyPath* path) {
         FoundValue value;
         result = ReadFoundValue(key, index, WholeValueBuffers(), &value);
         if (result != 0) break;
-        result = ReadForTheFile(&value);
+        result = ReadToSave(&value);
         if (result != 0) break;
         const size_t mark = text->length;
         result = PutValue(text, value);
@@ -130,7 +130,7 @@ int32_t SaveValueUndo(UndoAction action, const char* key_path, FoundValue* value
     char key[kKeyPathSize];
     int32_t result = NameRegistryKey(key_path, key, sizeof key);
     if (result == 0) result = OpenRunUndoFile();
-    if (result == 0) result = ReadForTheFile(value);
+    if (result == 0) result = ReadToSave(value);
     if (result != 0) return result;
     const RegName name = NameOf(*value);
     RegText text;

@@ -58,10 +58,10 @@ void ReportCameBack(const DoneRow& done) {
     const RegistryAction& row = done.row;
     const char* what =
         done.was_set ? "was changed back after it was set" : "came back after it was deleted";
-    if (row.value_name == nullptr) {
-        ReportNotice("Registry key \"%s\" %s.", row.key_path, what);
-    } else {
+    if (NamesValue(&row)) {
         ReportNotice("Registry value \"%s\" in key \"%s\" %s.", row.value_name, row.key_path, what);
+    } else {
+        ReportNotice("Registry key \"%s\" %s.", row.key_path, what);
     }
 }
 
@@ -71,16 +71,16 @@ void NoteDoneRow(const RegistryAction* row) {
     if (done_count == kDoneRowCount) return;
     DoneRow& done = done_rows[done_count];
     done.row = *row;
-    done.was_set = row->replacement.data != nullptr;
+    done.was_set = SetsValue(row);
     done.row.replacement = RegistryData{row->replacement.type, nullptr, 0};
     if (!CopyWhole(row->key_path, done.key_path, sizeof done.key_path)) return;
     done.row.key_path = done.key_path;
-    if (row->value_name != nullptr) {
+    if (NamesValue(row)) {
         if (!CopyWhole(row->value_name, done.value_name, sizeof done.value_name)) return;
         done.row.value_name = done.value_name;
     }
     // Raw match data is the table's, which lives as long as the program.
-    if (IsTextType(row->match.type) && row->match.data != nullptr) {
+    if (IsTextType(row->match.type) && FormOf(row) == RowForm::kValueTest) {
         if (!CopyWhole(static_cast<const char*>(row->match.data), done.match_text,
                        sizeof done.match_text)) {
             return;

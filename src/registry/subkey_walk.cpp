@@ -10,18 +10,16 @@
 namespace {
 
 // Whether the subkey at `index` of `key`, which the A enumeration gave as
-// `name`, is stored under that very name (always so on the 95 family):
-// opening a best-fit spelling would open the key of that spelling instead.
-// 0, ERROR_NO_UNICODE_TRANSLATION when it is not, or the failing call's code.
-int32_t CheckExactSubkeyName(HKEY key, DWORD index, const char* name) {
+// `name`, is stored under that very name (always so on the 95 family): 0
+// with the answer in *exact, or the failing call's code.
+int32_t CompareSubkeyName(HKEY key, DWORD index, const char* name, bool* exact) {
+    *exact = true;
     WCHAR wide[kNameSize];
     const LONG code = RegEnumKeyW(key, index, wide, kNameSize);
     if (IsNotImplemented(code)) return 0;
     if (code != 0) return code;
-    bool same = false;
-    const int32_t compared = CompareWidened(name, strnlen(name, kNameSize), wide,
-                                            WideLength(wide, kNameSize - 1), &same);
-    return compared != 0 ? compared : same ? 0 : ERROR_NO_UNICODE_TRANSLATION;
+    return CompareWidened(name, strnlen(name, kNameSize), wide, WideLength(wide, kNameSize - 1),
+                          exact);
 }
 
 // Opens the child `name` of `key`, visits it with its path in `path`, closes
@@ -57,9 +55,11 @@ int32_t WalkSubkeys(HKEY key, SubkeyPath* path, const SubkeyVisitor& visitor) {
         if (result == ERROR_NO_MORE_ITEMS) return 0;  // subkeys went away meanwhile
         if (result != ERROR_SUCCESS) return result;
         name[sizeof name - 1] = '\0';  // whatever the system left there
-        // A name read through a best fit would open the key of that spelling.
-        result = CheckExactSubkeyName(key, index, name);
+        bool exact = false;
+        result = CompareSubkeyName(key, index, name, &exact);
         if (result != 0) return result;
+        // A name read through a best fit would open the key of that spelling.
+        if (!exact) return ERROR_NO_UNICODE_TRANSLATION;
         const size_t length = strlen(name);
         if (length == 0 || FindLastBackslash(name) != nullptr) return ERROR_BADKEY;
         const int32_t visited = VisitChild(key, name, length, path, visitor);

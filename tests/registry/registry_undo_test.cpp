@@ -68,7 +68,7 @@ class RegistryUndoTest : public testing::Test {
             HKEY key = nullptr;
             ASSERT_EQ(OpenRegistryPath(row.key_path, &key), 0) << row.key_path;
             FoundValue value;
-            ASSERT_EQ(FindFoundValue(key, row.value_name, WholeValueBuffers(), &value), 0);
+            ASSERT_EQ(FindValueNamed(key, row.value_name, WholeValueBuffers(), &value), 0);
             EXPECT_EQ(SaveValueUndo(action, row.key_path, &value), 0) << row.value_name;
             RegCloseKey(key);
             saved = true;
