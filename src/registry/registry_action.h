@@ -32,13 +32,14 @@ struct RegistryAction {
 // whether its action sets the value rather than deleting it.
 inline bool NamesValue(const RegistryAction* row) { return row->value_name != nullptr; }
 inline bool SetsValue(const RegistryAction* row) { return row->replacement.data != nullptr; }
+inline bool HasMatchData(const RegistryAction* row) { return row->match.data != nullptr; }
 
 // A row's four forms, told apart by the fields it fills; a search takes every
 // value of the key that the matcher takes.
 enum class RowForm { kValueTest, kExistenceTest, kWholeKey, kSearch };
 
 inline RowForm FormOf(const RegistryAction* row) {
-    const bool data = row->match.data != nullptr;
+    const bool data = HasMatchData(row);
     if (!NamesValue(row)) return data ? RowForm::kSearch : RowForm::kWholeKey;
     return data && row->matcher != nullptr ? RowForm::kValueTest : RowForm::kExistenceTest;
 }

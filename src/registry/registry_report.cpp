@@ -212,18 +212,19 @@ void ReportAccessError(int32_t code, const RegistryAction* row) {
     }
 }
 
+// A row not found is named with the data it would have taken, if it has any
+// (an existence test may carry data that no matcher compares).
 int32_t ReportRegistryResult(int32_t code, const RegistryAction* row) {
-    const RowForm form = FormOf(row);
     if (code == 0) {
         NamesValue(row) ? ChangeValue(row) : DeleteKey(row);
     } else if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
         ReportAccessError(code, row);
-    } else if (form == RowForm::kValueTest) {
+    } else if (NamesValue(row) && HasMatchData(row)) {
         char shown[kNameSize * 3];
         const char* data = ShownMatchData(row->match, shown, sizeof shown);
         ReportLine("Registry entry \"%s\"=\"%s\" in key \"%s\" was not found.", row->value_name,
                    data, row->key_path);
-    } else if (form == RowForm::kExistenceTest) {
+    } else if (NamesValue(row)) {
         ReportLine("Registry entry \"%s\" in key \"%s\" was not found.", row->value_name,
                    row->key_path);
     } else {

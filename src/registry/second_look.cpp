@@ -80,7 +80,7 @@ void NoteDoneRow(const RegistryAction* row) {
         done.row.value_name = done.value_name;
     }
     // Raw match data is the table's, which lives as long as the program.
-    if (IsTextType(row->match.type) && FormOf(row) == RowForm::kValueTest) {
+    if (IsTextType(row->match.type) && HasMatchData(row)) {
         if (!CopyWhole(static_cast<const char*>(row->match.data), done.match_text,
                        sizeof done.match_text)) {
             return;
