@@ -36,8 +36,8 @@ ValueBuffers FoundBuffersOf(WalkBuffers* walk) {
                         walk->found_wide_data, sizeof walk->found_wide_data};
 }
 
-// Expands the row's texts into the buffers, in order, pointing the working row
-// at each one done. Returns 0 or the first expansion's failure code.
+// Expands the row's texts in order, pointing the working row at each one done:
+// 0 or the first failure's code.
 int32_t ExpandRow(WalkBuffers* walk) {
     RegistryAction& row = walk->row;
     int32_t code = ExpandPathVariables(row.key_path, walk->key_path, sizeof walk->key_path);
@@ -76,10 +76,9 @@ void SetTextLengths(RegistryAction* row) {
     }
 }
 
-// Search row: one callback per matching value, per enumeration error, or for
-// a key without values; every value is examined once, in the enumeration's
-// order, whatever the callbacks delete. The key stays open meanwhile and is
-// closed here. Returns the callback's first non-zero value, else 0.
+// Search row: one callback per matching value or enumeration error, each value
+// examined once whatever the callbacks delete; closes `key`. Returns the first
+// non-zero callback value, else 0.
 int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
     RegistryAction& row = walk->row;
     SetTextLengths(&row);

@@ -32,11 +32,8 @@ const char* ShownMatchData(const RegistryData& match, char* buffer, size_t size)
     return buffer;
 }
 
-// Finds the value `row` names in its open `key` into `buffers` and checks it
-// as the walk checked it. 0 with it in *value; ERROR_FILE_NOT_FOUND when it
-// is gone or no longer the row's (another program changed it after the walk
-// checked it); ERROR_MORE_DATA when it is too large to read whole; otherwise
-// the code of the read that failed.
+// Finds and checks the row's value as the walk did: 0, ERROR_FILE_NOT_FOUND
+// when it is gone or no longer the row's, ERROR_MORE_DATA, or a read's code.
 int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& buffers,
                        FoundValue* value) {
     int32_t result = FindValueNamed(key, row->value_name, buffers, value);
@@ -46,9 +43,8 @@ int32_t FindValueAgain(const RegistryAction* row, HKEY key, const ValueBuffers& 
     return CheckFoundValue(row, value);
 }
 
-// Reports the save of an item: in the log (on the console while there is
-// none) when it is on disk, on the console and in the log when it could not
-// be saved.
+// Reports the save of an item: a failure everywhere, a success in the log
+// (or, without one, on the console).
 void ReportSave(int32_t failure, const RegistryAction* row) {
     if (failure != 0) {
         ReportError(failure, "Undo data could not be saved to \"%s\"", RunUndoFilePath());
@@ -61,11 +57,9 @@ void ReportSave(int32_t failure, const RegistryAction* row) {
     }
 }
 
-// Finds the value `row` names again in its open `key` into *first (without
-// buffers when it is too large to read) and saves it to the undo file before
-// `action` changes it. A failure to save is reported, and the action goes
-// ahead all the same: removing the worm comes first. 0 to go ahead, or why
-// the value must be left alone (see FindValueAgain).
+// Finds the value again into *first and saves it before `action`. A failed
+// save is reported and the action goes ahead: removing the worm comes first.
+// 0 to go ahead, or why the value must be left alone.
 int32_t SaveValueItem(const RegistryAction* row, HKEY key, UndoAction action, FoundValue* first) {
     int32_t found = FindValueAgain(row, key, WholeValueBuffers(), first);
     if (found == 0) {
@@ -81,9 +75,8 @@ int32_t SaveValueItem(const RegistryAction* row, HKEY key, UndoAction action, Fo
     return found;
 }
 
-// The last check, the last call before the change: the value is still the
-// row's, and reads as it did when its undo item was saved. 0 to go ahead,
-// otherwise why it must be left alone.
+// The last call before the change: the value is still the row's and reads as
+// it was saved. 0 to go ahead, otherwise why it must be left alone.
 int32_t CheckValueLast(const RegistryAction* row, HKEY key, const FoundValue& first) {
     FoundValue last;
     const int32_t found = FindValueAgain(row, key, LastReadingBuffers(), &last);
@@ -93,9 +86,8 @@ int32_t CheckValueLast(const RegistryAction* row, HKEY key, const FoundValue& fi
     return IsSameReading(first, last) ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
-// Takes back out of the undo file what was saved for a change that was not
-// made, reporting a failure: the file would give back the old data over a
-// value that was left alone.
+// Takes a change's undo item back out: left in, it would write the old data
+// over a value that was left alone.
 void TakeBackSave(uint32_t mark) {
     const int32_t failure = TakeBackRunUndo(mark);
     if (failure != 0) {
@@ -103,8 +95,7 @@ void TakeBackSave(uint32_t mark) {
     }
 }
 
-// Reports, after the action's announcement, a value left alone: `done` is
-// what was not done to it ("deleted", "set").
+// Reports a value left alone, `done` what was not done to it.
 void ReportLeftAlone(int32_t code, const RegistryAction* row, const char* done) {
     if (code == ERROR_FILE_NOT_FOUND) {
         ReportError(
@@ -140,10 +131,8 @@ void DeleteKey(const RegistryAction* row) {
     NoteDoneRow(row);
 }
 
-// Deletes the value, or sets it to the replacement data: the undo item
-// saved and the action announced first, then the last check and the change
-// at once, on the same open key. A value no longer as it was saved is left
-// alone, and its undo item taken back out.
+// Deletes or sets the value: save and announcement first, then on the same
+// open key the last check and the change at once.
 void ChangeValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
     const bool set = SetsValue(row);

@@ -33,8 +33,7 @@ bool IsMissing(int32_t code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-// Starts an item in the one item buffer with its comment line: the local
-// time as the log writes it and what the cleaner is about to do.
+// Starts an item with its comment line: the time and what is about to be done.
 void StartItem(RegText* text, UndoAction action, const RegName* value_name, const char* key_path) {
     static const char* const kWhat[] = {"delete registry value", "set registry value",
                                         "delete registry key"};
@@ -67,8 +66,7 @@ int32_t ReadToSave(FoundValue* value) {
     return code != 0 || HasStoredForm(value) ? code : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-// Puts the value's line, its form read for the file: the W call's data in
-// version 5.00 text, the A call's in ANSI. 0 or text->error.
+// Puts the value's line in the file's form: 0 or text->error.
 int32_t PutValue(RegText* text, const FoundValue& value) {
     const RegistryData& data = run.form == RegForm::kVersion5 ? value.wide : value.ansi;
     PutRegValue(text, NameOf(value), data.type, static_cast<const BYTE*>(data.data), data.length);
@@ -82,9 +80,8 @@ int32_t AppendItem(RegText* text) {
     return code;
 }
 
-// Saves the open `key`, which `path` names, as items of its own: its line and
-// its values, as many to an item as fit; then each subkey through the subkey
-// walk, one key open per level. 0, or the first failure's code.
+// Saves the open `key` as items, as many values to one as fit, then each
+// subkey, one key open per level: 0 or the first failure's code.
 int32_t SaveTree(void* context, HKEY key, SubkeyPath* path) {
     RegText* text = static_cast<RegText*>(context);
     PutRegKey(text, path->text);
