@@ -5,8 +5,7 @@
 
 namespace {
 
-// Lead bytes of every double-byte code page are 0x81 or above, so plain
-// ASCII never needs to ask the system.
+// Lead bytes are 0x81 or above: ASCII needs no call.
 bool IsLeadByte(char c) {
     unsigned char byte = static_cast<unsigned char>(c);
     return byte >= 0x80 && IsDBCSLeadByte(byte);
@@ -14,8 +13,7 @@ bool IsLeadByte(char c) {
 
 int LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
-// The last byte of `text` for which `is_separator` holds and that is not the
-// second byte of a double-byte character, or nullptr.
+// The last byte of `text` that `is_separator` takes and is no trail byte.
 const char* FindLastSeparator(const char* text, bool (*is_separator)(char)) {
     const char* last = nullptr;
     for (const char* p = text; *p != '\0'; ++p) {

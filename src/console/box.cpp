@@ -39,17 +39,15 @@ bool StartsWithBulletMark(const char* p) {
     return p[0] != '\0' && p[0] != '\n' && p[1] == '.' && p[2] == ' ';
 }
 
-// Characters from `p` to the end of its text line, counted only as far as
-// `limit` + 1: the caller needs to know no more than whether the line fits.
+// Characters to the end of the text line, counted no further than `limit` + 1.
 int32_t LineLengthUpTo(const char* p, int32_t limit) {
     int32_t length = 0;
     while (length <= limit && p[length] != '\0' && p[length] != '\n') ++length;
     return length;
 }
 
-// How many of the `room` characters from `p` the first part of a wrapped line
-// takes: up to and including the last break character within the room, or
-// the whole room when there is none.
+// The first part of a wrapped line: up to the last break character within
+// `room`, or the whole room.
 int32_t WrappedLength(const char* p, int32_t room) {
     for (int32_t j = room - 1; j >= 0; --j) {
         if (IsBreakCharacter(p[j])) return j + 1;
@@ -57,9 +55,8 @@ int32_t WrappedLength(const char* p, int32_t room) {
     return room;
 }
 
-// Lays out one output line from `state` and moves it on; prints the line when
-// `print` is set. Returns true when the line began at a newline (an empty
-// text line), which is where a page may end.
+// Lays out one output line, printing it when `print` is set; true when it was
+// an empty text line, where a page may end.
 bool LayOutLine(LayoutState* state, BoxAlignment alignment, bool print) {
     const bool empty_line = *state->position == '\n';
     if (!state->continuation) {
@@ -123,7 +120,6 @@ bool LayOutLine(LayoutState* state, BoxAlignment alignment, bool print) {
     return empty_line;
 }
 
-// The border line that opens and closes a box.
 void PrintBoxBorder() {
     fputs("+==============================================================+\n", stdout);
 }

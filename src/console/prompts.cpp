@@ -34,8 +34,7 @@ bool ConfirmAction() {
     fflush(stdout);
     for (;;) {
         const int key = ReadConsoleKey();
-        // No key can be read (no console, or the read failed): waiting would
-        // never end, so the action is declined.
+        // No key can be read: waiting would never end, so the action is declined.
         if (key == -1) return false;
         if (IsKeyPrefix(key)) {
             // The code after the prefix names a key, not a letter (F7 comes as

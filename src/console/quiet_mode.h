@@ -1,6 +1,5 @@
-// Quiet mode: the one process-wide switch that silences the pause and the
-// confirmation prompt. Off at start; switched on by /Q or by "All yes", and
-// never off again during a run.
+// Quiet mode silences the pause and the prompt; /Q or "All yes" switch it on
+// for the rest of the run.
 #pragma once
 
 bool IsQuietMode();

@@ -7,8 +7,7 @@
 
 namespace {
 
-// A unit narrows to three bytes at most (UTF-8): room for an argument of a
-// log path.
+// A unit narrows to three bytes at most (UTF-8).
 constexpr size_t kNarrowedSize = 3 * 268;
 
 bool IsBlank(WCHAR unit) { return unit == ' ' || unit == '\t'; }

@@ -25,8 +25,7 @@ const char kLogHeader[] =
     "|                           Log File                           |\n"
     "\\--------------------------------------------------------------/\n\n\n";
 
-// Prints what the console says of a log that cannot be used, with the
-// system's text for `code` (none for 0).
+// Says on the console that the log cannot be used, with the text for `code`.
 void SayAboutTheLog(const char* what, int32_t code) {
     if (code == 0) {
         printf("\n%s \"%s\".\n", what, log_name.shown);

@@ -17,16 +17,14 @@ bool AppendAscii(WCHAR* wide, size_t length, const char* name) {
     return true;
 }
 
-// Why a module file name call that gave `length` of `size` gave no path: 0
-// when it did.
+// Why a module file name call gave no path, or 0.
 int32_t ModulePathFailure(DWORD length, size_t size) {
     if (length == 0) return LastErrorOr(ERROR_INTERNAL_ERROR);
     return length >= size ? ERROR_FILENAME_EXCED_RANGE : 0;
 }
 
-// Reads the program's path into `name`, with its exact spelling where the
-// ANSI one is only a best fit (a folder name outside the code page). 0, or
-// why the path cannot be told.
+// Reads the program's path, with its exact spelling where the ANSI one is a
+// best fit: 0, or why the path cannot be told.
 int32_t ReadProgramPath(FileName* name) {
     const DWORD length = GetModuleFileNameA(nullptr, name->shown, kLongPathSize);
     int32_t code = ModulePathFailure(length, kLongPathSize);

@@ -12,8 +12,7 @@
 
 namespace {
 
-// The working row and the buffers its expanded texts and found values live
-// in; one set per walk, reused from row to row.
+// The working row and the buffers of its texts and found values, reused row to row.
 struct WalkBuffers {
     RegistryAction row;
     char key_path[kKeyPathSize];
@@ -63,8 +62,7 @@ int32_t ExpandRow(WalkBuffers* walk) {
     return 0;
 }
 
-// Text lengths count the expanded text and its NUL; other lengths are taken
-// from the table as they stand.
+// Text lengths count the expanded text and its NUL; others are the table's.
 void SetTextLengths(RegistryAction* row) {
     if (IsTextType(row->match.type) && row->match.data != nullptr) {
         row->match.length =

@@ -51,10 +51,8 @@ int32_t CompareNames(FoundValue* value, bool* same) {
                           value->wide_name_length, same);
 }
 
-// Whether the W call's data is what the A call read: the same type, text
-// that widens exactly (only the part up to its NUL unless `whole`), other
-// data byte for byte. The A calls convert multi-strings as they convert
-// text, and the matchers compare every byte of them.
+// Whether the W call's data is what the A call read: text (up to its NUL
+// unless `whole`) and multi-strings widened exactly, other data byte for byte.
 int32_t CompareData(const RegistryData& wide, const RegistryData& ansi, bool whole, bool* same) {
     *same = false;
     if (wide.type != ansi.type) return 0;

@@ -28,8 +28,7 @@ bool MatchRegistryData(const RegistryData* expected, const RegistryData* found) 
     if (IsTextType(expected->type)) {
         if (!IsTextType(found->type)) return false;
         if (expected->data == nullptr || found->data == nullptr) return false;
-        // Our own texts are terminated; found data is read no further than
-        // the bytes the system returned, terminator or not.
+        // Found data is read no further than the bytes the system returned.
         const char* want = static_cast<const char*>(expected->data);
         size_t want_length = strlen(want);
         const char* have = static_cast<const char*>(found->data);

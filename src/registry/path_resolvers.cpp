@@ -20,8 +20,7 @@ uint32_t BoundedLength(const char* text, size_t capacity) {
     return static_cast<uint32_t>(length);
 }
 
-// 0 or the call's last error; ERROR_INTERNAL_ERROR (1359) for a folder path
-// longer than 260 characters, for which the call returns the size it needs.
+// 0, the call's error, or ERROR_INTERNAL_ERROR for a folder that does not fit.
 int32_t FolderResult(UINT returned, uint32_t* written) {
     *written = returned;
     if (returned == 0) return LastErrorOr(ERROR_INTERNAL_ERROR);
@@ -41,7 +40,6 @@ int32_t ResolveTemp(char* out, uint32_t* written) {
     return FolderResult(GetTempPathA(kFolderSize, out), written);
 }
 
-// 0 or GetComputerNameA's last error.
 int32_t ResolveComputerName(char* out, uint32_t* written) {
     DWORD size = kComputerNameSize;
     if (!GetComputerNameA(out, &size)) return LastErrorOr(ERROR_INTERNAL_ERROR);
@@ -49,7 +47,6 @@ int32_t ResolveComputerName(char* out, uint32_t* written) {
     return 0;
 }
 
-// 0 or GetUserNameA's last error.
 int32_t ResolveUserName(char* out, uint32_t* written) {
     DWORD size = kUserNameSize;
     if (!GetUserNameA(out, &size)) return LastErrorOr(ERROR_INTERNAL_ERROR);
@@ -57,7 +54,6 @@ int32_t ResolveUserName(char* out, uint32_t* written) {
     return 0;
 }
 
-// 0 or ReadRegistryString's code (2 when the value is missing).
 int32_t ResolveProgramFiles(char* out, uint32_t* written) {
     int32_t result = ReadRegistryString(
         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", out);
@@ -66,7 +62,6 @@ int32_t ResolveProgramFiles(char* out, uint32_t* written) {
     return 0;
 }
 
-// 0 or ReadRegistryString's code (2 when the value is missing).
 int32_t ResolveUserId(char* out, uint32_t* written) {
     int32_t result = ReadRegistryString("HKEY_CURRENT_USER\\Identities", "Default User ID", out);
     if (result != 0) return result;

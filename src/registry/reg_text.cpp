@@ -51,8 +51,7 @@ int32_t PutPlainUnits(void* context, const WCHAR* units, size_t count) {
     return 0;
 }
 
-// `name` in the text's form, between quotes and escaped when `quoted`. ANSI
-// goes into version 5.00 text widened.
+// `name` in the text's form, quoted and escaped when `quoted`.
 void PutName(RegText* text, const RegName& name, bool quoted) {
     if (quoted) PutUnit(text, '"');
     int32_t (*put)(void*, const WCHAR*, size_t) = quoted ? PutEscapedUnits : PutPlainUnits;
@@ -99,9 +98,8 @@ bool CanQuote(const RegName& name) {
     return true;
 }
 
-// Whether REG_SZ `data` comes back exactly from "text": one terminating NUL,
-// no other NUL, no line break, nothing CanQuote refuses; in version 5.00
-// text whole UTF-16 units.
+// Whether REG_SZ `data` comes back exactly from "text": one final NUL, no line
+// break, nothing CanQuote refuses, whole units in version 5.00 text.
 bool IsPlainText(const RegText* text, const BYTE* data, DWORD size, RegName* plain) {
     const size_t unit_size = IsWide(text) ? 2 : 1;
     if (data == nullptr || size < unit_size || size % unit_size != 0) return false;

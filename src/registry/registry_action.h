@@ -6,10 +6,10 @@
 
 #include "platform/platform.h"
 
-// REG_SZ and REG_EXPAND_SZ are text; every other type is raw bytes.
 inline bool IsTextType(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
-// Typed registry data; text is NUL-terminated, its length counting the NUL.
+// Typed registry data: REG_SZ and REG_EXPAND_SZ are text, NUL-terminated and
+// its length counting the NUL; every other type is raw bytes.
 struct RegistryData {
     uint32_t type;
     const void* data;  // nullptr: the row has no such data

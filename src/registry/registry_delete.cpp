@@ -20,9 +20,7 @@ int32_t DeleteValue(const char* path, const char* value_name) {
     return DeleteRegistryValueNamed(path, name);
 }
 
-// Deletes every subkey of the open `key`, whose full path `path` holds, with
-// their subtrees, depth first. 0 or the first failure's code; `key` stays
-// open for the caller.
+// Deletes the subkeys of the open `key` depth first: 0 or the first failure.
 int32_t DeleteSubkeys(HKEY key, SubkeyPath* path);
 
 int32_t DeleteChildSubkeys(void*, HKEY child, SubkeyPath* path) {

@@ -43,8 +43,7 @@ void StartItem(RegText* text, UndoAction action, const RegName* value_name, cons
     PutRegComment(text, stamp, kWhat[static_cast<int>(action)], value_name, key_path);
 }
 
-// The value's name in the file's form: the W call's in version 5.00 text,
-// the A call's in ANSI.
+// The value's name in the file's form.
 RegName NameOf(const FoundValue& value) {
     if (run.form == RegForm::kVersion5) {
         return RegName{nullptr, value.buffers->wide_name, value.wide_name_length};
@@ -52,9 +51,8 @@ RegName NameOf(const FoundValue& value) {
     return RegName{value.buffers->name, nullptr, value.name_length};
 }
 
-// Whether the file's form can save the value, read as it needs (its stored
-// form in version 5.00 text): 0; on NT 4.0, ERROR_NO_UNICODE_TRANSLATION for
-// one its ANSI reading does not give back as stored; or the failure's code.
+// Reads what the file's form needs of the value: 0; on NT 4.0
+// ERROR_NO_UNICODE_TRANSLATION for one ANSI does not give back; or a read's code.
 int32_t ReadToSave(FoundValue* value) {
     if (run.ansi_exact) {
         bool exact = false;
@@ -95,8 +93,7 @@ int32_t SaveTree(void* context, HKEY key, SubkeyPath* path) {
         const size_t mark = text->length;
         result = PutValue(text, value);
         if (result == ERROR_INSUFFICIENT_BUFFER) {
-            // The item is full: what it holds goes to disk, and the value
-            // starts the next item, under the key's line again.
+            // The item is full: the value starts the next, under the key's line again.
             text->length = mark;
             result = AppendItem(text);
             PutRegKey(text, path->text);

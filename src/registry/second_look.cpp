@@ -43,8 +43,7 @@ bool CopyWhole(const char* text, char* buffer, size_t size) {
     return true;
 }
 
-// Whether the noted row's condition holds again: 0 when it does, otherwise
-// the walk's code for it.
+// 0 when the noted row's condition holds again, otherwise the walk's code.
 int32_t ExamineAgain(const RegistryAction* row) {
     HKEY key = nullptr;
     int32_t code = OpenRegistryPath(row->key_path, &key);

@@ -17,9 +17,8 @@ constexpr size_t kLongestName = 255;
 // The name's start when the log's is of no use.
 const char kFallbackBase[] = "fix_tamrix";
 
-// The length of the file name that begins at `start` in `path` without its
-// extension, the text from its last dot on ('.' is never the second byte of
-// a double-byte character).
+// The length of the file name at `start` without its extension ('.' is never
+// a trail byte).
 template <typename Char>
 size_t BaseNameLength(const Char* path, size_t start) {
     const Char* dot = nullptr;
@@ -36,8 +35,8 @@ WCHAR* WidenAscii(const char* text, WCHAR* out) {
     return out;
 }
 
-// Names the file after the log, with `suffix` (ASCII) after its base name,
-// in both spellings. 0, or ERROR_BUFFER_OVERFLOW when a path does not fit.
+// Names the file after the log, `suffix` after its base name, in both
+// spellings: 0 or ERROR_BUFFER_OVERFLOW.
 int32_t NameUndoFile(FileName* name, const char* suffix) {
     const FileName* log_name = LogName();
     const char* log = log_name != nullptr ? log_name->shown : "";

@@ -1,5 +1,4 @@
-// The engine's own result codes (negative; positive codes are Win32 errors)
-// and the texts of all of them.
+// The engine's own result codes (negative) and their texts.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +9,5 @@ constexpr int32_t kResultFileSize = -25;
 constexpr int32_t kResultFileType = -26;
 constexpr int32_t kResultFileMapping = -27;
 
-// The constant text of an engine result code; "Undefined error" for any code
-// outside the engine's table, every positive one included. Never fails.
+// The text of an engine result code; "Undefined error" for any other code.
 const char* ErrorCodeText(int32_t code);

@@ -62,8 +62,7 @@ uint32_t LittleEndianDword(const uint8_t* bytes) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-// The checks after the parameters: 1, 0, -1, -25, -26 or -27. The stream and
-// every block are released by their owners whichever way it returns.
+// The checks after the parameters: 1, 0, -1, -25, -26 or -27.
 int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProbe* probes,
                     uint32_t count) {
     ReadStream stream(path);
@@ -109,7 +108,6 @@ int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProb
     return 1;
 }
 
-// CheckSignatureProbes with the blocks taken from `heap`.
 int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
                                  const SignatureProbe* probes, uint32_t count) {
     if (path == nullptr || path[0] == '\0' || probes == nullptr || count == 0 ||
@@ -180,7 +178,6 @@ int32_t ReadFileBlock(FILE* file, uint32_t size, int32_t file_offset, void* buff
     if (file == nullptr) return kResultParameter;
     // A position the stream cannot reach reads as zeros, like one past the end.
     if (fseek(file, file_offset, SEEK_SET) != 0) return 0;
-    // A short read leaves zeros, which is what we want; a failed one is no
-    // sign of a clean file.
+    // A short read leaves zeros; a failed one is no sign of a clean file.
     return ReadStreamBytes(file, buffer, size) ? 0 : kResultFileMapping;
 }

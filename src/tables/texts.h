@@ -4,8 +4,7 @@
 extern const char kToolName[];    // also the base name of the default log file
 extern const char kFamilyName[];  // detection family named in the usage text
 
-// The title and instructions boxes; either text may be absent (nullptr),
-// and then its box (and, for the instructions, the pause) is left out.
+// Either text may be nullptr: its box (and the pause) is then left out.
 struct BoxTexts {
     const char* title;
     const char* instructions;

@@ -26,9 +26,8 @@ enum { kConsoleApp = 1 }; /* run-time errors are reported on the console */
  * registered functions run in exit); its constructor support calls it. */
 int atexit(void (*function)(void)) { return _onexit((_onexit_t)function) != NULL ? 0 : -1; }
 
-/* The linker asks for this whenever it links a program. Every import the
- * program makes goes through its import table, so nothing is left to patch;
- * should that ever change, the program stops here rather than run unpatched. */
+/* The linker asks for this. Every import goes through the import table, so
+ * nothing is left to patch; should that change, the program stops here. */
 void _pei386_runtime_relocator(void) {
     if ((const void*)__RUNTIME_PSEUDO_RELOC_LIST__ !=
         (const void*)__RUNTIME_PSEUDO_RELOC_LIST_END__) {
