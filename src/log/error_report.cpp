@@ -21,6 +21,17 @@ void LogMessage(const char* system_text, const char* format, va_list* args) {
     AppendToLog(&record);
 }
 
+// The console form: `before`, the message and "\n"; then the log's line.
+void PrintAndLog(const char* before, const char* format, va_list* args) {
+    va_list copy;
+    va_copy(copy, *args);
+    printf("%s", before);
+    vprintf(format, copy);
+    va_end(copy);
+    printf("\n");
+    LogMessage(nullptr, format, args);
+}
+
 }  // namespace
 
 void ReportError(int32_t code, const char* format, ...) {
@@ -39,21 +50,6 @@ void ReportError(int32_t code, const char* format, ...) {
     va_end(args);
     FreeSystemErrorText(text);
 }
-
-namespace {
-
-// The console form: `before`, the message and "\n"; then the log's line.
-void PrintAndLog(const char* before, const char* format, va_list* args) {
-    va_list copy;
-    va_copy(copy, *args);
-    printf("%s", before);
-    vprintf(format, copy);
-    va_end(copy);
-    printf("\n");
-    LogMessage(nullptr, format, args);
-}
-
-}  // namespace
 
 void ReportLine(const char* format, ...) {
     va_list args;
