@@ -12,7 +12,7 @@
 
 namespace {
 
-// The working row and the buffers of its texts and found values, reused row to row.
+// The working row and the buffers of its texts, reused row to row.
 struct WalkBuffers {
     RegistryAction row;
     char key_path[kKeyPathSize];
@@ -20,20 +20,17 @@ struct WalkBuffers {
     char match_text[kNameSize];
     char replacement_text[kNameSize];
     char examined_name[kNameSize];  // the value last given to the callback
-    // A value as found: the A call's reading fits the same sizes as the
-    // texts, and so does its wide form, whose units take no more characters.
-    char found_name[kNameSize];
-    BYTE found_data[kNameSize];
-    WCHAR found_wide_name[kNameSize];
-    alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
 };
 
-ValueBuffers FoundBuffersOf(WalkBuffers* walk) {
-    return ValueBuffers{walk->found_name,      sizeof walk->found_name,
-                        walk->found_data,      sizeof walk->found_data,
-                        walk->found_wide_name, sizeof walk->found_wide_name,
-                        walk->found_wide_data, sizeof walk->found_wide_data};
-}
+// A value as found, by the walk and by the second look after it: the A call's
+// reading fits the texts' sizes, and its wide form takes no more characters.
+char found_name[kNameSize];
+BYTE found_data[kNameSize];
+WCHAR found_wide_name[kNameSize];
+alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
+const ValueBuffers kFoundBuffers = {
+    found_name,      sizeof found_name,      found_data,      sizeof found_data,
+    found_wide_name, sizeof found_wide_name, found_wide_data, sizeof found_wide_data};
 
 // Expands the row's texts in order, pointing the working row at each one done:
 // 0 or the first failure's code.
@@ -80,12 +77,11 @@ void SetTextLengths(RegistryAction* row) {
 int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
     RegistryAction& row = walk->row;
     SetTextLengths(&row);
-    const ValueBuffers buffers = FoundBuffersOf(walk);
     bool examined = false;  // a value was given to the callback, named in examined_name
     int32_t last = 0;
     for (DWORD index = 0; last == 0;) {
         FoundValue value;
-        int32_t code = ReadFoundValue(key, index, buffers, &value);
+        int32_t code = ReadFoundValue(key, index, kFoundBuffers, &value);
         if (code != 0) {
             if (code == ERROR_NO_MORE_ITEMS && (index > 0 || examined)) break;
             last = callback(code, &row);
@@ -100,14 +96,14 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
         // index (a look-alike of its name with it, which would fail the check
         // anyway). A search without a matcher takes no value. The check takes
         // the name too: a look-alike's would delete another value.
-        const bool seen = examined && strcmp(walk->found_name, walk->examined_name) == 0;
+        const bool seen = examined && strcmp(found_name, walk->examined_name) == 0;
         code =
             seen || row.matcher == nullptr ? ERROR_FILE_NOT_FOUND : CheckFoundValue(&row, &value);
         if (code == ERROR_FILE_NOT_FOUND) {
             ++index;
             continue;
         }
-        memcpy(walk->examined_name, walk->found_name, sizeof walk->examined_name);
+        memcpy(walk->examined_name, found_name, sizeof walk->examined_name);
         examined = true;
         row.value_name = walk->examined_name;
         // The index stays: a value the callback deleted has left it to the
@@ -120,7 +116,7 @@ int32_t SearchKey(WalkBuffers* walk, HKEY key, RegistryCallback callback) {
 
 }  // namespace
 
-int32_t ExamineRow(const RegistryAction* row, HKEY key, const ValueBuffers& buffers) {
+int32_t ExamineRow(const RegistryAction* row, HKEY key) {
     const RowForm form = FormOf(row);
     if (form == RowForm::kExistenceTest) {
         LONG code = RegQueryValueExA(key, row->value_name, nullptr, nullptr, nullptr, nullptr);
@@ -129,7 +125,7 @@ int32_t ExamineRow(const RegistryAction* row, HKEY key, const ValueBuffers& buff
     if (form != RowForm::kValueTest) return 0;  // the key exists
     // Found by enumeration, as the action's check finds it again.
     FoundValue value;
-    const int32_t code = FindValueNamed(key, row->value_name, buffers, &value);
+    const int32_t code = FindValueNamed(key, row->value_name, kFoundBuffers, &value);
     return code != 0 ? code : CheckFoundValue(row, &value);
 }
 
@@ -148,7 +144,7 @@ int32_t CleanRegistry(const RegistryAction* table, RegistryCallback callback) {
                     if (stop != 0) return stop;
                     continue;
                 }
-                code = ExamineRow(&walk.row, key, FoundBuffersOf(&walk));
+                code = ExamineRow(&walk.row, key);
                 RegCloseKey(key);
             }
         }

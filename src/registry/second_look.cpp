@@ -26,15 +26,6 @@ struct DoneRow {
 DoneRow done_rows[kDoneRowCount];
 size_t done_count;
 
-// The walk's own buffers for a value, as in its first look.
-char found_name[kNameSize];
-BYTE found_data[kNameSize];
-WCHAR found_wide_name[kNameSize];
-alignas(WCHAR) BYTE found_wide_data[kNameSize * sizeof(WCHAR)];
-const ValueBuffers kFoundBuffers = {
-    found_name,      sizeof found_name,      found_data,      sizeof found_data,
-    found_wide_name, sizeof found_wide_name, found_wide_data, sizeof found_wide_data};
-
 // Copies `text` whole into `buffer`: false when it does not fit.
 bool CopyWhole(const char* text, char* buffer, size_t size) {
     const size_t length = strlen(text);
@@ -48,7 +39,7 @@ int32_t ExamineAgain(const RegistryAction* row) {
     HKEY key = nullptr;
     int32_t code = OpenRegistryPath(row->key_path, &key);
     if (code != 0) return code;
-    code = ExamineRow(row, key, kFoundBuffers);
+    code = ExamineRow(row, key);
     RegCloseKey(key);
     return code;
 }
