@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
-// Writes the variable's value and a NUL at `out` (room for kFolderSize
-// bytes); on success stores the value's length (NUL not counted) in *written
-// and returns 0, else a Win32 code.
+// Writes the value and a NUL at `out` (kFolderSize bytes): 0 with its length
+// in *written, else a Win32 code.
 typedef int32_t (*PathResolver)(char* out, uint32_t* written);
 
 struct PathVariable {
@@ -19,8 +18,6 @@ struct PathVariable {
 constexpr int kPathVariableCount = 7;
 extern const PathVariable kPathVariables[kPathVariableCount];
 
-// Reads a value's data as terminated text into `output` (kFolderSize bytes),
-// the path taken as it stands so that reading a variable never expands another.
-// ERROR_MORE_DATA when it does not fit with its NUL, ERROR_BADKEY for a
-// malformed path, else the registry call's code.
+// Reads a value as terminated text into `output` (kFolderSize bytes), the path
+// unexpanded: ERROR_MORE_DATA when it does not fit, else the parse's or call's code.
 int32_t ReadRegistryString(const char* key_path, const char* value_name, char* output);

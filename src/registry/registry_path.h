@@ -11,7 +11,6 @@
 // nothing is open: ERROR_BADKEY, the expansion's code or RegOpenKeyA's.
 int32_t OpenRegistryPath(const char* path, HKEY* key);
 
-// The key OpenRegistryPath would open, as its canonical full path (the root's
-// whole name, no trailing backslash): 0, its parse and expansion codes, or
-// ERROR_INSUFFICIENT_BUFFER.
+// The canonical full path of the key OpenRegistryPath would open: 0, its
+// parse or expansion code, or ERROR_INSUFFICIENT_BUFFER.
 int32_t NameRegistryKey(const char* path, char* out, size_t size);
