@@ -5,7 +5,6 @@
 
 #include "log/log_file.h"
 #include "log/log_line.h"
-#include "log/system_text.h"
 
 namespace {
 
