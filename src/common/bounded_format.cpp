@@ -1,13 +1,11 @@
 #include "common/bounded_format.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 int FormatBoundedV(char* buffer, size_t size, const char* format, va_list args) {
     if (size == 0) return -1;
 #ifdef _WIN32
-    // The system runtime's own call, so no C99 wrapper (which probes the
-    // runtime with Unicode-only calls at run time) comes into the exe.
+    // msvcrt's own call: the C99 wrapper would bring Unicode-only calls into the exe.
     const int written = _vsnprintf(buffer, size, format, args);
 #else
     const int written = vsnprintf(buffer, size, format, args);

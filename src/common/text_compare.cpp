@@ -1,4 +1,3 @@
-// Byte comparisons and searches that respect double-byte characters.
 #include "common/text_compare.h"
 
 #include "platform/platform.h"

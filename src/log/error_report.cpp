@@ -5,7 +5,6 @@
 
 #include "log/log_file.h"
 #include "log/log_line.h"
-#include "log/system_text.h"
 
 namespace {
 
@@ -21,32 +20,29 @@ void LogMessage(const char* system_text, const char* format, va_list* args) {
     AppendToLog(&record);
 }
 
-// The console form: `before`, the message and "\n"; then the log's line.
-void PrintAndLog(const char* before, const char* format, va_list* args) {
+// The console form: `before`, the message, ": " and `system_text` if any, and "\n"; then
+// the log's line.
+void PrintAndLog(const char* before, const char* system_text, const char* format, va_list* args) {
     va_list copy;
     va_copy(copy, *args);
     printf("%s", before);
     vprintf(format, copy);
     va_end(copy);
-    printf("\n");
-    LogMessage(nullptr, format, args);
+    if (system_text != nullptr) {
+        printf(": %s\n", system_text);
+    } else {
+        printf("\n");
+    }
+    LogMessage(system_text, format, args);
 }
 
 }  // namespace
 
 void ReportError(int32_t code, const char* format, ...) {
     char* text = SystemErrorText(code);
-    const char* shown = text != nullptr ? text : "";
-
     va_list args;
     va_start(args, format);
-    printf("\n");
-    vprintf(format, args);
-    va_end(args);
-    printf(": %s\n", shown);
-
-    va_start(args, format);
-    LogMessage(shown, format, &args);
+    PrintAndLog("\n", text != nullptr ? text : "", format, &args);
     va_end(args);
     FreeSystemErrorText(text);
 }
@@ -54,14 +50,14 @@ void ReportError(int32_t code, const char* format, ...) {
 void ReportLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    PrintAndLog("", format, &args);
+    PrintAndLog("", nullptr, format, &args);
     va_end(args);
 }
 
 void ReportNotice(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    PrintAndLog("\n", format, &args);
+    PrintAndLog("\n", nullptr, format, &args);
     va_end(args);
 }
 
@@ -71,7 +67,7 @@ void LogOrPrintLine(const char* format, ...) {
     if (LogIsOpen()) {
         LogMessage(nullptr, format, &args);
     } else {
-        PrintAndLog("", format, &args);
+        PrintAndLog("", nullptr, format, &args);
     }
     va_end(args);
 }

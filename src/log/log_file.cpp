@@ -9,7 +9,6 @@
 #include "log/log_line.h"
 #include "log/system_text.h"
 #include "platform/append_file.h"
-#include "platform/file_name.h"
 #include "platform/windows_family.h"
 #include "platform/write_turn.h"
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "platform/file_name.h"
-#include "platform/platform.h"
 
 struct LogRecord;
 
@@ -23,21 +22,18 @@ int32_t SetLogPath(const char* path, const WCHAR* wide_path = nullptr);
 // The log's name chosen so far, or nullptr while none has been chosen.
 const FileName* LogName();
 
-// Opens the log (by default `tool_name`.log beside the program) and appends
-// the header; a log that cannot be opened or take its header is said on the
-// console and stays closed.
+// Opens the log (by default `tool_name`.log beside the program) and appends the header;
+// a failure is said on the console and the log stays closed.
 void LogOpen(const char* tool_name);
 
 void LogClose();
 bool LogIsOpen();
 
-// Appends `record` while the log is open. A write that fails is said once on
-// the console, and the log is closed.
+// Appends `record` while the log is open; a failed write is said and closes the log.
 void AppendToLog(LogRecord* record);
 
 // Writes one time-stamped, flushed line to the log; nothing while it is closed.
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Test hook, never called by the program: closes the log and forgets its
-// path and its writers' turns, as at process start.
+// Test hook: closes the log and forgets its path and turns, as at process start.
 void ResetLogForTests();

@@ -34,7 +34,6 @@ void TakeAppendedBytes(LogRecord* record) {
 void StartLogRecord(LogRecord* record) {
     record->length = 0;
     record->file_length = 0;
-    record->text[0] = '\0';
     char stamp[kTimeStampSize];
     FormatTimeStamp(stamp);
     AppendLogTextf(record, "%s", stamp);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-// The most a record takes in the file, "\n" counted as the two bytes it
-// becomes: msvcrt writes at most 1024 bytes of text mode at once. Longer is cut.
+// The most a record takes in the file, each "\n" two bytes: msvcrt writes at most 1024
+// bytes of text mode at once. Longer is cut.
 constexpr size_t kLogRecordSize = 1024;
 
 struct LogRecord {

@@ -3,13 +3,9 @@
 #include "common/bounded_format.h"
 #include "platform/platform.h"
 
-namespace {
-
 const DWORD kSystemTextFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
 const size_t kFallbackTextSize = 32;
-
-}  // namespace
 
 char* SystemErrorText(int32_t code) {
     char* text = nullptr;

@@ -3,10 +3,9 @@
 
 #include <cstdint>
 
-// The system's text for `code` without trailing line breaks, in a block the
-// caller releases with FreeSystemErrorText; the code's unsigned decimal digits
-// when the system has no text; nullptr when not even that can be allocated.
+// The system's text for `code` (or its decimal digits), freed with FreeSystemErrorText;
+// nullptr when even that cannot be allocated.
 char* SystemErrorText(int32_t code);
 
-// Releases a text from SystemErrorText with LocalFree; nullptr is ignored.
+// nullptr is ignored.
 void FreeSystemErrorText(char* text);

@@ -1,6 +1,4 @@
-// Implemented in platform/win32/append_file.cpp and, natively, winsim/append_file.cpp.
-// A file that several programs append to at once, such as a log shared by
-// every machine that runs the program from one network folder.
+// A file several programs append to at once, such as a log in a shared network folder.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +7,10 @@
 
 #include "platform/file_name.h"
 
-// Opens the file as a text stream for appending only, creating it when it is
-// missing; others may read and append meanwhile. nullptr when it cannot be
-// opened. The caller writes with AppendToStream and closes with fclose.
+// Opens (or creates) the file as an append-only text stream, shared with other writers;
+// nullptr on failure. Written with AppendToStream, closed with fclose.
 FILE* OpenAppendStream(const FileName& name);
 
-// Writes `size` bytes of text at the file's end in one piece and flushes
-// them: no other program appending through AppendToStream writes into them
-// or over them. 0, or the code of the write that failed (the file may then
-// hold part of the text).
+// Writes and flushes the text at the file's end in one piece, untorn by other appenders:
+// 0, or the failed write's code (part of the text may then be in the file).
 int32_t AppendToStream(FILE* stream, const char* text, size_t size);

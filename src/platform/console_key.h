@@ -1,5 +1,4 @@
-// Implemented in platform/win32/console_key.cpp and, natively, winsim/console_key.cpp.
-// Reads single key presses from the console itself (not standard input).
+// Single key presses from the console itself, not standard input.
 #pragma once
 
 // One key press's character, without echo, Ctrl+C as 3; a key without one

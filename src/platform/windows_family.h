@@ -3,14 +3,13 @@
 
 #include <cstdint>
 
-// True on Windows 95, 98 and Me (GetVersion's bit 31): an ANSI registry,
-// and wide calls that are stubs.
+// Windows 95, 98 and Me: an ANSI registry, and wide calls that are stubs.
 bool IsWindows95Family();
 
-// True on the 95 family and NT 4.0, whose registry tools read REGEDIT4 only.
+// The 95 family and NT 4.0, whose registry tools read REGEDIT4 only.
 bool IsBeforeWindows2000();
 
-// True for the 95 family's stubs' answer (120): there is no wide form to read.
+// The 95 family's stubs' answer: there is no wide form to read.
 bool IsNotImplemented(int32_t code);
 
 // GetLastError(), or `fallback` where it is 0: a failure never reads as success.

@@ -60,8 +60,7 @@ int ReadConsoleKey() {
     }
     if (console_input == INVALID_HANDLE_VALUE) return -1;
     DWORD mode;
-    if (!GetConsoleMode(console_input, &mode)) return -1;
-    if (!SetConsoleMode(console_input, 0)) return -1;
+    if (!GetConsoleMode(console_input, &mode) || !SetConsoleMode(console_input, 0)) return -1;
     const int key = ReadKeyDown();
     SetConsoleMode(console_input, mode);
     return key;
