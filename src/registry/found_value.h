@@ -1,6 +1,5 @@
-// A registry value as it is stored, and whether it is a row's, exactly: the A
-// calls convert UTF-16 with best fits, so a look-alike can read as the worm's
-// text. The matchers compare the A call's reading; the W call's tells if it is exact.
+// A registry value as stored, and whether it is a row's exactly: the A calls
+// convert with best fits, so the W call's reading tells a look-alike apart.
 #pragma once
 
 #include <cstdint>
@@ -28,42 +27,34 @@ struct FoundValue {
     HKEY key;
     DWORD index;
     const ValueBuffers* buffers;
-    DWORD name_length;  // bytes of buffers->name
-    RegistryData ansi;  // the A call's type, buffers->data and its length
-    // The W call's answer: unread, kStoredFormAnsi on the 95 family, 0, or its
-    // failure, which every check that needs the stored form returns.
-    int32_t stored_form;
+    DWORD name_length;    // bytes of buffers->name
+    RegistryData ansi;    // the A call's type, buffers->data and its length
+    int32_t stored_form;  // kStoredFormUnread, kStoredFormAnsi (95 family), 0 or the W call's code
     DWORD wide_name_length;  // units of buffers->wide_name
     RegistryData wide;       // the W call's type, buffers->wide_data and its length
 };
 
 inline bool HasStoredForm(const FoundValue* value) { return value->stored_form == 0; }
 
-// Static buffers for any value name and data up to 64 KiB; the second set
-// holds the last reading before an action, compared with the first.
+// Static buffers for any value up to 64 KiB; the second holds the last reading before an action.
 const ValueBuffers& WholeValueBuffers();
 const ValueBuffers& LastReadingBuffers();
 
-// Whether two readings of a value are the same byte for byte, in both forms.
 bool IsSameReading(const FoundValue& first, const FoundValue& last);
 
-// Reads the value at `index` through the A call: 0, or its code
-// (ERROR_NO_MORE_ITEMS past the last, ERROR_MORE_DATA when it does not fit).
+// Reads the value at `index` through the A call: 0 or its code.
 int32_t ReadFoundValue(HKEY key, DWORD index, const ValueBuffers& buffers, FoundValue* value);
 
 // Reads the stored form once: 0 (also on the 95 family) or the W call's failure.
 int32_t ReadStoredForm(FoundValue* value);
 
-// Finds the value whose stored name is `name` without regard to case, passing
-// over look-alikes: 0, ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA, or a read's code.
+// Finds the value stored as `name` (any case), passing over look-alikes: 0,
+// ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA or a read's code.
 int32_t FindValueNamed(HKEY key, const char* name, const ValueBuffers& buffers, FoundValue* value);
 
-// Whether `value` is the row's (a value test's or a search's), exactly: its
-// matcher takes the A call's data, and the name and the part of the data it
-// compares are as stored. 0 when it is; ERROR_FILE_NOT_FOUND when it is not
-// (to the user, a value not found); or the W call's or conversion's failure.
+// 0 when the matcher takes the A call's data and the name and compared data
+// are as stored; ERROR_FILE_NOT_FOUND when not; or the W call's failure.
 int32_t CheckFoundValue(const RegistryAction* row, FoundValue* value);
 
-// Whether the whole value comes back as stored from the A call's reading, as
-// an ANSI .reg file gives it back: 0 with *exact, or the failure's code.
+// Whether an ANSI .reg file of the A call's reading gives the whole value back as stored.
 int32_t CompareWholeValue(FoundValue* value, bool* exact);

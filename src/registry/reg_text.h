@@ -1,5 +1,4 @@
-// The text of .reg files, as the system's Registry Editor reads them back,
-// written into a caller's buffer: plain functions that touch no file.
+// The text of .reg files as the Registry Editor reads them back, into a caller's buffer.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +18,6 @@ struct RegName {
     size_t count;       // bytes or units
 };
 
-// Text being written into the caller's buffer.
 struct RegText {
     RegForm form;
     BYTE* bytes;
@@ -29,25 +27,23 @@ struct RegText {
     int32_t error;  // the first failure; nothing more is written after it
 };
 
-// Starts empty text of `form` in `bytes`, `size` bytes.
 void StartRegText(RegText* text, RegForm form, BYTE* bytes, size_t size);
 
-// Each writer below appends to `text` and leaves its outcome in text->error:
-// ERROR_INSUFFICIENT_BUFFER (what did not fit is not there) or a failed conversion's code.
+// Each writer below appends to `text` and leaves its failure in text->error;
+// what did not fit is not there.
 
 // The file's first line, with the byte-order mark in version 5.00 text.
 void PutRegHeader(RegText* text);
 
-// An empty line, then "; <stamp>about to <what>" with the value name (nullptr
-// for a key) and the key quoted as in a value line, so no line break in them ends the comment.
+// An empty line, then "; <stamp>about to <what>" with the value (nullptr: a
+// key) and key quoted as in a value line, so no line break ends the comment.
 void PutRegComment(RegText* text, const char* stamp, const char* what, const RegName* value_name,
                    const char* key_path);
 
-// The "[key]" line of a full ANSI key path; ERROR_INVALID_DATA for one with a line break.
+// The "[key]" line; ERROR_INVALID_DATA for a path with a line break.
 void PutRegKey(RegText* text, const char* key_path);
 
-// One value (count 0: @, the default) as a line that imports back to the same
-// type and bytes: plain text, dword: or hex. ERROR_INVALID_DATA, nothing
-// written, for a name no file can hold: a NUL, or in ANSI a lead byte before
-// a quote or line break, whose escaping backslash would read back as its trail byte.
+// One value (count 0: @) as a line that imports back to the same type and
+// bytes; ERROR_INVALID_DATA for a name no file can hold (a NUL, or in ANSI a
+// lead byte before a quote or line break, whose backslash would be its trail).
 void PutRegValue(RegText* text, const RegName& name, DWORD type, const BYTE* data, DWORD size);

@@ -1,6 +1,5 @@
-// An undo file: created new under a name of its own, appended to one whole
-// item at a time, each on disk before the next, and closed. The file is the
-// program's own while it is open: read by anyone, written by nobody else.
+// An undo file: created new, appended to one whole item at a time, each on
+// disk before the next; nobody else may write it while it is open.
 #pragma once
 
 #include <cstddef>
@@ -16,18 +15,14 @@ struct UndoFile {
     FileName name;   // the file's, or the name last tried
 };
 
-// Creates the undo file beside the log as <log name>_undo_YYYYMMDD_hhmmss.reg
-// (fix_tamrix for a log name of no use; _2 ... _99 when taken) with `header`
-// as its first item. 0 with it open; otherwise the failure's code, and no file.
+// Creates <log name>_undo_YYYYMMDD_hhmmss.reg beside the log with `header`
+// in it: 0 with it open, otherwise the code and no file.
 int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length);
 
-// Appends one item, flushed, or on failure cuts the file back to where it
-// began. 0 or the code; a file that could not be cut back is broken for good.
+// Appends one item, flushed, or cuts it back out: a file that cannot be cut back is broken.
 int32_t AppendUndoItem(UndoFile* file, const BYTE* bytes, size_t length);
 
-// Takes out the items appended since `mark`, an earlier `end`, for a change
-// that was not made after all. 0 or the code (the file is then broken).
+// Takes out the items appended since `mark`, an earlier `end`: 0 or the code.
 int32_t CutUndoFileBack(UndoFile* file, DWORD mark);
 
-// Closes the file if one is open; what it holds is on disk already.
 void CloseUndoFile(UndoFile* file);
