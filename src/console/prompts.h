@@ -1,12 +1,10 @@
 // The pause and the Yes/No/All-yes confirmation prompt.
 #pragma once
 
-// Prints the pause text and waits for one key; Ctrl+C ends the process with
-// exit code 1 after "\n\n". Does nothing in quiet mode. Without a console it
-// prints its texts and returns at once.
+// Prints the pause text and waits for a key (Ctrl+C: "\n\n" and exit code 1);
+// nothing in quiet mode, no wait without a console.
 void PauseForKey();
 
-// Asks for Yes, No or All yes; true for yes. "All yes" switches quiet mode on.
-// In quiet mode answers yes without printing. When no key can be read it
-// answers no, printing no answer text.
+// True for Yes or All yes (which switches quiet mode on); yes unprinted in
+// quiet mode, no when no key can be read.
 bool ConfirmAction();

@@ -22,7 +22,6 @@ CommandLine Stop(CommandLine parsed, CommandLineOutcome outcome, const char* off
     return parsed;
 }
 
-// Prints the usage text.
 void PrintUsage() {
     printf(
         "Scans for \"%s\" and removes it from the system\n\n%s [<folder>] [/Q] [/?]\n\n"

@@ -27,12 +27,9 @@ struct CommandLine {
     WCHAR log_path_wide[kLogPathSize];
 };
 
-// Examines argv[1..argc-1] in order and stops at the first error or at "?".
-// A log path that is not the exact spelling of what was typed (a character
-// the code page lacks) is taken in its wide form from the wide command line,
-// or refused when that cannot be matched to argv.
+// Stops at the first error or "?"; a log path argv does not spell exactly is
+// taken from the wide command line, or refused when that does not match argv.
 CommandLine ParseCommandLine(int argc, char** argv);
 
-// Prints the message or the usage text of a parse that does not run the
-// cleaner, and returns the exit code (1 for the usage text, 2 for an error).
+// Prints the usage text (exit code 1) or the error (2) of a parse that does not run.
 int32_t ReportCommandLine(const CommandLine& command_line);

@@ -11,8 +11,7 @@
 // fit), its whole length to *length. Returns the count, the program's name included.
 int SplitWideCommandLine(const WCHAR* line, int index, WCHAR* out, size_t capacity, size_t* length);
 
-// The exact spelling of argv[index], in `out` with *wide true when argv's is a
-// best fit of it. ERROR_INVALID_DATA when the wide command line does not match
-// argv, ERROR_BUFFER_OVERFLOW when it does not fit, or a conversion's code.
+// The exact spelling of argv[index], in `out` with *wide true when argv's is a best fit
+// of it; ERROR_INVALID_DATA when the wide command line does not match argv.
 int32_t FindExactArgument(int argc, char** argv, int index, WCHAR* out, size_t capacity,
                           bool* wide);

@@ -9,8 +9,7 @@ constexpr uint32_t kSignatureSelected = 0x10;
 // Longest signature a selected record may have, in bytes.
 constexpr uint32_t kMaxSignatureLength = 48;
 
-// One row of a signature list. The bytes are stored with the two 4-bit halves
-// of every byte swapped; a check decodes them into a buffer of its own. A
+// One row of a signature list, its bytes stored with their halves swapped; a
 // record whose bytes are nullptr ends the list.
 struct SignatureRecord {
     uint32_t flags;

@@ -29,19 +29,15 @@ extern const BlockHeap kStandardBlockHeap;
 // Stored signature bytes in plain form: each byte's two halves trade places.
 void DecodeSignatureBytes(const uint8_t* stored, uint32_t length, uint8_t* plain);
 
-// Checks `path` against the selected records of `list`: 1 every signature
-// present, 0 one differs, -1 the file cannot be opened, -2 parameter error
-// (path or list missing, no selected record or more than 5, a selected record
-// over 48 bytes), -25 shorter than 60 bytes, -26 not a Portable Executable,
-// -27 a block cannot be had or read. The list is only read; the file's
-// attributes are as before when it returns.
+// Checks `path` against the selected records of `list`: 1 all present, 0 one
+// differs, -1 not opened, -2 bad parameters (up to 5 selected, 48 bytes each),
+// -25 under 60 bytes, -26 no Portable Executable, -27 a block not had or read.
 int32_t CheckFileSignatures(const char* path, const SignatureRecord* list);
 int32_t CheckFileSignaturesWith(const BlockHeap& heap, const char* path,
                                 const SignatureRecord* list);
 
-// Checks `count` probes, in order, against `path` with the results above;
-// parameter errors come before the file is touched, and every path closes it,
-// releases its blocks and restores its attributes.
+// Checks `count` probes in order, with the results above; every return closes
+// the file, releases its blocks and restores its attributes.
 int32_t CheckSignatureProbes(const char* path, const SignatureProbe* probes, uint32_t count);
 
 // Reads up to `size` bytes at `file_offset` into `buffer`, zero where the file

@@ -7,25 +7,17 @@ namespace {
 
 const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
+// A start-up value, deleted only when it names the worm's `file` in the system folder.
+constexpr RegistryAction RunValue(const char* name, const char* file) {
+    return {kRunKey, name, {REG_SZ, file, 0}, {REG_SZ, nullptr, 0}, MatchRegistryData};
+}
+
 }  // namespace
 
-// Each row deletes a start-up value only when it names one of the worm's files
-// in the system folder; the two "sys" rows each report the other as not found.
+// The two "sys" rows each report the other as not found.
 const RegistryAction kRegistryActions[] = {
-    {kRunKey,
-     "screen",
-     {REG_SZ, "%system%\\Screen.scr", 0},
-     {REG_SZ, nullptr, 0},
-     MatchRegistryData},
-    {kRunKey,
-     "sys",
-     {REG_SZ, "%system%\\List.txt.scr", 0},
-     {REG_SZ, nullptr, 0},
-     MatchRegistryData},
-    {kRunKey,
-     "sys",
-     {REG_SZ, "%system%\\List480.txt.scr", 0},
-     {REG_SZ, nullptr, 0},
-     MatchRegistryData},
+    RunValue("screen", "%system%\\Screen.scr"),
+    RunValue("sys", "%system%\\List.txt.scr"),
+    RunValue("sys", "%system%\\List480.txt.scr"),
     {nullptr, nullptr, {0, nullptr, 0}, {0, nullptr, 0}, nullptr},
 };
