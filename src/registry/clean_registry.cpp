@@ -3,6 +3,7 @@
 #include "registry/clean_registry.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/platform.h"
 #include "registry/found_value.h"
@@ -32,6 +33,15 @@ const ValueBuffers kFoundBuffers = {
     found_name,      sizeof found_name,      found_data,      sizeof found_data,
     found_wide_name, sizeof found_wide_name, found_wide_data, sizeof found_wide_data};
 
+// Expands text data into `buffer` (kNameSize bytes) and points it there.
+int32_t ExpandText(RegistryData* data, char* buffer) {
+    if (!IsTextType(data->type) || data->data == nullptr) return 0;
+    const int32_t code =
+        ExpandPathVariables(static_cast<const char*>(data->data), buffer, kNameSize);
+    if (code == 0) data->data = buffer;
+    return code;
+}
+
 // Expands the row's texts in order, pointing the working row at each one done:
 // 0 or the first failure's code.
 int32_t ExpandRow(WalkBuffers* walk) {
@@ -44,30 +54,16 @@ int32_t ExpandRow(WalkBuffers* walk) {
         if (code != 0) return code;
         row.value_name = walk->value_name;
     }
-    if (IsTextType(row.match.type) && row.match.data != nullptr) {
-        code = ExpandPathVariables(static_cast<const char*>(row.match.data), walk->match_text,
-                                   sizeof walk->match_text);
-        if (code != 0) return code;
-        row.match.data = walk->match_text;
-    }
-    if (IsTextType(row.replacement.type) && row.replacement.data != nullptr) {
-        code = ExpandPathVariables(static_cast<const char*>(row.replacement.data),
-                                   walk->replacement_text, sizeof walk->replacement_text);
-        if (code != 0) return code;
-        row.replacement.data = walk->replacement_text;
-    }
-    return 0;
+    code = ExpandText(&row.match, walk->match_text);
+    return code != 0 ? code : ExpandText(&row.replacement, walk->replacement_text);
 }
 
 // Text lengths count the expanded text and its NUL; others are the table's.
 void SetTextLengths(RegistryAction* row) {
-    if (IsTextType(row->match.type) && row->match.data != nullptr) {
-        row->match.length =
-            static_cast<uint32_t>(strlen(static_cast<const char*>(row->match.data)) + 1);
-    }
-    if (IsTextType(row->replacement.type) && row->replacement.data != nullptr) {
-        row->replacement.length =
-            static_cast<uint32_t>(strlen(static_cast<const char*>(row->replacement.data)) + 1);
+    for (RegistryData* data : {&row->match, &row->replacement}) {
+        if (IsTextType(data->type) && data->data != nullptr) {
+            data->length = static_cast<uint32_t>(strlen(static_cast<const char*>(data->data)) + 1);
+        }
     }
 }
 
