@@ -12,19 +12,12 @@ int pending_code = -1;  // the second code of a key that has two
 
 // Keys that give no code of their own: they only change the next key.
 bool IsModifierKey(WORD virtual_key) {
-    switch (virtual_key) {
-        case VK_SHIFT:
-        case VK_CONTROL:
-        case VK_MENU:
-        case VK_LWIN:
-        case VK_RWIN:
-        case VK_CAPITAL:
-        case VK_NUMLOCK:
-        case VK_SCROLL:
-            return true;
-        default:
-            return false;
+    static const WORD kModifierKeys[] = {VK_SHIFT, VK_CONTROL, VK_MENU,    VK_LWIN,
+                                         VK_RWIN,  VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
+    for (WORD modifier : kModifierKeys) {
+        if (virtual_key == modifier) return true;
     }
+    return false;
 }
 
 // Reads records until a key-down record with a code; -1 when a read fails.
