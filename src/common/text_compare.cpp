@@ -1,5 +1,7 @@
 #include "common/text_compare.h"
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 namespace {
@@ -37,10 +39,8 @@ int CompareNoCase(const char* a, const char* b, size_t n) {
         unsigned char y = static_cast<unsigned char>(b[i]);
         if (i + 1 < n && IsLeadByte(a[i]) && a[i + 1] != '\0') {
             // A double-byte character has no case here: both bytes must be equal.
-            if (x != y) return x - y;
-            unsigned char x2 = static_cast<unsigned char>(a[i + 1]);
-            unsigned char y2 = static_cast<unsigned char>(b[i + 1]);
-            if (x2 != y2) return x2 - y2;
+            const int difference = memcmp(a + i, b + i, 2);
+            if (difference != 0) return difference;
             i += 2;
             continue;
         }

@@ -42,17 +42,14 @@ bool ConfirmAction() {
             if (ReadConsoleKey() == -1) return false;
             continue;
         }
-        switch (key) {
-            case 'A':
+        switch (key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key) {
             case 'a':
                 SwitchOnQuietMode();
                 fputs("[Yes to all prompts] ", stdout);
                 return true;
-            case 'N':
             case 'n':
                 fputs("[No] ", stdout);
                 return false;
-            case 'Y':
             case 'y':
                 fputs("[Yes] ", stdout);
                 return true;

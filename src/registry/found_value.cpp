@@ -58,8 +58,7 @@ int32_t CompareData(const RegistryData& wide, const RegistryData& ansi, bool who
     if (wide.type != ansi.type) return 0;
     const char* bytes = static_cast<const char*>(ansi.data);
     if (!IsTextType(ansi.type) && ansi.type != REG_MULTI_SZ) {
-        *same = wide.length == ansi.length &&
-                (ansi.length == 0 || memcmp(wide.data, bytes, ansi.length) == 0);
+        *same = SameBytes(wide.data, wide.length, bytes, ansi.length);
         return 0;
     }
     const WCHAR* units = static_cast<const WCHAR*>(wide.data);

@@ -84,12 +84,10 @@ int32_t OpenUndoFile(UndoFile* file, const BYTE* header, size_t length) {
     FormatFileTimeStamp(stamp);
     int32_t code = ERROR_FILE_EXISTS;
     for (unsigned n = 1; n <= kNameTries && code == ERROR_FILE_EXISTS; ++n) {
+        char number[8] = "";
+        if (n > 1) FormatBounded(number, sizeof number, "_%u", n);
         char suffix[48];
-        if (n == 1) {
-            FormatBounded(suffix, sizeof suffix, "_undo_%s.reg", stamp);
-        } else {
-            FormatBounded(suffix, sizeof suffix, "_undo_%s_%u.reg", stamp, n);
-        }
+        FormatBounded(suffix, sizeof suffix, "_undo_%s%s.reg", stamp, number);
         code = NameUndoFile(&file->name, suffix);
         // Created new, never opened: a link planted at the name makes it fail.
         if (code == 0) {
