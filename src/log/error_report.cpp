@@ -4,21 +4,8 @@
 #include <cstdio>
 
 #include "log/log_file.h"
-#include "log/log_line.h"
 
 namespace {
-
-// Writes the message, then ": " and `system_text` unless it is nullptr, as
-// one time-stamped line to the log when it is open. `args` is started and
-// ended by the caller.
-void LogMessage(const char* system_text, const char* format, va_list* args) {
-    if (!LogIsOpen()) return;
-    LogRecord record;
-    StartLogRecord(&record);
-    AppendLogText(&record, format, *args);
-    if (system_text != nullptr) AppendLogTextf(&record, ": %s", system_text);
-    AppendToLog(&record);
-}
 
 // The console form: `before`, the message, ": " and `system_text` if any, and "\n"; then
 // the log's line.
@@ -33,7 +20,7 @@ void PrintAndLog(const char* before, const char* system_text, const char* format
     } else {
         printf("\n");
     }
-    LogMessage(system_text, format, args);
+    LogLineWith(system_text, format, *args);
 }
 
 }  // namespace
@@ -65,7 +52,7 @@ void LogOrPrintLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
     if (LogIsOpen()) {
-        LogMessage(nullptr, format, &args);
+        LogLineWith(nullptr, format, args);
     } else {
         PrintAndLog("", nullptr, format, &args);
     }

@@ -109,15 +109,20 @@ void AppendToLog(LogRecord* record) {
     SayAboutTheLog("Could not write to log file", code);
 }
 
-void LogLine(const char* format, ...) {
+void LogLineWith(const char* system_text, const char* format, va_list args) {
     if (log_file == nullptr) return;
     LogRecord record;
     StartLogRecord(&record);
+    AppendLogText(&record, format, args);
+    if (system_text != nullptr) AppendLogTextf(&record, ": %s", system_text);
+    AppendToLog(&record);
+}
+
+void LogLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    AppendLogText(&record, format, args);
+    LogLineWith(nullptr, format, args);
     va_end(args);
-    AppendToLog(&record);
 }
 
 void ResetLogForTests() {

@@ -2,6 +2,7 @@
 // time-stamped line per event.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,6 +35,8 @@ void AppendToLog(LogRecord* record);
 
 // Writes one time-stamped, flushed line to the log; nothing while it is closed.
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same, ": " and `system_text` after the text unless it is nullptr.
+void LogLineWith(const char* system_text, const char* format, va_list args);
 
 // Test hook: closes the log and forgets its path and turns, as at process start.
 void ResetLogForTests();

@@ -136,7 +136,13 @@ void DeleteKey(const RegistryAction* row) {
 void ChangeValue(const RegistryAction* row) {
     const RegistryData& data = row->replacement;
     const bool set = SetsValue(row);
-    const bool text = IsTextType(data.type);
+    const char* done = set ? "set" : "deleted";
+    // A text the value is set to is named; other data is not. The walk's
+    // texts are shorter than kNameSize.
+    char to[kNameSize + 8] = "";
+    if (set && IsTextType(data.type)) {
+        FormatBounded(to, sizeof to, " to \"%s\"", static_cast<const char*>(data.data));
+    }
     const uint32_t mark = RunUndoMark();
     HKEY key = nullptr;
     int32_t found = OpenRegistryPath(row->key_path, &key);
@@ -146,14 +152,8 @@ void ChangeValue(const RegistryAction* row) {
         found =
             SaveValueItem(row, key, set ? UndoAction::kSetValue : UndoAction::kDeleteValue, &first);
     }
-    if (!set) {
-        printf("Deleting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
-    } else if (text) {
-        printf("Setting registry value \"%s\" in key \"%s\" to \"%s\"...", row->value_name,
-               row->key_path, static_cast<const char*>(data.data));
-    } else {
-        printf("Setting registry value \"%s\" in key \"%s\"...", row->value_name, row->key_path);
-    }
+    printf("%s registry value \"%s\" in key \"%s\"%s...", set ? "Setting" : "Deleting",
+           row->value_name, row->key_path, to);
     if (found == 0) found = CheckValueLast(row, key, first);
     int32_t code = 0;
     if (found == 0) {
@@ -165,26 +165,18 @@ void ChangeValue(const RegistryAction* row) {
     }
     if (open) RegCloseKey(key);
     if (found != 0) {
-        ReportLeftAlone(found, row, set ? "set" : "deleted");
+        ReportLeftAlone(found, row, done);
         TakeBackSave(mark);
         return;
     }
     if (code != 0) {
-        ReportError(code,
-                    set ? "Registry value \"%s\" in key \"%s\" could not be set"
-                        : "Registry value \"%s\" in key \"%s\" could not be deleted",
-                    row->value_name, row->key_path);
+        ReportError(code, "Registry value \"%s\" in key \"%s\" could not be %s", row->value_name,
+                    row->key_path, done);
         return;
     }
     printf(" Done.\n");
-    if (!set) {
-        LogLine("Registry value \"%s\" in key \"%s\" was deleted.", row->value_name, row->key_path);
-    } else if (text) {
-        LogLine("Registry value \"%s\" in key \"%s\" was set to \"%s\".", row->value_name,
-                row->key_path, static_cast<const char*>(data.data));
-    } else {
-        LogLine("Registry value \"%s\" in key \"%s\" was set.", row->value_name, row->key_path);
-    }
+    LogLine("Registry value \"%s\" in key \"%s\" was %s%s.", row->value_name, row->key_path, done,
+            to);
     NoteDoneRow(row);
 }
 

@@ -29,10 +29,6 @@ struct RunUndo {
 RunUndo run;
 BYTE item_bytes[kItemSize];
 
-bool IsMissing(int32_t code) {
-    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-}
-
 // Starts an item with its comment line: the time and what is about to be done.
 void StartItem(RegText* text, UndoAction action, const RegName* value_name, const char* key_path) {
     static const char* const kWhat[] = {"delete registry value", "set registry value",
@@ -142,7 +138,7 @@ int32_t SaveKeyUndo(const char* key_path, bool* saved) {
     if (result != 0 || FindLastBackslash(path) == nullptr) return result;
     HKEY key = nullptr;
     result = OpenRegistryPath(key_path, &key);
-    if (IsMissing(result)) return 0;
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND) return 0;
     if (result != 0) return result;
     result = OpenRunUndoFile();
     if (result == 0) {

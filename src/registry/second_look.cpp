@@ -26,11 +26,11 @@ struct DoneRow {
 DoneRow done_rows[kDoneRowCount];
 size_t done_count;
 
-// Copies `text` whole into `buffer`: false when it does not fit.
-bool CopyWhole(const char* text, char* buffer, size_t size) {
-    const size_t length = strlen(text);
+// Copies *text whole into `buffer` and points it there: false when it does not fit.
+bool KeepCopy(const char** text, char* buffer, size_t size) {
+    const size_t length = strlen(*text);
     if (length >= size) return false;
-    memcpy(buffer, text, length + 1);
+    *text = static_cast<const char*>(memcpy(buffer, *text, length + 1));
     return true;
 }
 
@@ -63,20 +63,18 @@ void NoteDoneRow(const RegistryAction* row) {
     done.row = *row;
     done.was_set = SetsValue(row);
     done.row.replacement = RegistryData{row->replacement.type, nullptr, 0};
-    if (!CopyWhole(row->key_path, done.key_path, sizeof done.key_path)) return;
-    done.row.key_path = done.key_path;
-    if (NamesValue(row)) {
-        if (!CopyWhole(row->value_name, done.value_name, sizeof done.value_name)) return;
-        done.row.value_name = done.value_name;
+    if (!KeepCopy(&done.row.key_path, done.key_path, sizeof done.key_path)) return;
+    if (NamesValue(row) &&
+        !KeepCopy(&done.row.value_name, done.value_name, sizeof done.value_name)) {
+        return;
     }
     // Raw match data is the table's, which lives as long as the program.
-    if (IsTextType(row->match.type) && HasMatchData(row)) {
-        if (!CopyWhole(static_cast<const char*>(row->match.data), done.match_text,
-                       sizeof done.match_text)) {
-            return;
-        }
-        done.row.match.data = done.match_text;
+    const char* match = static_cast<const char*>(row->match.data);
+    if (IsTextType(row->match.type) && HasMatchData(row) &&
+        !KeepCopy(&match, done.match_text, sizeof done.match_text)) {
+        return;
     }
+    done.row.match.data = match;
     ++done_count;
 }
 

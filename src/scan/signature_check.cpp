@@ -38,21 +38,6 @@ class HeldBlock {
     uint8_t* block_;
 };
 
-// A stream opened for binary reading, closed when the owner goes out of scope.
-class ReadStream {
-  public:
-    explicit ReadStream(const char* path) : file_(OpenReadStream(path)) {}
-    ~ReadStream() {
-        if (file_ != nullptr) fclose(file_);
-    }
-    ReadStream(const ReadStream&) = delete;
-    ReadStream& operator=(const ReadStream&) = delete;
-    FILE* get() const { return file_; }
-
-  private:
-    FILE* file_;
-};
-
 uint16_t LittleEndianWord(const uint8_t* bytes) {
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
@@ -62,12 +47,9 @@ uint32_t LittleEndianDword(const uint8_t* bytes) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-// The checks after the parameters: 1, 0, -1, -25, -26 or -27.
-int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProbe* probes,
-                    uint32_t count) {
-    ReadStream stream(path);
-    FILE* file = stream.get();
-    if (file == nullptr) return kResultFileOpening;
+// The checks of the open file: 1, 0, -25, -26 or -27.
+int32_t ExamineStream(const BlockHeap& heap, FILE* file, const SignatureProbe* probes,
+                      uint32_t count) {
     fseek(file, 0, SEEK_END);
     if (ftell(file) < kMinFileSize) return kResultFileSize;
 
@@ -106,6 +88,16 @@ int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProb
         if (probe.length != 0 && memcmp(found, probe.bytes, probe.length) != 0) return 0;
     }
     return 1;
+}
+
+// The checks after the parameters: 1, 0, -1, -25, -26 or -27.
+int32_t ExamineFile(const BlockHeap& heap, const char* path, const SignatureProbe* probes,
+                    uint32_t count) {
+    FILE* file = OpenReadStream(path);
+    if (file == nullptr) return kResultFileOpening;
+    const int32_t result = ExamineStream(heap, file, probes, count);
+    fclose(file);
+    return result;
 }
 
 int32_t CheckSignatureProbesWith(const BlockHeap& heap, const char* path,
